@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what Velmora needs to build and test on Debian 12, and builds it into build/.
+# Sourced by run.sh and test.sh; safe to run again: present packages are not reinstalled.
+set -euo pipefail
+
+VELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VELMORA_BUILD=${VELMORA_BUILD:-$VELMORA_ROOT/build}
+
+velmora_packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev
+    libbenchmark-dev libsqlite3-dev sqlite3
+    xvfb xauth fonts-noto-cjk
+)
+
+velmora_install_packages() {
+    local missing=()
+    local package
+    for package in "${velmora_packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+velmora_build() {
+    cmake -S "$VELMORA_ROOT" -B "$VELMORA_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${VELMORA_BUILD_TYPE:-RelWithDebInfo}" \
+        "$@"
+    cmake --build "$VELMORA_BUILD" --parallel "$(nproc)"
+}
+
+# The delivered appdata/ becomes the user's library from the first run on: only files that are not there yet
+# are laid down, nothing the user already has is overwritten.
+velmora_lay_appdata() {
+    local target="$VELMORA_BUILD/appdata"
+    mkdir -p "$target"
+    (cd "$VELMORA_ROOT/appdata" && find . -type f -print0) | while IFS= read -r -d '' file; do
+        if [ ! -e "$target/$file" ]; then
+            mkdir -p "$target/$(dirname "$file")"
+            cp -p "$VELMORA_ROOT/appdata/$file" "$target/$file"
+        fi
+    done
+}

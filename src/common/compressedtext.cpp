@@ -1,0 +1,74 @@
+#include "compressedtext.h"
+
+#include "errors.h"
+#include "savefile.h"
+#include "textcodec.h"
+
+#include <QFile>
+
+#include <zlib.h>
+
+namespace velmora {
+
+namespace {
+
+// No document's text comes near this; a larger output means a damaged or hostile file, not a note.
+constexpr qsizetype kMaxInflatedSize = qsizetype(512) * 1024 * 1024;
+
+} // namespace
+
+QByteArray CompressText(const QString& text) {
+    const QByteArray plain = TextToBytes(text);
+    uLongf size = compressBound(uLong(plain.size()));
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    const int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                             reinterpret_cast<const Bytef*>(plain.constData()), uLong(plain.size()), 1);
+    if (rc != Z_OK) {
+        throw VelmoraError(QStringLiteral("压缩失败 (zlib %1)").arg(rc));
+    }
+    out.truncate(qsizetype(size));
+    return out;
+}
+
+QString DecompressText(QByteArrayView compressed, const QString& name) {
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK) {
+        throw VelmoraError(QStringLiteral("解压缩失败: %1").arg(name), name);
+    }
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    zs.avail_in = uInt(compressed.size());
+    QByteArray plain;
+    int rc = Z_OK;
+    char buffer[64 * 1024];
+    while (rc == Z_OK) {
+        zs.next_out = reinterpret_cast<Bytef*>(buffer);
+        zs.avail_out = sizeof(buffer);
+        rc = inflate(&zs, Z_NO_FLUSH);
+        plain.append(buffer, qsizetype(sizeof(buffer) - zs.avail_out));
+        if (plain.size() > kMaxInflatedSize) {
+            rc = Z_MEM_ERROR;
+        }
+        if (rc == Z_BUF_ERROR && zs.avail_in == 0) {
+            rc = Z_DATA_ERROR; // the stream ends before its end marker
+        }
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END) {
+        throw VelmoraError(QStringLiteral("解压缩失败: %1 不是有效的压缩文本 (zlib %2)").arg(name).arg(rc), name);
+    }
+    return JoinLines(SplitLines(DecodeTextBytes(plain)));
+}
+
+void SaveCompressedText(const QString& text, const QString& fileName) {
+    WriteFileAtomically(fileName, CompressText(text));
+}
+
+QString LoadCompressedText(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(fileName, file.errorString()), fileName);
+    }
+    return DecompressText(file.readAll(), fileName);
+}
+
+} // namespace velmora
