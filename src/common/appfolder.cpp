@@ -38,8 +38,9 @@ QString AppDataFolder() {
 }
 
 void SetAppDataFolder(const QString& folder) {
-    appDataOverride() =
-        folder.isEmpty() ? QString() : WithTrailingBackslash(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
+    appDataOverride() = folder.isEmpty()
+                            ? QString()
+                            : WithTrailingBackslash(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
 }
 
 QString WithTrailingBackslash(const QString& path) {

@@ -67,8 +67,7 @@ QString PickFiles(bool single, const QString& title, const QString& initialDir, 
 }
 
 QString PickSaveName(const QString& initialDir, const QString& fileName, const QString& title, const QString& ext) {
-    const QString chosen =
-        CurrentPrompts().saveFile(initialDir, fileName, title, MakeFileFilter(ext), ext).trimmed();
+    const QString chosen = CurrentPrompts().saveFile(initialDir, fileName, title, MakeFileFilter(ext), ext).trimmed();
     if (chosen.isEmpty()) {
         return {};
     }

@@ -30,8 +30,7 @@ public:
     void error(const QString& text, const QString& caption) override;
     bool yesNo(const QString& text) override;
     Answer yesNoCancel(const QString& text) override;
-    QStringList openFiles(bool single, const QString& title, const QString& initialDir,
-                          const QString& filter) override;
+    QStringList openFiles(bool single, const QString& title, const QString& initialDir, const QString& filter) override;
     QString saveFile(const QString& initialDir, const QString& fileName, const QString& title, const QString& filter,
                      const QString& defaultExt) override;
     QString folder(const QString& title, const QString& initialDir) override;

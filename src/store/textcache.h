@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace velmora {
+
+// The plain text of each library document is kept compressed in appdata/doctext/, one file per document:
+// its base name, "~", 8 hexadecimal digits of the SHA-1 of its case-folded full path, then ".dat_". The
+// digits keep namesakes (a .doc beside a .docx, the same name in two folders) from sharing one file.
+QString TextCacheFolder();
+QString TextCachePath(const QString& fullPath);
+
+bool HasTextCache(const QString& fullPath);
+// Replaces the document's cache file, making the folder first when needed.
+void WriteTextCache(const QString& fullPath, const QString& text);
+// The cached text; the empty string when there is no cache file. A damaged file raises an error.
+QString ReadTextCache(const QString& fullPath);
+// Moves the cache of a document saved under a new name. Nothing happens when there is no old cache or a cache
+// for the new name already exists; false then.
+bool MoveTextCache(const QString& oldPath, const QString& newPath);
+
+} // namespace velmora

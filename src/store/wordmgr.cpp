@@ -1,0 +1,366 @@
+#include "wordmgr.h"
+
+#include "common/appfolder.h"
+#include "common/datetime.h"
+#include "common/errors.h"
+#include "common/savefile.h"
+#include "common/streamstring.h"
+#include "pathfold.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace velmora {
+
+namespace {
+
+// More deleted records than this at opening make a dated copy of the library, since the user is evidently
+// removing documents.
+constexpr int kDeletedBeforeBackup = 50;
+
+QByteArray readWholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        return {};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
+    }
+    return bytes;
+}
+
+} // namespace
+
+QStringList SplitStoredTags(const QString& tags) {
+    return tags.split(u' ');
+}
+
+TWordMgr::TWordMgr(const QString& dbFile) : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile) {
+    loadFiles();
+    int deleted = 0;
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        ReadDataHead(qint64(k) * TWordRec::Size);
+        if (FWordRec.wdDeleted) {
+            ++deleted;
+        }
+    }
+    if (deleted > kDeletedBeforeBackup) {
+        // A failed safety copy must not keep the user out of the library.
+        try {
+            SaveRecDataFiles(true);
+        } catch (const VelmoraError& error) {
+            qWarning("%s", qPrintable(error.message()));
+        }
+    }
+}
+
+TWordMgr::~TWordMgr() {
+    try {
+        SaveRecDataFiles(false);
+    } catch (const VelmoraError& error) {
+        qWarning("%s", qPrintable(error.message()));
+    }
+}
+
+QString TWordMgr::recordFileFor(const QString& dbFile) {
+    const qsizetype slash = dbFile.lastIndexOf(QDir::separator());
+    const qsizetype dot = dbFile.lastIndexOf(u'.');
+    if (dot > slash) {
+        return dbFile.left(dot) + QStringLiteral(".idx");
+    }
+    return dbFile + QStringLiteral(".idx");
+}
+
+void TWordMgr::loadFiles() {
+    FStream = readWholeFile(FWordRecFile);
+    FDataStream = readWholeFile(FFileName);
+    FIndexChanged = false;
+    FDataChanged = false;
+}
+
+int TWordMgr::GetRecNumber() const {
+    return int(FStream.size() / TWordRec::Size);
+}
+
+bool TWordMgr::IsRecordPosition(qint64 pos) const {
+    return pos >= 0 && pos % TWordRec::Size == 0 && pos + TWordRec::Size <= FStream.size();
+}
+
+void TWordMgr::requireRecordPosition(qint64 pos) const {
+    if (!IsRecordPosition(pos)) {
+        throw VelmoraError(
+            QStringLiteral("记录位置 %1 不是记录文件中的记录 (共 %2 条记录)").arg(pos).arg(GetRecNumber()),
+            FWordRecFile, pos);
+    }
+}
+
+TWordRec TWordMgr::RecordAt(qint64 pos) const {
+    if (!IsRecordPosition(pos)) {
+        return TWordRec{};
+    }
+    return TWordRec::fromBytes(FStream.constData() + pos);
+}
+
+QString TWordMgr::StringAt(qint32 offset) const {
+    if (offset < 0) {
+        return {};
+    }
+    try {
+        return ReadStreamString(FDataStream, offset);
+    } catch (const VelmoraError& error) {
+        throw VelmoraError(error.message(), FFileName, offset);
+    }
+}
+
+void TWordMgr::ReadDataHead(qint64 iPos) {
+    if (iPos == -1) {
+        return;
+    }
+    FWordRec = RecordAt(iPos);
+}
+
+void TWordMgr::SaveDataHead(qint64 iPos) {
+    if (iPos == -1) {
+        // A torn record at the end of the file is no record; the new one must start on a record boundary.
+        FStream.truncate(qsizetype(GetRecNumber()) * TWordRec::Size);
+        iPos = FStream.size();
+        FStream.resize(iPos + TWordRec::Size);
+    } else {
+        requireRecordPosition(iPos);
+    }
+    writeRecord(iPos, FWordRec);
+}
+
+void TWordMgr::writeRecord(qint64 pos, const TWordRec& rec) {
+    rec.toBytes(FStream.data() + pos);
+    FIndexChanged = true;
+    noteRecordInIndexes(pos, rec);
+}
+
+QString TWordMgr::ReadAStrItem(qint64 ipos, int wdItem, bool rd) {
+    if (ipos == -1 || FStream.isEmpty()) {
+        return {};
+    }
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    switch (wdItem) {
+    case wdiFullName:
+        return StringAt(FWordRec.wdFullNamePos);
+    case wdiTags:
+        return StringAt(FWordRec.wdTagsPos);
+    case wdiPassword:
+        return StringAt(FWordRec.wdPasswordPos);
+    default:
+        return {};
+    }
+}
+
+void TWordMgr::SaveAStrItem(qint64 ipos, int wdItem, const QString& str, bool rd) {
+    if (ipos != -1) {
+        requireRecordPosition(ipos);
+    }
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    qint32* field = nullptr;
+    switch (wdItem) {
+    case wdiFullName:
+        field = &FWordRec.wdFullNamePos;
+        break;
+    case wdiTags:
+        field = &FWordRec.wdTagsPos;
+        break;
+    case wdiPassword:
+        field = &FWordRec.wdPasswordPos;
+        break;
+    default:
+        break;
+    }
+    if (field != nullptr) {
+        if (wdItem != wdiFullName && str.isEmpty()) {
+            *field = -1;
+        } else if (!SameIgnoringAsciiCase(StringAt(*field), str)) {
+            *field = qint32(WriteStreamString(FDataStream, str));
+        }
+    }
+    SaveDataHead(ipos);
+    FDataChanged = true;
+}
+
+quint16 TWordMgr::ReadADigitItem(qint64 ipos, int wdItem, bool rd) {
+    if (FStream.isEmpty()) {
+        return 0;
+    }
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    switch (wdItem) {
+    case wdiReadTimes:
+        return FWordRec.wdReadTimes;
+    case wdiEditTimes:
+        return FWordRec.wdEditTimes;
+    default:
+        return 0;
+    }
+}
+
+void TWordMgr::IncADigitItem(qint64 ipos, int wdItem, bool rd) {
+    if (ipos != -1) {
+        requireRecordPosition(ipos);
+    }
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    if (wdItem == wdiReadTimes) {
+        ++FWordRec.wdReadTimes;
+    } else if (wdItem == wdiEditTimes) {
+        ++FWordRec.wdEditTimes;
+    }
+    SaveDataHead(ipos);
+}
+
+void TWordMgr::SetDateTime(qint64 ipos, int wdItem, double dt, bool rd) {
+    if (ipos != -1) {
+        requireRecordPosition(ipos);
+    }
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    if (wdItem == wdiCreateTime) {
+        FWordRec.wdCreateTime = dt;
+    } else if (wdItem == wdiAccessTime) {
+        FWordRec.wdAccessTime = dt;
+    }
+    SaveDataHead(ipos);
+}
+
+void TWordMgr::SaveRecDataFiles(bool bk) {
+    // A flag is cleared only once its file is written, so a failed save is tried again by the next one.
+    if (FIndexChanged) {
+        WriteFileAtomically(FWordRecFile, FStream);
+        FIndexChanged = false;
+    }
+    if (FDataChanged) {
+        WriteFileAtomically(FFileName, FDataStream);
+        FDataChanged = false;
+    }
+    if (bk && !FStream.isEmpty()) {
+        backUpImages();
+    }
+}
+
+void TWordMgr::backUpImages() {
+    const QString folder = AppDataFolder() + QStringLiteral("databackup");
+    if (!QDir().mkpath(folder)) {
+        throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(folder), folder);
+    }
+    // The ISO date is a valid file name under every locale, and sorts by date.
+    const QString stem = WithTrailingBackslash(folder) + QDate::currentDate().toString(Qt::ISODate);
+    WriteFilesAtomically({{stem + QStringLiteral(".idx"), FStream}, {stem + QStringLiteral(".data"), FDataStream}});
+}
+
+void TWordMgr::CleanStreams() {
+    if (FStream.isEmpty()) {
+        return;
+    }
+    QByteArray records;
+    QByteArray strings;
+    const int count = GetRecNumber();
+    records.reserve(FStream.size());
+    strings.reserve(FDataStream.size());
+    for (int k = 0; k < count; ++k) {
+        TWordRec rec = RecordAt(qint64(k) * TWordRec::Size);
+        if (rec.wdDeleted) {
+            continue;
+        }
+        rec.wdFullNamePos = qint32(WriteStreamString(strings, StringAt(rec.wdFullNamePos)));
+        if (rec.wdPasswordPos >= 0) {
+            rec.wdPasswordPos = qint32(WriteStreamString(strings, StringAt(rec.wdPasswordPos)));
+        }
+        if (rec.wdTagsPos >= 0) {
+            rec.wdTagsPos = qint32(WriteStreamString(strings, StringAt(rec.wdTagsPos)));
+        }
+        const qsizetype at = records.size();
+        records.resize(at + TWordRec::Size);
+        rec.toBytes(records.data() + at);
+    }
+    // The two files point into each other: both are written before either replaces its old copy, and the
+    // images change only once both are on disk.
+    WriteFilesAtomically({{FFileName, strings}, {FWordRecFile, records}});
+    FDataStream = std::move(strings);
+    replaceRecordImage(std::move(records));
+    FIndexChanged = false;
+    FDataChanged = false;
+}
+
+void TWordMgr::SetRecStream(const QByteArray& stream) {
+    replaceRecordImage(stream);
+    FIndexChanged = true;
+}
+
+void TWordMgr::replaceRecordImage(QByteArray image) {
+    FStream = std::move(image);
+    m_pathIndex.clear();
+    m_tagIndex.clear();
+}
+
+void TWordMgr::noteRecordInIndexes(qint64 pos, const TWordRec& rec) {
+    try {
+        if (m_pathIndex.isBuilt()) {
+            m_pathIndex.add(StringAt(rec.wdFullNamePos), pos);
+        }
+        if (m_tagIndex.isBuilt()) {
+            for (const QString& tag : SplitStoredTags(StringAt(rec.wdTagsPos))) {
+                if (!tag.isEmpty()) {
+                    m_tagIndex.add(tag, pos);
+                }
+            }
+        }
+    } catch (const VelmoraError&) {
+        // A damaged string item must not stop the write; the queries meet it again and report it.
+        m_pathIndex.clear();
+        m_tagIndex.clear();
+    }
+}
+
+void TWordMgr::ensurePathIndex() {
+    if (m_pathIndex.isBuilt()) {
+        return;
+    }
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        m_pathIndex.add(StringAt(RecordAt(pos).wdFullNamePos), pos);
+    }
+    m_pathIndex.markBuilt();
+}
+
+void TWordMgr::ensureTagIndex() {
+    if (m_tagIndex.isBuilt()) {
+        return;
+    }
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = RecordAt(pos);
+        if (rec.wdDeleted || rec.wdTagsPos < 0) {
+            continue;
+        }
+        for (const QString& tag : SplitStoredTags(StringAt(rec.wdTagsPos))) {
+            if (!tag.isEmpty()) {
+                m_tagIndex.add(tag, pos);
+            }
+        }
+    }
+    m_tagIndex.markBuilt();
+}
+
+} // namespace velmora

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "lookupindex.h"
+#include "wordrec.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+// Item numbers that select a record field.
+enum WordItem : int {
+    wdiFullName = 0,
+    wdiTags = 1,
+    wdiPassword = 2,
+    wdiCreateTime = 3,
+    wdiAccessTime = 4,
+    wdiReadTimes = 5,
+    wdiEditTimes = 6,
+};
+
+// Which date a date-window query tests.
+enum class DateSource : int { FileCreated = 1, FileWritten = 2, Accessed = 3 };
+
+// The library: the record file (35-byte records) and the string file they point into, both held whole in
+// memory, changed there, and written back by SaveRecDataFiles. Records are addressed by their byte offset in
+// the record file. Most record operations work on one current record; with `rd` they read it first.
+//
+// Positions are checked: one that is not a whole record of the file reads as an empty record and cannot be
+// written to, and a string item that does not lie inside the string file raises an error naming its offset.
+class TWordMgr final {
+public:
+    explicit TWordMgr(const QString& dbFile);
+    // Saves what changed; an error on that last save cannot be raised from here, so callers that care call
+    // SaveRecDataFiles first.
+    ~TWordMgr();
+    Q_DISABLE_COPY_MOVE(TWordMgr)
+
+    static constexpr int RecSize() { return TWordRec::Size; }
+    int GetRecNumber() const;
+    bool IsRecordPosition(qint64 pos) const;
+
+    // -- record and string primitives --
+    void ReadDataHead(qint64 iPos);
+    void SaveDataHead(qint64 iPos);
+    QString ReadAStrItem(qint64 ipos, int wdItem, bool rd);
+    void SaveAStrItem(qint64 ipos, int wdItem, const QString& str, bool rd);
+    quint16 ReadADigitItem(qint64 ipos, int wdItem, bool rd);
+    void IncADigitItem(qint64 ipos, int wdItem, bool rd);
+    void SetDateTime(qint64 ipos, int wdItem, double dt, bool rd);
+    void SaveRecDataFiles(bool bk);
+    void CleanStreams();
+
+    // -- queries: position lists of live records, in record order --
+    QString GetListForLoadwzTV(const QString& tags, bool f);
+    QString GetListForLoadwzTV2(const QString& txt);
+    void QkSearchByTag(const QString& ndtxt, QString& lst);
+    void QkSearchByScore(const QString& ndtxt, QString& lst);
+    void QkSearchByDateTime(const QString& ndtxt, DateSource dt, QString& lst);
+    void QkSearchByPSW(QString& lst);
+
+    // -- lookups --
+    bool DocInBase(const QString& docName);
+    void GetDocAllByPos(qint64 ipos, QString& fn, QString& psw, QString& tags, quint8& score);
+    QString GetDocNameByPos(qint64 ipos);
+    quint8 GetDocScore(qint64 RecPos, bool rd);
+    qint64 GetRecPosByDocCreateTime(const QString& docName, double crdt, QString& psw, QString& tags, quint8& sc);
+    qint64 GetRecPosByDocCreateTime(const QString& docName, double crdt);
+    bool HasSameCrDateTime(double dt) const;
+
+    // -- record changes --
+    qint64 ImportAWord(const QString& docName, const QString& tags, const QString& psw, quint8 score);
+    void SaveDocName(qint64 ipos, const QString& docName, bool rd);
+    void SaveTags(qint64 ipos, const QString& tags, bool rd);
+    void SetDocScore(qint64 ipos, quint8 sc, bool rd);
+    void SetRecDeleted(qint64 ipos, bool rd);
+    void SetRecArchive(qint64 ipos, bool achv, bool rd);
+    void BatRemoveDocs(const QString& txt);
+    void RestoreAItem(qint64 apos);
+    void RestoreADeleted(const QString& docName, double crdt);
+    void RestoreAllDeleted();
+    void DelAItemPermanently(qint64 apos);
+    void DelAllItemsPermanently();
+
+    // -- properties --
+    QString FileName() const { return FFileName; }
+    void SetFileName(const QString& Value) { FFileName = Value; }
+    QString RecordFileName() const { return FWordRecFile; }
+    const QByteArray& RecStream() const { return FStream; }
+    void SetRecStream(const QByteArray& stream);
+    const QByteArray& DataStream() const { return FDataStream; }
+    const TWordRec& WordRec() const { return FWordRec; }
+    void SetWordRec(const TWordRec& rec) { FWordRec = rec; }
+    bool IndexChanged() const { return FIndexChanged; }
+    void SetIndexChanged(bool changed) { FIndexChanged = changed; }
+    bool DataChanged() const { return FDataChanged; }
+
+    // The record at pos without touching the current record; an empty record for a position that is not one.
+    TWordRec RecordAt(qint64 pos) const;
+    QString StringAt(qint32 offset) const;
+
+private:
+    static QString recordFileFor(const QString& dbFile);
+    void loadFiles();
+    void backUpImages();
+    void requireRecordPosition(qint64 pos) const;
+    void writeRecord(qint64 pos, const TWordRec& rec);
+    void replaceRecordImage(QByteArray image);
+    void noteRecordInIndexes(qint64 pos, const TWordRec& rec);
+    void ensurePathIndex();
+    void ensureTagIndex();
+    // Live records whose path equals path ignoring case, ascending (deleted ones too with includeDeleted).
+    QList<qint64> recordsWithPath(const QString& path, bool includeDeleted);
+    // The current record becomes the last record of the file, as after a scan of every record.
+    void endScan();
+    template <typename Select>
+    void scanLive(QString& lst, Select select);
+
+    QByteArray FStream;
+    QByteArray FDataStream;
+    QString FWordRecFile;
+    QString FFileName;
+    TWordRec FWordRec;
+    bool FIndexChanged = false;
+    bool FDataChanged = false;
+
+    LookupIndex m_pathIndex;
+    LookupIndex m_tagIndex;
+};
+
+// Splits a stored tags text at each single space; two spaces in a row give an empty piece.
+QStringList SplitStoredTags(const QString& tags);
+
+} // namespace velmora

@@ -1,0 +1,434 @@
+// The queries, lookups and record changes built on the record and string primitives.
+
+#include "common/appfolder.h"
+#include "common/datetime.h"
+#include "common/errors.h"
+#include "common/fileinfo.h"
+#include "common/streamstring.h"
+#include "common/textcodec.h"
+#include "pathfold.h"
+#include "positionlist.h"
+#include "wordmgr.h"
+
+#include <QDate>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+const QString kUntagged = QStringLiteral("无标签文档");
+
+const QStringList& scoreWords() {
+    static const QStringList words{QStringLiteral("无星文档"), QStringLiteral("一星"), QStringLiteral("二星"),
+                                   QStringLiteral("三星"),     QStringLiteral("四星"), QStringLiteral("五星")};
+    return words;
+}
+
+// The words of a tag query: a tag and its descendants joined by spaces.
+QStringList queryWords(const QString& query) {
+    QStringList words;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= query.size(); ++i) {
+        const bool separator = i == query.size() || query.at(i).unicode() <= 0x20;
+        if (separator && start >= 0) {
+            words.append(query.mid(start, i - start));
+            start = -1;
+        } else if (!separator && start < 0) {
+            start = i;
+        }
+    }
+    return words;
+}
+
+bool isQueryWord(const QStringList& words, QStringView tag) {
+    return std::any_of(words.cbegin(), words.cend(),
+                       [tag](const QString& word) { return SameIgnoringAsciiCase(word, tag); });
+}
+
+} // namespace
+
+void TWordMgr::endScan() {
+    if (GetRecNumber() > 0) {
+        ReadDataHead(qint64(GetRecNumber() - 1) * TWordRec::Size);
+    }
+}
+
+template <typename Select>
+void TWordMgr::scanLive(QString& lst, Select select) {
+    PositionList list(lst);
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        ReadDataHead(pos);
+        if (FWordRec.wdDeleted) {
+            continue;
+        }
+        if (select(FWordRec)) {
+            list.add(pos, StringAt(FWordRec.wdFullNamePos));
+        }
+    }
+    lst = list.text();
+}
+
+QString TWordMgr::GetListForLoadwzTV(const QString& tags, bool f) {
+    const QStringList words = queryWords(tags);
+    // A record matches when one of its tags is one of the query's words or, with f, lies inside its own path.
+    auto matches = [&](const TWordRec& rec) {
+        if (rec.wdTagsPos < 0) {
+            return false;
+        }
+        const QString stored = StringAt(rec.wdTagsPos);
+        if (stored.isEmpty()) {
+            return false;
+        }
+        QString path;
+        for (const QString& tag : SplitStoredTags(stored)) {
+            if (tag.isEmpty()) {
+                continue;
+            }
+            if (isQueryWord(words, tag)) {
+                return true;
+            }
+            if (f) {
+                if (path.isNull()) {
+                    path = StringAt(rec.wdFullNamePos);
+                }
+                if (path.contains(tag, Qt::CaseInsensitive)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    QString lst;
+    if (f) {
+        scanLive(lst, matches);
+        return lst;
+    }
+    ensureTagIndex();
+    QList<qint64> candidates;
+    for (const QString& word : words) {
+        candidates += m_tagIndex.candidates(word);
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    PositionList list;
+    for (const qint64 pos : candidates) {
+        const TWordRec rec = RecordAt(pos);
+        if (IsRecordPosition(pos) && !rec.wdDeleted && matches(rec)) {
+            list.add(pos, StringAt(rec.wdFullNamePos));
+        }
+    }
+    endScan();
+    return list.text();
+}
+
+QString TWordMgr::GetListForLoadwzTV2(const QString& txt) {
+    QList<qint64> candidates;
+    for (const QString& line : SplitLines(txt)) {
+        if (!line.isEmpty()) {
+            candidates += recordsWithPath(line, false);
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    PositionList list;
+    for (const qint64 pos : candidates) {
+        list.add(pos, StringAt(RecordAt(pos).wdFullNamePos));
+    }
+    endScan();
+    return list.text();
+}
+
+void TWordMgr::QkSearchByTag(const QString& ndtxt, QString& lst) {
+    if (SameIgnoringAsciiCase(ndtxt, kUntagged)) {
+        scanLive(lst, [](const TWordRec& rec) { return rec.wdTagsPos < 0; });
+        return;
+    }
+    scanLive(lst, [&](const TWordRec& rec) {
+        return rec.wdTagsPos >= 0 && !ndtxt.isEmpty() && StringAt(rec.wdTagsPos).contains(ndtxt, Qt::CaseInsensitive);
+    });
+}
+
+void TWordMgr::QkSearchByScore(const QString& ndtxt, QString& lst) {
+    scanLive(lst, [&](const TWordRec& rec) {
+        return rec.wdScore < scoreWords().size() && SameIgnoringAsciiCase(scoreWords().at(rec.wdScore), ndtxt);
+    });
+}
+
+void TWordMgr::QkSearchByDateTime(const QString& ndtxt, DateSource dt, QString& lst) {
+    static const QStringList windows{QStringLiteral("今天"), QStringLiteral("三日内"), QStringLiteral("一周内"),
+                                     QStringLiteral("一月内")};
+    static const int maxDays[] = {0, 3, 7, 31};
+    const auto window = std::find_if(windows.cbegin(), windows.cend(),
+                                     [&](const QString& word) { return SameIgnoringAsciiCase(word, ndtxt); });
+    if (window == windows.cend()) {
+        endScan();
+        return;
+    }
+    const qsizetype which = window - windows.cbegin();
+    const QDateTime now = QDateTime::currentDateTime();
+    const double nowDays = DateTimeToDays(now);
+    scanLive(lst, [&](const TWordRec& rec) {
+        std::optional<double> date;
+        switch (dt) {
+        case DateSource::FileCreated:
+            date = GetFileDate(StringAt(rec.wdFullNamePos), FileDateKind::Created);
+            break;
+        case DateSource::FileWritten:
+            date = GetFileDate(StringAt(rec.wdFullNamePos), FileDateKind::Written);
+            break;
+        case DateSource::Accessed:
+            // Never opened is never recent.
+            if (rec.wdAccessTime != 0.0) {
+                date = rec.wdAccessTime;
+            }
+            break;
+        }
+        if (!date || !std::isfinite(*date)) {
+            return false;
+        }
+        if (which == 0) {
+            return DaysToDateTime(*date).date() == now.date();
+        }
+        return std::trunc(std::fabs(nowDays - *date)) <= maxDays[which];
+    });
+}
+
+void TWordMgr::QkSearchByPSW(QString& lst) {
+    scanLive(lst, [](const TWordRec& rec) { return rec.wdPasswordPos >= 0; });
+}
+
+QList<qint64> TWordMgr::recordsWithPath(const QString& path, bool includeDeleted) {
+    ensurePathIndex();
+    QList<qint64> found;
+    for (const qint64 pos : m_pathIndex.candidates(path)) {
+        if (!IsRecordPosition(pos)) {
+            continue;
+        }
+        const TWordRec rec = RecordAt(pos);
+        if ((includeDeleted || !rec.wdDeleted) && SameIgnoringAsciiCase(StringAt(rec.wdFullNamePos), path)) {
+            found.append(pos);
+        }
+    }
+    return found;
+}
+
+bool TWordMgr::DocInBase(const QString& docName) {
+    const QList<qint64> found = recordsWithPath(docName, false);
+    if (found.isEmpty()) {
+        endScan();
+        return false;
+    }
+    ReadDataHead(found.first());
+    return true;
+}
+
+void TWordMgr::GetDocAllByPos(qint64 ipos, QString& fn, QString& psw, QString& tags, quint8& score) {
+    ReadDataHead(ipos);
+    fn = StringAt(FWordRec.wdFullNamePos);
+    psw = StringAt(FWordRec.wdPasswordPos);
+    tags = StringAt(FWordRec.wdTagsPos);
+    score = FWordRec.wdScore;
+}
+
+QString TWordMgr::GetDocNameByPos(qint64 ipos) {
+    ReadDataHead(ipos);
+    return StringAt(FWordRec.wdFullNamePos);
+}
+
+quint8 TWordMgr::GetDocScore(qint64 RecPos, bool rd) {
+    if (rd) {
+        ReadDataHead(RecPos);
+    }
+    return FWordRec.wdScore;
+}
+
+qint64 TWordMgr::GetRecPosByDocCreateTime(const QString& docName, double crdt, QString& psw, QString& tags,
+                                          quint8& sc) {
+    psw.clear();
+    tags.clear();
+    for (const qint64 pos : recordsWithPath(docName, false)) {
+        const TWordRec rec = RecordAt(pos);
+        if (rec.wdCreateTime == crdt) {
+            ReadDataHead(pos);
+            psw = StringAt(rec.wdPasswordPos);
+            tags = StringAt(rec.wdTagsPos);
+            sc = rec.wdScore;
+            return pos;
+        }
+    }
+    endScan();
+    return -1;
+}
+
+qint64 TWordMgr::GetRecPosByDocCreateTime(const QString& docName, double crdt) {
+    QString psw;
+    QString tags;
+    quint8 sc = 0;
+    return GetRecPosByDocCreateTime(docName, crdt, psw, tags, sc);
+}
+
+namespace {
+
+bool sameTimeOfDay(double a, double b) {
+    return std::llabs(TimeOfDayMs(a) - TimeOfDayMs(b)) < 1;
+}
+
+} // namespace
+
+bool TWordMgr::HasSameCrDateTime(double dt) const {
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        if (sameTimeOfDay(RecordAt(qint64(k) * TWordRec::Size).wdCreateTime, dt)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+qint64 TWordMgr::ImportAWord(const QString& docName, const QString& tags, const QString& psw, quint8 score) {
+    FWordRec.wdFullNamePos = qint32(WriteStreamString(FDataStream, docName));
+    FWordRec.wdTagsPos = qint32(WriteStreamString(FDataStream, tags));
+    FWordRec.wdPasswordPos = qint32(WriteStreamString(FDataStream, psw));
+    FWordRec.wdArchive = true;
+    FWordRec.wdAccessTime = 0.0;
+    FWordRec.wdEditTimes = 0;
+    FWordRec.wdCreateTime = GetFileDate(docName, FileDateKind::Created).value_or(0.0);
+    FWordRec.wdReadTimes = 0;
+    FWordRec.wdScore = score;
+    FWordRec.wdDeleted = false;
+    const qint64 pos = qint64(GetRecNumber()) * TWordRec::Size;
+    SaveDataHead(-1);
+    FDataChanged = true;
+    return pos;
+}
+
+void TWordMgr::SaveDocName(qint64 ipos, const QString& docName, bool rd) {
+    SaveAStrItem(ipos, wdiFullName, docName, rd);
+}
+
+void TWordMgr::SaveTags(qint64 ipos, const QString& tags, bool rd) {
+    if (tags.isEmpty() && FWordRec.wdTagsPos == -1) {
+        return;
+    }
+    const QString stored = ReadAStrItem(ipos, wdiTags, rd);
+    if (tags.isEmpty()) {
+        if (!IsBlank(stored)) {
+            requireRecordPosition(ipos);
+            FWordRec.wdTagsPos = -1;
+            SaveDataHead(ipos);
+            FDataChanged = true;
+        }
+        return;
+    }
+    if (!SameIgnoringAsciiCase(tags, stored)) {
+        SaveAStrItem(ipos, wdiTags, tags, rd);
+    }
+}
+
+void TWordMgr::SetDocScore(qint64 ipos, quint8 sc, bool rd) {
+    requireRecordPosition(ipos);
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    FWordRec.wdScore = sc;
+    SaveDataHead(ipos);
+}
+
+void TWordMgr::SetRecDeleted(qint64 ipos, bool rd) {
+    requireRecordPosition(ipos);
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    FWordRec.wdDeleted = true;
+    SaveDataHead(ipos);
+}
+
+void TWordMgr::SetRecArchive(qint64 ipos, bool achv, bool rd) {
+    requireRecordPosition(ipos);
+    if (rd) {
+        ReadDataHead(ipos);
+    }
+    FWordRec.wdArchive = achv;
+    SaveDataHead(ipos);
+}
+
+void TWordMgr::BatRemoveDocs(const QString& txt) {
+    QList<qint64> found;
+    for (const QString& line : SplitLines(txt)) {
+        if (!line.isEmpty()) {
+            found += recordsWithPath(line, false);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (const qint64 pos : found) {
+        ReadDataHead(pos);
+        FWordRec.wdDeleted = true;
+        SaveDataHead(pos);
+    }
+}
+
+void TWordMgr::RestoreAItem(qint64 apos) {
+    if (!IsRecordPosition(apos)) {
+        return;
+    }
+    ReadDataHead(apos);
+    if (FWordRec.wdDeleted) {
+        FWordRec.wdDeleted = false;
+        SaveDataHead(apos);
+    }
+}
+
+void TWordMgr::RestoreADeleted(const QString& docName, double crdt) {
+    for (const qint64 pos : recordsWithPath(docName, true)) {
+        const TWordRec rec = RecordAt(pos);
+        if (rec.wdDeleted && sameTimeOfDay(rec.wdCreateTime, crdt)) {
+            ReadDataHead(pos);
+            FWordRec.wdDeleted = false;
+            SaveDataHead(pos);
+            return;
+        }
+    }
+}
+
+void TWordMgr::RestoreAllDeleted() {
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        ReadDataHead(pos);
+        if (FWordRec.wdDeleted) {
+            FWordRec.wdDeleted = false;
+            SaveDataHead(pos);
+        }
+    }
+}
+
+void TWordMgr::DelAItemPermanently(qint64 apos) {
+    requireRecordPosition(apos);
+    QByteArray image = FStream.left(qsizetype(GetRecNumber()) * TWordRec::Size);
+    image.remove(apos, TWordRec::Size);
+    replaceRecordImage(std::move(image));
+    FIndexChanged = true;
+}
+
+void TWordMgr::DelAllItemsPermanently() {
+    QByteArray image;
+    const int count = GetRecNumber();
+    image.reserve(qsizetype(count) * TWordRec::Size);
+    for (int k = 0; k < count; ++k) {
+        const char* record = FStream.constData() + qint64(k) * TWordRec::Size;
+        if (!TWordRec::fromBytes(record).wdDeleted) {
+            image.append(record, TWordRec::Size);
+        }
+    }
+    replaceRecordImage(std::move(image));
+    FIndexChanged = true;
+}
+
+} // namespace velmora
