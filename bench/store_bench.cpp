@@ -4,6 +4,7 @@
 //
 //   velmora_store_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "imagescan.h"
 #include "libgen.h"
 #include "sqlitemirror.h"
 
@@ -136,6 +137,40 @@ void BM_OpenAndTagQuery_Sqlite(benchmark::State& state) {
     setDocs(state, docs);
 }
 
+void BM_TagQuery_SketchScanInPlace(benchmark::State& state) {
+    const QString query = TagFamilyQuery();
+    const TWordMgr& store = *g_library->store;
+    qsizetype docs = 0;
+    for (auto _ : state) {
+        const QList<qint64> found = ScanTagQuery(store.RecStream(), store.DataStream(), query);
+        const QString list = PositionListOf(store.RecStream(), store.DataStream(), found);
+        docs = lineCount(list);
+        benchmark::DoNotOptimize(list.constData());
+    }
+    setDocs(state, docs);
+}
+
+// The floor of a velmoradb tags process's own work: map the two files instead of reading them, scan in place.
+void BM_OpenAndTagQuery_SketchMapAndScan(benchmark::State& state) {
+    const QString query = TagFamilyQuery();
+    const QString dataFile = g_library->lib.dataFile;
+    const QString recordFile = QString(dataFile).replace(QStringLiteral(".data"), QStringLiteral(".idx"));
+    qsizetype docs = 0;
+    for (auto _ : state) {
+        QFile records(recordFile);
+        QFile strings(dataFile);
+        if (!records.open(QIODevice::ReadOnly) || !strings.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("cannot open the library files");
+            return;
+        }
+        const QByteArrayView recordImage(records.map(0, records.size()), records.size());
+        const QByteArrayView stringImage(strings.map(0, strings.size()), strings.size());
+        const QList<qint64> found = ScanTagQuery(recordImage, stringImage, query);
+        docs = lineCount(PositionListOf(recordImage, stringImage, found));
+    }
+    setDocs(state, docs);
+}
+
 // -- DocInBase --
 
 const QString& lookupPath(bool present) {
@@ -166,6 +201,14 @@ void BM_DocInBase_Sqlite(benchmark::State& state, bool present) {
     const QString& path = lookupPath(present);
     for (auto _ : state) {
         benchmark::DoNotOptimize(g_library->sqlite->DocInBase(path));
+    }
+}
+
+void BM_DocInBase_SketchScanInPlace(benchmark::State& state, bool present) {
+    const QString& path = lookupPath(present);
+    const TWordMgr& store = *g_library->store;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ScanDocInBase(store.RecStream(), store.DataStream(), path));
     }
 }
 
@@ -270,11 +313,15 @@ void registerAll() {
     add("OpenAndTagQuery/store_5pct_deleted_makes_dated_copy", BM_OpenAndTagQuery_Store, kMillisecond, true);
     add("OpenAndTagQuery/store_none_deleted", BM_OpenAndTagQuery_Store, kMillisecond, false);
     add("OpenAndTagQuery/sqlite", BM_OpenAndTagQuery_Sqlite, kMillisecond);
+    add("TagQuery/sketch_scan_in_place", BM_TagQuery_SketchScanInPlace, kMillisecond);
+    add("OpenAndTagQuery/sketch_map_and_scan", BM_OpenAndTagQuery_SketchMapAndScan, kMillisecond);
     add("DocInBase/store_late_path", BM_DocInBase_Store, kMicrosecond, true);
     add("DocInBase/store_absent_path", BM_DocInBase_Store, kMicrosecond, false);
     add("DocInBase/store_first_after_open", BM_DocInBase_StoreFirstAfterOpen, kMillisecond);
     add("DocInBase/sqlite_late_path", BM_DocInBase_Sqlite, kMicrosecond, true);
     add("DocInBase/sqlite_absent_path", BM_DocInBase_Sqlite, kMicrosecond, false);
+    add("DocInBase/sketch_scan_in_place_late_path", BM_DocInBase_SketchScanInPlace, kMillisecond, true);
+    add("DocInBase/sketch_scan_in_place_absent_path", BM_DocInBase_SketchScanInPlace, kMillisecond, false);
     add("Filter/untagged", BM_Filter_Untagged, kMillisecond);
     add("Filter/three_stars", BM_Filter_ThreeStars, kMillisecond);
     add("Filter/accessed_this_week", BM_Filter_AccessedThisWeek, kMillisecond);
@@ -300,10 +347,16 @@ void checkSameAnswers(Library& library) {
                                .arg(ours.size())
                                .arg(theirs.size()));
     }
+    const TWordMgr& store = *library.store;
+    if (ScanTagQuery(store.RecStream(), store.DataStream(), TagFamilyQuery()) != ours ||
+        PositionListOf(store.RecStream(), store.DataStream(), ours) != list) {
+        throw VelmoraError(QStringLiteral("the in-place scan sketch answers the tag query differently"));
+    }
     const QString& late = library.lib.lateLivePath;
     const QString& absent = library.lib.absentPath;
     if (!library.store->DocInBase(late) || !library.sqlite->DocInBase(late) || library.store->DocInBase(absent) ||
-        library.sqlite->DocInBase(absent)) {
+        library.sqlite->DocInBase(absent) || !ScanDocInBase(store.RecStream(), store.DataStream(), late) ||
+        ScanDocInBase(store.RecStream(), store.DataStream(), absent)) {
         throw VelmoraError(QStringLiteral("the store and SQLite disagree on DocInBase"));
     }
 }
