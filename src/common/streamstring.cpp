@@ -26,7 +26,8 @@ qint64 WriteStreamString(QByteArray& stream, const QString& text) {
 }
 
 qint32 StreamStringByteCount(const QByteArray& stream, qint64 offset) {
-    if (offset < 0 || offset + 4 > stream.size()) {
+    // Compared without adding to offset, which may be anything up to the largest qint64.
+    if (offset < 0 || offset > stream.size() - 4) {
         throw VelmoraError(QStringLiteral("字符串位置 %1 超出字符串文件 (%2 字节)").arg(offset).arg(stream.size()), {},
                            offset);
     }
