@@ -25,7 +25,8 @@ qint64 GetFileSizeOf(const QString& path) {
 
 bool FileInUse(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
-    if (!QFileInfo::exists(path)) {
+    // A folder is no file: opening it for writing fails, which would otherwise read as "held".
+    if (!QFileInfo(path).isFile()) {
         return false;
     }
     const int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
