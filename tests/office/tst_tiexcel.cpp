@@ -135,10 +135,6 @@ void TestTiExcel::cellCalls_data() {
                               << QStringList{"WorkBooks.Count", R"(Run("Sort"))"};
     QTest::newRow("OpenExcelFile") << act([](TiExcel& x) { x.OpenExcelFile("/books/other.xlsx"); }) << QString()
                                    << QStringList{R"(WorkBooks.Open("/books/other.xlsx"))"};
-    QTest::newRow("CloseExcelFile") << act([](TiExcel& x) { x.CloseExcelFile(); }) << QString()
-                                    << QStringList{"WorkBooks.Close()"};
-    QTest::newRow("ShowExcel") << act([](TiExcel& x) { x.ShowExcel(true); }) << QString()
-                               << QStringList{"Visible := bool:true"};
     QTest::newRow("SetVisible") << ExcelAction([](TiExcel& x) {
         x.SetVisible(true);
         return x.Visible() ? QStringLiteral("shown") : QString();

@@ -371,14 +371,6 @@ void TestTiWord::documentQueries_data() {
     QTest::addColumn<QString>("result");
     QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("OpenedDocs") << WordOp([](TiWord& w) { return QString::number(w.OpenedDocs()); }) << "3"
-                                << QStringList{"Documents.Count"};
-    QTest::newRow("ActiveDocName") << WordOp([](TiWord& w) { return w.ActiveDocName(); }) << "文档1"
-                                   << QStringList{"ActiveDocument.Name"};
-    QTest::newRow("ActiveDocFullName") << WordOp([](TiWord& w) { return w.ActiveDocFullName(); }) << "文档1"
-                                       << QStringList{"ActiveDocument.FullName"};
-    QTest::newRow("ActiveDocChanged") << WordOp([](TiWord& w) { return text(w.ActiveDocChanged()); }) << "false"
-                                      << QStringList{"ActiveDocument.Saved"};
     QTest::newRow("HaveDocChanged stops at first")
         << WordOp([](TiWord& w) { return text(w.HaveDocChanged()); }) << "true"
         << QStringList{"Documents.Count", "Documents.Item(int:1).Saved", "Documents.Item(int:2).Saved"};
@@ -617,7 +609,6 @@ void TestTiWord::windowCalls_data() {
     QTest::newRow("SetWinPos no size") << action([](TiWord& w) { w.SetWinPos(10, 20, 0, 0); }) << placed;
     QTest::newRow("SetWinPos negative width is sent")
         << action([](TiWord& w) { w.SetWinPos(10, 20, -5, -7); }) << placed + QStringList{"Width := int:-7"};
-    QTest::newRow("ShowWord") << action([](TiWord& w) { w.ShowWord(false); }) << QStringList{"Visible := bool:false"};
     QTest::newRow("CloseOpenSpellCheck") << action([](TiWord& w) {
         w.CloseOpenSpellCheck(false);
     }) << QStringList{"Options.CheckSpellingAsYouType := bool:false", "Options.CheckGrammarAsYouType := bool:false"};
@@ -626,15 +617,9 @@ void TestTiWord::windowCalls_data() {
     QTest::newRow("GoBack") << action([](TiWord& w) { w.GoBack(); }) << QStringList{"Documents.Count", "GoBack()"};
     QTest::newRow("MoveToEnd") << action([](TiWord& w) { w.MoveToEnd(); })
                                << QStringList{"Documents.Count", "Selection.EndKey(&int:6, &int:0)"};
-    QTest::newRow("SelectAll") << action([](TiWord& w) { w.SelectAll(false); })
-                               << QStringList{"Documents.Count", "ActiveDocument.ActiveWindow.Selection.WholeStory()"};
-    QTest::newRow("SelCopy") << action([](TiWord& w) { w.SelCopy(); })
-                             << QStringList{"Documents.Count", "Selection.Copy()"};
     QTest::newRow("CopyToClip") << action([](TiWord& w) { w.CopyToClip(); })
                                 << QStringList{"Documents.Count", "ActiveDocument.ActiveWindow.Selection.WholeStory()",
                                                "ActiveDocument.ActiveWindow.Selection.Copy()"};
-    QTest::newRow("GiveupSave") << action([](TiWord& w) { w.GiveupSave(); })
-                                << QStringList{"Documents.Count", "ActiveDocument.Saved := bool:true"};
 }
 
 void TestTiWord::windowCalls() {

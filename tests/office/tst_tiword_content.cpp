@@ -144,11 +144,8 @@ void TestTiWordContent::propertyQueries_data() {
     const auto str = [](int idx) { return WordAction([idx](TiWord& w) { w.GetDocPropStr(idx); }); };
     const auto flag = [](int idx) { return WordAction([idx](TiWord& w) { w.GetDocPropBool(idx); }); };
     QTest::newRow("str 0") << str(0) << QStringList{"ActiveDocument.AttachedTemplate.FullName"};
-    QTest::newRow("str 1") << str(1) << QStringList{"ActiveDocument.CodeName"};
-    QTest::newRow("str 2") << str(2) << QStringList{"ActiveDocument.FullName"};
     QTest::newRow("str 3") << str(3) << QStringList();
     QTest::newRow("bool 0") << flag(0) << QStringList{"ActiveDocument.HasPassword"};
-    QTest::newRow("bool 1") << flag(1) << QStringList{"ActiveDocument.ReadOnly"};
     QTest::newRow("bool 2") << flag(2) << QStringList{"ActiveDocument.Saved"};
     QTest::newRow("bool 3") << flag(3) << QStringList();
     QTest::newRow("pages") << WordAction([](TiWord& w) { QCOMPARE(w.GetDocPages(), 3); })
@@ -156,8 +153,6 @@ void TestTiWordContent::propertyQueries_data() {
     QTest::newRow("built-in property") << WordAction([](TiWord& w) {
         QCOMPARE(w.GetBuiltInDocumentProperty(2), QStringLiteral("Subject"));
     }) << QStringList{"ActiveDocument.BuiltInDocumentProperties(int:2).[default]"};
-    QTest::newRow("selection text") << WordAction([](TiWord& w) { w.SelectionText(); })
-                                    << QStringList{"Selection.Text"};
     QTest::newRow("document text") << WordAction([](TiWord& w) { QCOMPARE(w.GetDocText(), QStringLiteral("t\r")); })
                                    << QStringList{"Documents.Count", "ActiveDocument.Range.Text"};
 }

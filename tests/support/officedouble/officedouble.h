@@ -26,6 +26,8 @@ namespace velmora::test {
 // Values show their kind: bool:, int:, single:, double:, cur: (currency), date:, "text", missing, empty, and
 // obj:<path> for objects of the double. Reads that only step to an object (Documents, Documents.Item(int:1))
 // are kept out of log() and shown in fullLog().
+//
+// Only one OfficeDouble may live at a time: each answers the same program identifiers.
 
 class OfficeDouble;
 class DoubleObject;
