@@ -1,21 +1,26 @@
-#include "common/appfolder.h"
-#include "store/wordmgr.h"
-
-#include <QCoreApplication>
-#include <QTextStream>
+#include "common/prompts.h"
+#include "store/librarylock.h"
+#include "workbench/application.h"
+#include "workbench/qtprompts.h"
+#include "workbench/tmform.h"
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
-    QTextStream out(stdout);
-    out << "Velmora " << QCoreApplication::applicationVersion() << '\n';
-    velmora::TWordMgr library(velmora::AppDataFolder() + QStringLiteral("worddata.data"));
-    int live = 0;
-    for (int k = 0; k < library.GetRecNumber(); ++k) {
-        live += library.RecordAt(qint64(k) * velmora::TWordRec::Size).wdDeleted ? 0 : 1;
+    velmora::VelmoraApplication app(argc, argv);
+    velmora::QtPrompts prompts;
+    velmora::InstallPrompts(&prompts);
+
+    // Two windows on one library would overwrite each other's changes.
+    velmora::LibraryLock lock;
+    if (!lock.tryLock()) {
+        velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
+        return 1;
     }
-    out << "library: " << library.FileName() << '\n'
-        << "documents: " << live << " (" << library.GetRecNumber() - live << " deleted)\n";
-    return 0;
+    int status = 0;
+    {
+        velmora::TmForm form;
+        form.show();
+        status = app.exec();
+    }
+    velmora::InstallPrompts(nullptr);
+    return status;
 }

@@ -1,0 +1,61 @@
+#include "fmsetting.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+TfmSetting::TfmSetting(const QString& autoGoBack, const QString& autoSaveInterval, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("fmSetting"));
+    setWindowTitle(QStringLiteral("Velmora - 设置"));
+    setModal(true);
+
+    ckGoBack = new QCheckBox(QStringLiteral("word文档打开时自动定位到最后关闭位置"), this);
+    ckGoBack->setObjectName(QStringLiteral("ckGoBack"));
+    ckGoBack->setChecked(autoGoBack == QLatin1String("1"));
+
+    svEdit = new QLineEdit(QStringLiteral("5"), this);
+    svEdit->setObjectName(QStringLiteral("svEdit"));
+    svEdit->setMaxLength(3);
+    svEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), svEdit));
+    svEdit->setText(autoSaveInterval);
+    svEdit->setFixedWidth(60);
+    auto* intervalLabel = new QLabel(QStringLiteral("自动保存word文档间隔（分钟）"), this);
+    intervalLabel->setBuddy(svEdit);
+
+    btOK = new QPushButton(QStringLiteral("确定"), this);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btOK->setDefault(true);
+    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* interval = new QHBoxLayout;
+    interval->addWidget(intervalLabel);
+    interval->addWidget(svEdit);
+    interval->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(ckGoBack);
+    layout->addLayout(interval);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint());
+}
+
+QString TfmSetting::autoGoBack() const {
+    return ckGoBack->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString TfmSetting::autoSaveInterval() const {
+    return svEdit->text();
+}
+
+} // namespace velmora
