@@ -79,9 +79,10 @@ public:
     int run(QStringList args);
 
 private:
+    // Commands that only look map the files and leave them untouched; the others hold the lock first.
     TWordMgr& store() {
         if (!m_store) {
-            m_store = std::make_unique<TWordMgr>(libraryFile());
+            m_store = std::make_unique<TWordMgr>(libraryFile(), m_lock ? OpenMode::ReadWrite : OpenMode::ReadOnly);
         }
         return *m_store;
     }

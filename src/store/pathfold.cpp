@@ -31,3 +31,20 @@ bool SameIgnoringAsciiCase(QStringView a, QStringView b) {
 }
 
 } // namespace velmora
+
+namespace velmora {
+
+bool RawEqualsFolded(const char* utf16le, qsizetype units, QStringView folded) {
+    if (units != folded.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t unit = char16_t(quint8(utf16le[2 * i]) | quint8(utf16le[2 * i + 1]) << 8);
+        if (foldAscii(unit) != folded[i].unicode()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace velmora

@@ -41,8 +41,12 @@ QStringList SplitStoredTags(const QString& tags) {
     return tags.split(u' ');
 }
 
-TWordMgr::TWordMgr(const QString& dbFile) : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile) {
+TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
+    : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile), m_mode(mode) {
     loadFiles();
+    if (m_mode == OpenMode::ReadOnly) {
+        return;
+    }
     int deleted = 0;
     const int count = GetRecNumber();
     for (int k = 0; k < count; ++k) {
@@ -62,6 +66,9 @@ TWordMgr::TWordMgr(const QString& dbFile) : FWordRecFile(recordFileFor(dbFile)),
 }
 
 TWordMgr::~TWordMgr() {
+    if (m_mode == OpenMode::ReadOnly) {
+        return;
+    }
     try {
         SaveRecDataFiles(false);
     } catch (const VelmoraError& error) {
@@ -79,10 +86,39 @@ QString TWordMgr::recordFileFor(const QString& dbFile) {
 }
 
 void TWordMgr::loadFiles() {
-    FStream = readWholeFile(FWordRecFile);
-    FDataStream = readWholeFile(FFileName);
+    FStream = loadFile(FWordRecFile, m_mappedRecords);
+    FDataStream = loadFile(FFileName, m_mappedStrings);
     FIndexChanged = false;
     FDataChanged = false;
+}
+
+QByteArray TWordMgr::loadFile(const QString& path, std::unique_ptr<QFile>& mapped) {
+    if (m_mode == OpenMode::ReadOnly) {
+        // The files are only ever replaced by renaming a new file over them, never rewritten in place, so the
+        // mapped pages stay what they were for as long as we look at them.
+        auto file = std::make_unique<QFile>(path);
+        if (file->open(QIODevice::ReadOnly) && file->size() > 0) {
+            if (const uchar* bytes = file->map(0, file->size())) {
+                const qsizetype size = qsizetype(file->size());
+                mapped = std::move(file);
+                return QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), size);
+            }
+        }
+    }
+    return readWholeFile(path);
+}
+
+TWordMgr::RawText TWordMgr::rawItem(qint32 offset) const {
+    if (offset < 0) {
+        return {};
+    }
+    qint32 count = 0;
+    try {
+        count = StreamStringByteCount(FDataStream, offset);
+    } catch (const VelmoraError& error) {
+        throw VelmoraError(error.message(), FFileName, offset);
+    }
+    return {FDataStream.constData() + offset + 4, count / 2};
 }
 
 int TWordMgr::GetRecNumber() const {
@@ -243,6 +279,12 @@ void TWordMgr::SetDateTime(qint64 ipos, int wdItem, double dt, bool rd) {
 }
 
 void TWordMgr::SaveRecDataFiles(bool bk) {
+    if (m_mode == OpenMode::ReadOnly) {
+        if (FIndexChanged || FDataChanged || bk) {
+            throw VelmoraError(QStringLiteral("资料库以只读方式打开，不能保存: %1").arg(FFileName), FFileName);
+        }
+        return;
+    }
     // A flag is cleared only once its file is written, so a failed save is tried again by the next one.
     if (FIndexChanged) {
         WriteFileAtomically(FWordRecFile, FStream);
@@ -315,14 +357,13 @@ void TWordMgr::replaceRecordImage(QByteArray image) {
 void TWordMgr::noteRecordInIndexes(qint64 pos, const TWordRec& rec) {
     try {
         if (m_pathIndex.isBuilt()) {
-            m_pathIndex.add(StringAt(rec.wdFullNamePos), pos);
+            const RawText path = rawItem(rec.wdFullNamePos);
+            m_pathIndex.add(FoldedHash(path.data, path.units), pos);
         }
         if (m_tagIndex.isBuilt()) {
-            for (const QString& tag : SplitStoredTags(StringAt(rec.wdTagsPos))) {
-                if (!tag.isEmpty()) {
-                    m_tagIndex.add(tag, pos);
-                }
-            }
+            const RawText tags = rawItem(rec.wdTagsPos);
+            ForEachTagPiece(tags.data, tags.units,
+                            [&](const char* piece, qsizetype units) { m_tagIndex.add(FoldedHash(piece, units), pos); });
         }
     } catch (const VelmoraError&) {
         // A damaged string item must not stop the write; the queries meet it again and report it.
@@ -331,22 +372,17 @@ void TWordMgr::noteRecordInIndexes(qint64 pos, const TWordRec& rec) {
     }
 }
 
-void TWordMgr::ensurePathIndex() {
-    if (m_pathIndex.isBuilt()) {
-        return;
-    }
+void TWordMgr::buildPathIndex() {
     const int count = GetRecNumber();
     for (int k = 0; k < count; ++k) {
         const qint64 pos = qint64(k) * TWordRec::Size;
-        m_pathIndex.add(StringAt(RecordAt(pos).wdFullNamePos), pos);
+        const RawText path = rawItem(RecordAt(pos).wdFullNamePos);
+        m_pathIndex.add(FoldedHash(path.data, path.units), pos);
     }
     m_pathIndex.markBuilt();
 }
 
-void TWordMgr::ensureTagIndex() {
-    if (m_tagIndex.isBuilt()) {
-        return;
-    }
+void TWordMgr::buildTagIndex() {
     const int count = GetRecNumber();
     for (int k = 0; k < count; ++k) {
         const qint64 pos = qint64(k) * TWordRec::Size;
@@ -354,11 +390,9 @@ void TWordMgr::ensureTagIndex() {
         if (rec.wdDeleted || rec.wdTagsPos < 0) {
             continue;
         }
-        for (const QString& tag : SplitStoredTags(StringAt(rec.wdTagsPos))) {
-            if (!tag.isEmpty()) {
-                m_tagIndex.add(tag, pos);
-            }
-        }
+        const RawText tags = rawItem(rec.wdTagsPos);
+        ForEachTagPiece(tags.data, tags.units,
+                        [&](const char* piece, qsizetype units) { m_tagIndex.add(FoldedHash(piece, units), pos); });
     }
     m_tagIndex.markBuilt();
 }

@@ -4,8 +4,12 @@
 #include "wordrec.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -20,6 +24,10 @@ enum WordItem : int {
     wdiEditTimes = 6,
 };
 
+// ReadOnly maps the files instead of reading them, makes no dated copies on opening, and refuses to save:
+// for commands that only look.
+enum class OpenMode { ReadWrite, ReadOnly };
+
 // Which date a date-window query tests.
 enum class DateSource : int { FileCreated = 1, FileWritten = 2, Accessed = 3 };
 
@@ -31,7 +39,7 @@ enum class DateSource : int { FileCreated = 1, FileWritten = 2, Accessed = 3 };
 // written to, and a string item that does not lie inside the string file raises an error naming its offset.
 class TWordMgr final {
 public:
-    explicit TWordMgr(const QString& dbFile);
+    explicit TWordMgr(const QString& dbFile, OpenMode mode = OpenMode::ReadWrite);
     // Saves what changed; an error on that last save cannot be raised from here, so callers that care call
     // SaveRecDataFiles first.
     ~TWordMgr();
@@ -101,17 +109,27 @@ public:
     QString StringAt(qint32 offset) const;
 
 private:
+    // A string item's UTF-16LE units where they lie in the string image.
+    struct RawText {
+        const char* data = nullptr;
+        qsizetype units = 0;
+    };
+
     static QString recordFileFor(const QString& dbFile);
     void loadFiles();
+    QByteArray loadFile(const QString& path, std::unique_ptr<QFile>& mapped);
+    RawText rawItem(qint32 offset) const;
+    bool tagsMatchWords(const TWordRec& rec, const QStringList& foldedWords) const;
+    bool tagInOwnPath(const TWordRec& rec);
     void backUpImages();
     void requireRecordPosition(qint64 pos) const;
     void writeRecord(qint64 pos, const TWordRec& rec);
     void replaceRecordImage(QByteArray image);
     void noteRecordInIndexes(qint64 pos, const TWordRec& rec);
-    void ensurePathIndex();
-    void ensureTagIndex();
+    void buildPathIndex();
+    void buildTagIndex();
     // Live records whose path equals path ignoring case, ascending (deleted ones too with includeDeleted).
-    QList<qint64> recordsWithPath(const QString& path, bool includeDeleted);
+    std::vector<qint64> recordsWithPath(const QString& path, bool includeDeleted);
     // The current record becomes the last record of the file, as after a scan of every record.
     void endScan();
     template <typename Select>
@@ -125,6 +143,9 @@ private:
     bool FIndexChanged = false;
     bool FDataChanged = false;
 
+    OpenMode m_mode;
+    std::unique_ptr<QFile> m_mappedRecords;
+    std::unique_ptr<QFile> m_mappedStrings;
     LookupIndex m_pathIndex;
     LookupIndex m_tagIndex;
 };

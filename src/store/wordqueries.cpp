@@ -6,6 +6,7 @@
 #include "common/fileinfo.h"
 #include "common/streamstring.h"
 #include "common/textcodec.h"
+#include "lookupindex.h"
 #include "pathfold.h"
 #include "positionlist.h"
 #include "wordmgr.h"
@@ -44,11 +45,6 @@ QStringList queryWords(const QString& query) {
     return words;
 }
 
-bool isQueryWord(const QStringList& words, QStringView tag) {
-    return std::any_of(words.cbegin(), words.cend(),
-                       [tag](const QString& word) { return SameIgnoringAsciiCase(word, tag); });
-}
-
 } // namespace
 
 void TWordMgr::endScan() {
@@ -74,52 +70,53 @@ void TWordMgr::scanLive(QString& lst, Select select) {
     lst = list.text();
 }
 
+bool TWordMgr::tagsMatchWords(const TWordRec& rec, const QStringList& foldedWords) const {
+    const RawText tags = rawItem(rec.wdTagsPos);
+    bool found = false;
+    ForEachTagPiece(tags.data, tags.units, [&](const char* piece, qsizetype units) {
+        for (const QString& word : foldedWords) {
+            found = found || RawEqualsFolded(piece, units, word);
+        }
+    });
+    return found;
+}
+
+bool TWordMgr::tagInOwnPath(const TWordRec& rec) {
+    const QString path = StringAt(rec.wdFullNamePos);
+    for (const QString& tag : SplitStoredTags(StringAt(rec.wdTagsPos))) {
+        if (!tag.isEmpty() && path.contains(tag, Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QString TWordMgr::GetListForLoadwzTV(const QString& tags, bool f) {
-    const QStringList words = queryWords(tags);
-    // A record matches when one of its tags is one of the query's words or, with f, lies inside its own path.
-    auto matches = [&](const TWordRec& rec) {
-        if (rec.wdTagsPos < 0) {
-            return false;
-        }
-        const QString stored = StringAt(rec.wdTagsPos);
-        if (stored.isEmpty()) {
-            return false;
-        }
-        QString path;
-        for (const QString& tag : SplitStoredTags(stored)) {
-            if (tag.isEmpty()) {
-                continue;
-            }
-            if (isQueryWord(words, tag)) {
-                return true;
-            }
-            if (f) {
-                if (path.isNull()) {
-                    path = StringAt(rec.wdFullNamePos);
-                }
-                if (path.contains(tag, Qt::CaseInsensitive)) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    };
-    QString lst;
-    if (f) {
-        scanLive(lst, matches);
+    QStringList words = queryWords(tags);
+    for (QString& word : words) {
+        word = FoldAsciiCase(word);
+    }
+    if (f || !(m_tagIndex.isBuilt() || m_tagIndex.wantsBuild())) {
+        QString lst;
+        scanLive(lst, [&](const TWordRec& rec) {
+            return rec.wdTagsPos >= 0 && (tagsMatchWords(rec, words) || (f && tagInOwnPath(rec)));
+        });
         return lst;
     }
-    ensureTagIndex();
-    QList<qint64> candidates;
-    for (const QString& word : words) {
-        candidates += m_tagIndex.candidates(word);
+    if (!m_tagIndex.isBuilt()) {
+        buildTagIndex();
+    }
+    std::vector<qint64> candidates;
+    for (const QString& word : std::as_const(words)) {
+        const std::vector<qint64> found = m_tagIndex.candidates(FoldedHash(word));
+        candidates.insert(candidates.end(), found.begin(), found.end());
     }
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
     PositionList list;
     for (const qint64 pos : candidates) {
         const TWordRec rec = RecordAt(pos);
-        if (IsRecordPosition(pos) && !rec.wdDeleted && matches(rec)) {
+        if (IsRecordPosition(pos) && !rec.wdDeleted && rec.wdTagsPos >= 0 && tagsMatchWords(rec, words)) {
             list.add(pos, StringAt(rec.wdFullNamePos));
         }
     }
@@ -128,10 +125,11 @@ QString TWordMgr::GetListForLoadwzTV(const QString& tags, bool f) {
 }
 
 QString TWordMgr::GetListForLoadwzTV2(const QString& txt) {
-    QList<qint64> candidates;
+    std::vector<qint64> candidates;
     for (const QString& line : SplitLines(txt)) {
         if (!line.isEmpty()) {
-            candidates += recordsWithPath(line, false);
+            const std::vector<qint64> found = recordsWithPath(line, false);
+            candidates.insert(candidates.end(), found.begin(), found.end());
         }
     }
     std::sort(candidates.begin(), candidates.end());
@@ -203,28 +201,44 @@ void TWordMgr::QkSearchByPSW(QString& lst) {
     scanLive(lst, [](const TWordRec& rec) { return rec.wdPasswordPos >= 0; });
 }
 
-QList<qint64> TWordMgr::recordsWithPath(const QString& path, bool includeDeleted) {
-    ensurePathIndex();
-    QList<qint64> found;
-    for (const qint64 pos : m_pathIndex.candidates(path)) {
-        if (!IsRecordPosition(pos)) {
-            continue;
+std::vector<qint64> TWordMgr::recordsWithPath(const QString& path, bool includeDeleted) {
+    const QString folded = FoldAsciiCase(path);
+    auto matches = [&](const TWordRec& rec) {
+        if (!includeDeleted && rec.wdDeleted) {
+            return false;
         }
-        const TWordRec rec = RecordAt(pos);
-        if ((includeDeleted || !rec.wdDeleted) && SameIgnoringAsciiCase(StringAt(rec.wdFullNamePos), path)) {
-            found.append(pos);
+        const RawText stored = rawItem(rec.wdFullNamePos);
+        return RawEqualsFolded(stored.data, stored.units, folded);
+    };
+    std::vector<qint64> found;
+    if (m_pathIndex.isBuilt() || m_pathIndex.wantsBuild()) {
+        if (!m_pathIndex.isBuilt()) {
+            buildPathIndex();
+        }
+        for (const qint64 pos : m_pathIndex.candidates(FoldedHash(folded))) {
+            if (IsRecordPosition(pos) && matches(RecordAt(pos))) {
+                found.push_back(pos);
+            }
+        }
+        return found;
+    }
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        if (matches(RecordAt(pos))) {
+            found.push_back(pos);
         }
     }
     return found;
 }
 
 bool TWordMgr::DocInBase(const QString& docName) {
-    const QList<qint64> found = recordsWithPath(docName, false);
-    if (found.isEmpty()) {
+    const std::vector<qint64> found = recordsWithPath(docName, false);
+    if (found.empty()) {
         endScan();
         return false;
     }
-    ReadDataHead(found.first());
+    ReadDataHead(found.front());
     return true;
 }
 
@@ -359,10 +373,11 @@ void TWordMgr::SetRecArchive(qint64 ipos, bool achv, bool rd) {
 }
 
 void TWordMgr::BatRemoveDocs(const QString& txt) {
-    QList<qint64> found;
+    std::vector<qint64> found;
     for (const QString& line : SplitLines(txt)) {
         if (!line.isEmpty()) {
-            found += recordsWithPath(line, false);
+            const std::vector<qint64> more = recordsWithPath(line, false);
+            found.insert(found.end(), more.begin(), more.end());
         }
     }
     std::sort(found.begin(), found.end());

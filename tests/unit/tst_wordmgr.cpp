@@ -324,6 +324,26 @@ private Q_SLOTS:
         }
     }
 
+    void readOnly_makesNoCopiesAndRefusesToSave() {
+        QByteArray records;
+        RecBytes rec{};
+        rec.deleted = 1;
+        for (int i = 0; i < 60; ++i) {
+            records += rec.bytes();
+        }
+        writeLibrary(records, item(QStringLiteral("x")));
+        {
+            TWordMgr store(dbFile(), OpenMode::ReadOnly);
+            QCOMPARE(store.GetRecNumber(), 60);
+            QCOMPARE(store.ReadAStrItem(0, wdiFullName, true), QString());
+            store.SaveRecDataFiles(false);
+            store.SetRecArchive(0, true, true);
+            QVERIFY_THROWS_EXCEPTION(VelmoraError, store.SaveRecDataFiles(false));
+        }
+        QVERIFY(!QDir(m_appData->file(QStringLiteral("databackup"))).exists());
+        QCOMPARE(ReadBytes(idxFile()), records);
+    }
+
     void backup_isNamedByIsoDateAndReplacesSameDay() {
         TWordMgr store(dbFile());
         store.ImportAWord(QStringLiteral("/d/a.doc"), QString(), QString(), 0);

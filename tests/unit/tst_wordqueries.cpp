@@ -112,8 +112,13 @@ private Q_SLOTS:
         QFETCH(QString, query);
         QFETCH(bool, shift);
         QFETCH(bool, selected);
-        TWordMgr& store = library({{QStringLiteral("/home/u/notes/x.doc"), tags}});
-        QCOMPARE(store.GetListForLoadwzTV(query, shift), selected ? lines({{0, "/home/u/notes/x.doc"}}) : QString());
+        TWordMgr& store = library({{QStringLiteral("/home/u/other.doc"), QStringLiteral("unrelated-tag")},
+                                   {QStringLiteral("/home/u/notes/x.doc"), tags}});
+        // The first query scans, later ones use the index built on the second: both must agree.
+        for (int round = 0; round < 3; ++round) {
+            QCOMPARE(store.GetListForLoadwzTV(query, shift),
+                     selected ? lines({{35, "/home/u/notes/x.doc"}}) : QString());
+        }
     }
 
     void tagQuery_listsInRecordOrderWithoutDeletedAndNamesakes() {
@@ -259,6 +264,27 @@ private Q_SLOTS:
             QString lst;
             store.QkSearchByDateTime(QStringLiteral("今天"), source, lst);
             QCOMPARE(lst, lines({{35, qPrintable(present)}}));
+        }
+    }
+
+    void docInBase_scanAndIndexAgree_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("same") << "/d/Report.docx" << true;
+        QTest::newRow("ascii case") << "/D/REPORT.DOCX" << true;
+        QTest::newRow("non-ascii case differs") << "/d/Éte.doc" << false;
+        QTest::newRow("prefix of a path") << "/d/Report.doc" << false;
+        QTest::newRow("deleted") << "/d/gone.doc" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void docInBase_scanAndIndexAgree() {
+        QFETCH(QString, path);
+        QFETCH(bool, found);
+        TWordMgr& store = library({{QStringLiteral("/d/Report.docx")},
+                                   {QStringLiteral("/d/éte.doc")},
+                                   {QStringLiteral("/d/gone.doc"), {}, {}, 0, true}});
+        for (int round = 0; round < 3; ++round) {
+            QCOMPARE(store.DocInBase(path), found);
         }
     }
 
