@@ -92,17 +92,14 @@ void TWordMgr::loadFiles() {
     FDataChanged = false;
 }
 
-QByteArray TWordMgr::loadFile(const QString& path, std::unique_ptr<QFile>& mapped) {
+QByteArray TWordMgr::loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped) {
     if (m_mode == OpenMode::ReadOnly) {
         // The files are only ever replaced by renaming a new file over them, never rewritten in place, so the
         // mapped pages stay what they were for as long as we look at them.
-        auto file = std::make_unique<QFile>(path);
-        if (file->open(QIODevice::ReadOnly) && file->size() > 0) {
-            if (const uchar* bytes = file->map(0, file->size())) {
-                const qsizetype size = qsizetype(file->size());
-                mapped = std::move(file);
-                return QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), size);
-            }
+        auto file = std::make_unique<MappedFile>();
+        if (file->map(path)) {
+            mapped = std::move(file);
+            return mapped->bytes();
         }
     }
     return readWholeFile(path);

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "lookupindex.h"
+#include "mappedfile.h"
 #include "wordrec.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +22,15 @@ enum WordItem : int {
     wdiAccessTime = 4,
     wdiReadTimes = 5,
     wdiEditTimes = 6,
+};
+
+// The words of a tag query, folded, with a mask of their lengths to reject most tags without comparing.
+struct TagWords {
+    explicit TagWords(const QString& query);
+    static quint64 lengthBit(qsizetype length);
+
+    QStringList folded;
+    quint64 lengths = 0;
 };
 
 // ReadOnly maps the files instead of reading them, makes no dated copies on opening, and refuses to save:
@@ -117,9 +126,9 @@ private:
 
     static QString recordFileFor(const QString& dbFile);
     void loadFiles();
-    QByteArray loadFile(const QString& path, std::unique_ptr<QFile>& mapped);
+    QByteArray loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped);
     RawText rawItem(qint32 offset) const;
-    bool tagsMatchWords(const TWordRec& rec, const QStringList& foldedWords) const;
+    bool tagsMatchWords(const TWordRec& rec, const TagWords& words) const;
     bool tagInOwnPath(const TWordRec& rec);
     void backUpImages();
     void requireRecordPosition(qint64 pos) const;
@@ -144,8 +153,8 @@ private:
     bool FDataChanged = false;
 
     OpenMode m_mode;
-    std::unique_ptr<QFile> m_mappedRecords;
-    std::unique_ptr<QFile> m_mappedStrings;
+    std::unique_ptr<MappedFile> m_mappedRecords;
+    std::unique_ptr<MappedFile> m_mappedStrings;
     LookupIndex m_pathIndex;
     LookupIndex m_tagIndex;
 };

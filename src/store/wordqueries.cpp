@@ -57,25 +57,46 @@ template <typename Select>
 void TWordMgr::scanLive(QString& lst, Select select) {
     PositionList list(lst);
     const int count = GetRecNumber();
+    const char* records = FStream.constData();
     for (int k = 0; k < count; ++k) {
         const qint64 pos = qint64(k) * TWordRec::Size;
-        ReadDataHead(pos);
-        if (FWordRec.wdDeleted) {
+        // The deleted flag is the record's last byte: most scans need nothing more of a deleted record.
+        if (records[pos + TWordRec::Size - 1] != 0) {
             continue;
         }
-        if (select(FWordRec)) {
-            list.add(pos, StringAt(FWordRec.wdFullNamePos));
+        const TWordRec rec = TWordRec::fromBytes(records + pos);
+        if (select(rec)) {
+            list.add(pos, StringAt(rec.wdFullNamePos));
         }
     }
     lst = list.text();
+    endScan();
 }
 
-bool TWordMgr::tagsMatchWords(const TWordRec& rec, const QStringList& foldedWords) const {
+quint64 TagWords::lengthBit(qsizetype length) {
+    return quint64(1) << std::min<qsizetype>(length, 63);
+}
+
+TagWords::TagWords(const QString& query) {
+    for (const QString& word : queryWords(query)) {
+        folded.append(FoldAsciiCase(word));
+        lengths |= lengthBit(word.size());
+    }
+}
+
+bool TWordMgr::tagsMatchWords(const TWordRec& rec, const TagWords& words) const {
     const RawText tags = rawItem(rec.wdTagsPos);
     bool found = false;
     ForEachTagPiece(tags.data, tags.units, [&](const char* piece, qsizetype units) {
-        for (const QString& word : foldedWords) {
-            found = found || RawEqualsFolded(piece, units, word);
+        // Most pieces differ from every word in length already; the mask answers that without a comparison.
+        if (found || (words.lengths & TagWords::lengthBit(units)) == 0) {
+            return;
+        }
+        for (const QString& word : words.folded) {
+            if (RawEqualsFolded(piece, units, word)) {
+                found = true;
+                return;
+            }
         }
     });
     return found;
@@ -92,10 +113,7 @@ bool TWordMgr::tagInOwnPath(const TWordRec& rec) {
 }
 
 QString TWordMgr::GetListForLoadwzTV(const QString& tags, bool f) {
-    QStringList words = queryWords(tags);
-    for (QString& word : words) {
-        word = FoldAsciiCase(word);
-    }
+    const TagWords words(tags);
     if (f || !(m_tagIndex.isBuilt() || m_tagIndex.wantsBuild())) {
         QString lst;
         scanLive(lst, [&](const TWordRec& rec) {
@@ -107,7 +125,7 @@ QString TWordMgr::GetListForLoadwzTV(const QString& tags, bool f) {
         buildTagIndex();
     }
     std::vector<qint64> candidates;
-    for (const QString& word : std::as_const(words)) {
+    for (const QString& word : words.folded) {
         const std::vector<qint64> found = m_tagIndex.candidates(FoldedHash(word));
         candidates.insert(candidates.end(), found.begin(), found.end());
     }
