@@ -354,7 +354,8 @@ void TmForm::buildArticleColumn() {
     wzNumLabel = named(new QLabel(QStringLiteral("0条"), bar), QStringLiteral("wzNumLabel"));
     wzNumLabel->hide();
     barLayout->addWidget(sortEdit);
-    barLayout->addWidget(wzNumLabel, 1, Qt::AlignRight | Qt::AlignVCenter);
+    barLayout->addStretch(1);
+    barLayout->addWidget(wzNumLabel, 0, Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(bar);
 
     pnlSchOption = named(new QWidget(wzPanel), QStringLiteral("pnlSchOption"));
