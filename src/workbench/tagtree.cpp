@@ -171,42 +171,36 @@ void TmForm::ItemToRightClick() {
     m_tagTreeChanged = true;
 }
 
-void TmForm::ItemUpClick() {
+void TmForm::moveAmongSiblings(int step) {
     QTreeWidgetItem* node = selectedTagNode(true);
-    if (node == nullptr || indexAmongSiblings(node) == 0) {
+    if (node == nullptr) {
         return;
     }
     const int index = indexAmongSiblings(node);
+    const int target = index + step;
+    if (target < 0 || target >= siblingCount(node)) {
+        return;
+    }
     QTreeWidgetItem* parent = node->parent();
+    // Taking a node out of the tree collapses it; it comes back as the user left it.
     const bool expanded = node->isExpanded();
     takeNode(node);
     if (parent != nullptr) {
-        parent->insertChild(index - 1, node);
+        parent->insertChild(target, node);
     } else {
-        tagTreeView->insertTopLevelItem(index - 1, node);
+        tagTreeView->insertTopLevelItem(target, node);
     }
     node->setExpanded(expanded);
     tagTreeView->setCurrentItem(node);
     m_tagTreeChanged = true;
 }
 
+void TmForm::ItemUpClick() {
+    moveAmongSiblings(-1);
+}
+
 void TmForm::ItemDownClick() {
-    QTreeWidgetItem* node = selectedTagNode(true);
-    if (node == nullptr || indexAmongSiblings(node) + 1 >= siblingCount(node)) {
-        return;
-    }
-    const int index = indexAmongSiblings(node);
-    QTreeWidgetItem* parent = node->parent();
-    const bool expanded = node->isExpanded();
-    takeNode(node);
-    if (parent != nullptr) {
-        parent->insertChild(index + 1, node);
-    } else {
-        tagTreeView->insertTopLevelItem(index + 1, node);
-    }
-    node->setExpanded(expanded);
-    tagTreeView->setCurrentItem(node);
-    m_tagTreeChanged = true;
+    moveAmongSiblings(+1);
 }
 
 void TmForm::ItemDelTagClick() {

@@ -111,6 +111,7 @@ private:
     void ItemUpClick();
     void ItemDownClick();
     void ItemDelTagClick();
+    void moveAmongSiblings(int step);
     void pmNavTreeViewPopup();
     QTreeWidgetItem* selectedTagNode(bool report);
     int tagNodeIndex(QTreeWidgetItem* node) const;
