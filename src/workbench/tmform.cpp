@@ -47,6 +47,7 @@ int settingAsInt(const QString& value, int fallback) {
 }
 
 constexpr int kDefaultAutoSaveMinutes = 5;
+constexpr int kFolderImage = 33;
 
 } // namespace
 
@@ -123,15 +124,7 @@ void TmForm::loadSavedTrees() {
     try {
         Tree folders;
         if (LoadTreeText(dataFile(QStringLiteral("FdTVItems.dat")), folders)) {
-            for (TreeNode& node : folders) {
-                std::function<void(TreeNode&)> folderImage = [&folderImage](TreeNode& n) {
-                    n.image = 33;
-                    for (TreeNode& child : n.children) {
-                        folderImage(child);
-                    }
-                };
-                folderImage(node);
-            }
+            SetImageEverywhere(folders, kFolderImage);
             FillTreeWidget(fdTreeView, folders);
         }
     } catch (const VelmoraError& error) {

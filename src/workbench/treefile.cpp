@@ -47,6 +47,11 @@ int CountNodes(const Tree& tree) {
     return count;
 }
 
+void SetImageEverywhere(Tree& tree, int image) {
+    auto visit = [image](TreeNode& node) { node.image = image; };
+    forEachNode(tree, visit);
+}
+
 QByteArray EncodeTreeText(const Tree& tree) {
     QString text;
     auto visit = [&text](const TreeNode& node, int depth) {

@@ -20,6 +20,7 @@ struct TreeNode {
 using Tree = std::vector<TreeNode>;
 
 int CountNodes(const Tree& tree);
+void SetImageEverywhere(Tree& tree, int image);
 
 // The tree text: one line per node in pre-order, a TAB per level before the text, CR LF after it, in GBK.
 QByteArray EncodeTreeText(const Tree& tree);
