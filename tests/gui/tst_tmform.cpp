@@ -4,6 +4,7 @@
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "workbench/application.h"
 #include "workbench/fmsetting.h"
 #include "workbench/shell.h"
 #include "workbench/tagtreewidget.h"
@@ -716,6 +717,24 @@ private Q_SLOTS:
         QCOMPARE(articles.front().state, 0);
     }
 
+    void errorInAHandler_isReportedAndTheWindowGoesOn() {
+        writeLibrary({{"a.doc", "work"}});
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "work"}, {0, "other"}}));
+        // Point the record's tags at an offset past the end of the string file.
+        QByteArray records = ReadBytes(file(QStringLiteral("worddata.idx")));
+        records.replace(4, 4, QByteArray::fromHex("ffffff00"));
+        WriteBytes(file(QStringLiteral("worddata.idx")), records);
+        open();
+        click(m_form->tagTreeView, tagNode("work"));
+        QCOMPARE(m_prompts->log.size(), 1);
+        QVERIFY2(m_prompts->log.first().startsWith(QStringLiteral("error: Velmora: ")),
+                 qPrintable(m_prompts->log.first()));
+        QVERIFY(m_prompts->log.first().contains(QStringLiteral("16777215")));
+        QVERIFY(m_form->isVisible());
+        click(m_form->tagTreeView, tagNode("other"));
+        QCOMPARE(m_prompts->log.size(), 2);
+    }
+
 private:
     QString GetSettingFromFile() {
         for (const QString& line : ReadTextFile(file(QStringLiteral("settings.ini")))) {
@@ -727,5 +746,11 @@ private:
     }
 };
 
-QTEST_MAIN(TestTmForm)
+// The program's own application object, so that errors escaping a handler meet its error report.
+int main(int argc, char* argv[]) {
+    VelmoraApplication app(argc, argv);
+    TestTmForm test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_tmform.moc"
