@@ -11,6 +11,7 @@ velmora_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev
     libbenchmark-dev libsqlite3-dev sqlite3
     xvfb xauth fonts-noto-cjk
+    libquazip1-qt6-dev libgsf-1-dev
 )
 
 velmora_install_packages() {

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace velmora {
+
+enum class TextReadStatus {
+    Ok,
+    // The file could not be opened or read from disk.
+    Unreadable,
+    // Not a .docx or Word 97-2003 file (RTF or HTML under a .doc name, another program's file, an empty file).
+    NotWordFile,
+    // Password-protected: only the office program, given the password, can read it.
+    Encrypted,
+    // A Word container whose parts contradict each other or are cut short.
+    Damaged,
+    // Larger than any note; refused rather than inflated or read into memory.
+    TooLarge,
+};
+
+// The main text of a Word document as the office program's Range.Text gives it: every paragraph followed by CR,
+// a table cell's last paragraph by CR and BEL and every row by one more CR BEL, tabs, line breaks (VT), page and
+// section breaks (FF), column breaks (SO) and non-breaking and optional hyphens (RS, US) as their characters;
+// the result of each field without its code; no deleted revisions, headers, footers, notes, comments, text
+// boxes or pictures.
+struct DocumentText {
+    TextReadStatus status = TextReadStatus::Ok;
+    QString text;
+    // Why the text could not be read; empty when it was.
+    QString reason;
+
+    bool ok() const { return status == TextReadStatus::Ok; }
+    // The office program may still read what the built-in reader cannot: a protected document, or another format
+    // it opens under a Word name.
+    bool needsOfficeProgram() const {
+        return status == TextReadStatus::Encrypted || status == TextReadStatus::NotWordFile;
+    }
+};
+
+// Reads a .docx or .doc file, told apart by content rather than by name. Never throws; any input gives either
+// the text or a status with its reason.
+DocumentText ReadDocumentText(const QString& path);
+
+// The same on a file's bytes, and on each format alone.
+DocumentText ReadDocumentBytes(QByteArrayView bytes);
+DocumentText ReadDocxBytes(QByteArrayView bytes);
+DocumentText ReadDocBytes(QByteArrayView bytes);
+
+// The largest part, stream or file the reader takes in; a zip part that inflates beyond it is refused unread.
+inline constexpr qint64 kMaxDocumentPartBytes = qint64(256) * 1024 * 1024;
+
+} // namespace velmora
