@@ -1,0 +1,115 @@
+#include "app/dbtool.h"
+#include "common/textcodec.h"
+#include "store/textcache.h"
+#include "tempappdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTextStream>
+
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& args) {
+    Run result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = RunDbTool(args, out, err);
+    return result;
+}
+
+// The cache holds the text as CR LF lines, so the expectation is put in that form too.
+QString asCached(const QString& text) {
+    return JoinLines(SplitLines(text));
+}
+
+} // namespace
+
+class TestDbToolIndex : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempAppData> m_appData;
+    QString m_docs;
+
+    QString copyOfCorpus(const QString& name) {
+        const QString target = m_docs + name;
+        QFile::copy(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/") + name, target);
+        return target;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_appData = std::make_unique<TempAppData>();
+        m_docs = m_appData->file(QStringLiteral("docs/"));
+        QDir().mkpath(m_docs);
+    }
+    void cleanup() { m_appData.reset(); }
+
+    void usage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing to index") << QStringList{"index"};
+        QTest::newRow("--all with paths") << QStringList{"index", "--all", "/a.docx"};
+    }
+    void usage() {
+        QFETCH(QStringList, args);
+        QCOMPARE(run(args).status, 2);
+    }
+
+    void indexAll_writesEveryLiveDocumentAndListsFailures() {
+        const QString chinese = copyOfCorpus(QStringLiteral("chinese.docx"));
+        const QString table = copyOfCorpus(QStringLiteral("table.doc"));
+        const QString removed = copyOfCorpus(QStringLiteral("latin.docx"));
+        const QString rtf = m_docs + QStringLiteral("notes.doc");
+        WriteBytes(rtf, "{\\rtf1 not a Word file}");
+        const QString gone = m_docs + QStringLiteral("gone.docx");
+        WriteBytes(gone, "x");
+        QCOMPARE(run({"add", chinese, table, removed, rtf, gone}).status, 0);
+        QVERIFY(QFile::remove(gone));
+        QCOMPARE(run({"remove", removed}).status, 0);
+
+        const Run result = run({"index", "--all"});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, QStringLiteral("2 of 4 documents indexed\n"));
+        QVERIFY2(result.err.contains(rtf + ": an RTF document"), qPrintable(result.err));
+        QVERIFY2(result.err.contains(gone + ": "), qPrintable(result.err));
+        QCOMPARE(result.err.count(u'\n'), 2);
+        QCOMPARE(ReadTextCache(chinese),
+                 asCached("文档库的第一段。\r第二段：中文与English混排，标点符号！\r第三段结束。\r"));
+        QVERIFY(ReadTextCache(table).contains(QStringLiteral("苹果\r\n\a3\r\n斤")));
+        QVERIFY(!HasTextCache(removed));
+        QVERIFY(!HasTextCache(rtf));
+    }
+
+    void indexPaths_takesOnlyLibraryDocumentsWhateverTheirCase() {
+        const QString field = copyOfCorpus(QStringLiteral("field.docx"));
+        const QString outside = copyOfCorpus(QStringLiteral("empty.doc"));
+        QCOMPARE(run({"add", field}).status, 0);
+        WriteTextCache(field, QStringLiteral("stale"));
+
+        Run result = run({"index", field});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));
+        QCOMPARE(ReadTextCache(field), asCached("Page 1 of the note.\r作者：Li Lei\r"));
+
+        result = run({"index", outside, m_docs + QStringLiteral("FIELD.DOCX")});
+        QCOMPARE(result.status, 1);
+        QVERIFY(result.err.contains(outside + ": not in the library"));
+        QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));
+        QVERIFY(!HasTextCache(outside));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDbToolIndex)
+#include "tst_dbtool_index.moc"
