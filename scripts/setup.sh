@@ -11,6 +11,7 @@ velmora_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev
     libbenchmark-dev libsqlite3-dev sqlite3
     xvfb xauth fonts-noto-cjk
+    libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common xdotool libx11-dev
     libquazip1-qt6-dev libgsf-1-dev
 )
 

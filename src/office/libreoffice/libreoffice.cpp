@@ -1,0 +1,89 @@
+#include "libreoffice.h"
+
+#include "officesession.h"
+#include "servers.h"
+
+#include "office/automation/oleserver.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUuid>
+
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+const QString kWord = QStringLiteral("Word.Application");
+const QString kExcel = QStringLiteral("Excel.Application");
+
+struct Kind {
+    QString progId;
+    QString tag;
+    bool word;
+};
+
+// The profiles and pipes of the main servers belong to one user and one cache folder, so that two Velmoras of
+// that user share them and nobody else does.
+QString CacheRoot() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/velmora/libreoffice");
+}
+
+QString MainPipe(const Kind& kind) {
+    const QByteArray key = QCryptographicHash::hash(CacheRoot().toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("velmora_%1_%2_%3").arg(getuid()).arg(QString::fromLatin1(key), kind.tag);
+}
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+std::shared_ptr<Dispatch> Serve(const std::shared_ptr<lo::OfficeSession>& session, const Kind& kind, bool main) {
+    return kind.word ? lo::StartWordServer(session, kind.progId, main)
+                     : lo::StartExcelServer(session, kind.progId, main);
+}
+
+std::shared_ptr<Dispatch> StartServer(const Kind& kind) {
+    const QString mainPipe = MainPipe(kind);
+    const bool main = !IsOleServerRunning(kind.progId) && !lo::OfficeSession::answers(mainPipe);
+    lo::SessionOptions options;
+    if (main) {
+        options.pipe = mainPipe;
+        options.profileDir = CacheRoot() + QLatin1Char('/') + kind.tag;
+        options.headless = !HasDisplay();
+        options.removeProfile = false;
+    } else {
+        const QString id = QUuid::createUuid().toString(QUuid::Id128).left(12);
+        options.pipe = QStringLiteral("velmora_%1_%2_%3").arg(getuid()).arg(id, kind.tag);
+        options.profileDir = QDir::tempPath() + QStringLiteral("/velmora-lo-") + id;
+        options.headless = true;
+        options.removeProfile = true;
+    }
+    return Serve(lo::OfficeSession::start(options), kind, main);
+}
+
+} // namespace
+
+bool RegisterLibreOfficeServers() {
+    if (!QFileInfo(QStringLiteral(VELMORA_LO_PROGRAM_DIR "/soffice.bin")).isExecutable()) {
+        return false;
+    }
+    for (const Kind& kind : {Kind{kWord, QStringLiteral("word"), true}, Kind{kExcel, QStringLiteral("excel"), false}}) {
+        RegisterOleServer(kind.progId, [kind] { return StartServer(kind); });
+        // A main server that another Velmora of this user started is the running one here too.
+        if (!IsOleServerRunning(kind.progId) && lo::OfficeSession::answers(MainPipe(kind))) {
+            try {
+                Serve(lo::OfficeSession::attach(MainPipe(kind)), kind, true);
+            } catch (const std::exception&) {
+                // It ended between the two looks: the next creation starts a new one.
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace velmora

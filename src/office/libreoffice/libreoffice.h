@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace velmora {
+
+// Makes LibreOffice Writer and Calc answer "Word.Application" and "Excel.Application". Call once at start-up.
+//
+// "Create a new server object" starts an soffice of its own. The first one made while no Word (or Excel) runs is
+// the main one: it listens on a pipe named per user, keeps its profile in the user's cache folder and shows its
+// windows when there is a display; it is registered as the running server, so a later "get the running one"
+// (here, or in a second Velmora of the same user, which finds it at its own start-up) attaches to it. The others
+// are private: headless, with a throw-away profile, never registered.
+//
+// Returns false, registering nothing, when LibreOffice is not installed.
+bool RegisterLibreOfficeServers();
+
+} // namespace velmora

@@ -1,0 +1,319 @@
+#include "officesession.h"
+
+#include "office/automation/automationerror.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <QUrl>
+
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/exc_hlp.hxx>
+#include <cppuhelper/implbase1.hxx>
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace velmora::lo {
+
+using namespace css::uno;
+using rtl::OUString;
+
+namespace {
+
+// soffice ends with this code after creating a new profile and expects its launcher to start it again.
+constexpr int kRestartExitCode = 81;
+constexpr int kStartTimeoutMs = 60000;
+
+Reference<XComponentContext> localContext() {
+    static const Reference<XComponentContext> context = [] {
+        // Without the bootstrap variables the UNO runtime cannot find its type and service files and crashes.
+        if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP")) {
+            qputenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" VELMORA_LO_PROGRAM_DIR "/fundamentalrc");
+        }
+        try {
+            return cppu::defaultBootstrap_InitialComponentContext();
+        } catch (const Exception& e) {
+            throw AutomationError(QStringLiteral("the UNO runtime could not start: %1").arg(ToQ(e.Message)),
+                                  AutomationFault::NoServer);
+        }
+    }();
+    return context;
+}
+
+// Hears the bridge go away: the office was killed or ended.
+class BridgeListener final : public cppu::WeakImplHelper1<css::lang::XEventListener> {
+public:
+    explicit BridgeListener(std::weak_ptr<OfficeSession> session) : m_session(std::move(session)) {}
+    void SAL_CALL disposing(const css::lang::EventObject&) override {
+        if (const auto session = m_session.lock()) {
+            session->markDead();
+        }
+    }
+
+private:
+    std::weak_ptr<OfficeSession> m_session;
+};
+
+pid_t spawnOffice(const SessionOptions& options) {
+    QList<QByteArray> arguments{
+        QByteArrayLiteral(VELMORA_LO_PROGRAM_DIR "/soffice.bin"),
+        "-env:UserInstallation=" + QUrl::fromLocalFile(options.profileDir).toEncoded(),
+        "--norestore",
+        "--nologo",
+        "--nodefault",
+        "--nolockcheck",
+        "--accept=pipe,name=" + options.pipe.toUtf8() + ";urp;",
+    };
+    if (options.headless) {
+        arguments.append("--headless");
+    }
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        throw AutomationError(QStringLiteral("LibreOffice could not be started: %1").arg(qt_error_string(failed)),
+                              AutomationFault::NoServer);
+    }
+    return pid;
+}
+
+} // namespace
+
+OUString ToOU(const QString& text) {
+    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), sal_Int32(text.size()));
+}
+
+QString ToQ(const OUString& text) {
+    return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
+}
+
+OUString FileUrl(const QString& path) {
+    return ToOU(QString::fromUtf8(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()));
+}
+
+QString LocalPath(const OUString& url) {
+    const QUrl parsed(ToQ(url));
+    return parsed.isLocalFile() ? QDir::toNativeSeparators(parsed.toLocalFile()) : ToQ(url);
+}
+
+QString CaughtMessage() {
+    const Any caught = cppu::getCaughtException();
+    Exception e;
+    if (caught >>= e) {
+        QString message = ToQ(e.Message);
+        // UNO appends the source position of the throw, which tells a user nothing.
+        const qsizetype at = message.indexOf(QLatin1String(" at ./"));
+        if (at > 0) {
+            message.truncate(at);
+        }
+        return message.isEmpty() ? ToQ(caught.getValueTypeName()) : message;
+    }
+    return QStringLiteral("LibreOffice reported an error");
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& options) {
+    std::shared_ptr<OfficeSession> session(new OfficeSession());
+    session->m_pipe = options.pipe;
+    session->m_profileDir = options.profileDir;
+    session->m_headless = options.headless;
+    session->m_removeProfile = options.removeProfile;
+    session->m_owned = true;
+    QDir().mkpath(options.profileDir);
+    session->m_pid = spawnOffice(options);
+    QElapsedTimer clock;
+    clock.start();
+    while (true) {
+        int status = 0;
+        const pid_t ended = waitpid(pid_t(session->m_pid), &status, WNOHANG);
+        if (ended == session->m_pid) {
+            session->m_pid = 0;
+            if (WIFEXITED(status) && WEXITSTATUS(status) == kRestartExitCode && clock.elapsed() < kStartTimeoutMs) {
+                session->m_pid = spawnOffice(options);
+                continue;
+            }
+            throw AutomationError(QStringLiteral("LibreOffice ended while starting"), AutomationFault::NoServer);
+        }
+        try {
+            session->connect();
+            break;
+        } catch (const css::connection::NoConnectException&) {
+        }
+        if (clock.elapsed() > kStartTimeoutMs) {
+            session->terminate();
+            throw AutomationError(QStringLiteral("LibreOffice did not answer on its pipe"), AutomationFault::NoServer);
+        }
+        QThread::msleep(20);
+    }
+    session->listen();
+    return session;
+}
+
+std::shared_ptr<OfficeSession> OfficeSession::attach(const QString& pipe) {
+    std::shared_ptr<OfficeSession> session(new OfficeSession());
+    session->m_pipe = pipe;
+    session->m_headless = false;
+    try {
+        session->connect();
+    } catch (const Exception&) {
+        throw AutomationError(QStringLiteral("no LibreOffice answers on %1").arg(pipe), AutomationFault::NoServer);
+    }
+    session->listen();
+    return session;
+}
+
+bool OfficeSession::answers(const QString& pipe) noexcept {
+    try {
+        const Reference<css::connection::XConnector> connector = css::connection::Connector::create(localContext());
+        const Reference<css::connection::XConnection> connection =
+            connector->connect(ToOU(QStringLiteral("pipe,name=") + pipe));
+        connection->close();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void OfficeSession::connect() {
+    const Reference<XComponentContext> local = localContext();
+    const Reference<css::connection::XConnection> connection =
+        css::connection::Connector::create(local)->connect(ToOU(QStringLiteral("pipe,name=") + m_pipe));
+    const Reference<css::bridge::XBridge> bridge =
+        css::bridge::BridgeFactory::create(local)->createBridge(OUString(), "urp", connection, nullptr);
+    const Reference<XInterface> instance = bridge->getInstance("StarOffice.ComponentContext");
+    const Reference<XComponentContext> remote(instance, UNO_QUERY_THROW);
+    m_bridge = bridge;
+    m_context = remote;
+    m_desktop = css::frame::Desktop::create(remote);
+}
+
+void OfficeSession::listen() {
+    const Reference<css::lang::XComponent> bridge(m_bridge, UNO_QUERY);
+    if (bridge.is()) {
+        bridge->addEventListener(new BridgeListener(weak_from_this()));
+    }
+}
+
+void OfficeSession::setDeathHandler(std::function<void()> handler) {
+    bool alreadyDead = false;
+    {
+        std::lock_guard lock(m_deathMutex);
+        m_onDeath = std::move(handler);
+        alreadyDead = m_dead;
+    }
+    if (alreadyDead) {
+        markDead();
+    }
+}
+
+void OfficeSession::markDead() noexcept {
+    m_dead = true;
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(m_deathMutex);
+        handler = std::move(m_onDeath);
+        m_onDeath = nullptr;
+    }
+    if (handler) {
+        try {
+            handler();
+        } catch (...) {
+        }
+    }
+}
+
+bool OfficeSession::processRunning() {
+    if (m_pid <= 0) {
+        return true;
+    }
+    int status = 0;
+    if (waitpid(pid_t(m_pid), &status, WNOHANG) == m_pid) {
+        m_pid = -1;
+        return false;
+    }
+    return m_pid > 0;
+}
+
+void OfficeSession::checkAlive() {
+    if (!m_dead && m_pid < 0) {
+        markDead();
+    }
+    if (!m_dead && m_pid > 0 && !processRunning()) {
+        markDead();
+    }
+    if (m_dead) {
+        throw AutomationError(QStringLiteral("LibreOffice is no longer running"), AutomationFault::Disconnected);
+    }
+}
+
+void OfficeSession::terminate() noexcept {
+    if (!m_dead) {
+        try {
+            // Documents are closed without asking: terminate alone would refuse while one is modified.
+            const Reference<css::container::XEnumeration> components = m_desktop->getComponents()->createEnumeration();
+            while (components->hasMoreElements()) {
+                const Reference<css::util::XCloseable> closeable(components->nextElement(), UNO_QUERY);
+                if (closeable.is()) {
+                    try {
+                        closeable->close(true);
+                    } catch (const Exception&) {
+                    }
+                }
+            }
+            m_desktop->terminate();
+        } catch (const Exception&) {
+            // A bridge that breaks while the office ends is the expected outcome.
+        }
+    }
+    markDead();
+    if (m_pid > 0) {
+        QElapsedTimer clock;
+        clock.start();
+        while (processRunning() && clock.elapsed() < 5000) {
+            QThread::msleep(10);
+        }
+        if (m_pid > 0) {
+            ::kill(pid_t(m_pid), SIGKILL);
+            waitpid(pid_t(m_pid), nullptr, 0);
+            m_pid = -1;
+        }
+    }
+    if (!m_profileDir.isEmpty() && m_removeProfile) {
+        QDir(m_profileDir).removeRecursively();
+    }
+}
+
+OfficeSession::~OfficeSession() {
+    if (m_pid > 0) {
+        terminate();
+    }
+}
+
+} // namespace velmora::lo

@@ -1,0 +1,54 @@
+#include "lofixture.h"
+
+#include "office/libreoffice/libreoffice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace velmora::test {
+
+LoEnvironment::LoEnvironment() {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("tmp")));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("cache")));
+    // Private profiles follow the temporary folder, the main server's profile and pipe name the cache folder.
+    qputenv("TMPDIR", m_dir.filePath(QStringLiteral("tmp")).toUtf8());
+    qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
+    if (!RegisterLibreOfficeServers()) {
+        qFatal("LibreOffice is not installed");
+    }
+}
+
+QString WriteTextFile(const QString& path, const QStringList& paragraphs) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    file.write("\xEF\xBB\xBF");
+    file.write(paragraphs.join(QLatin1Char('\n')).toUtf8() + '\n');
+    return path;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<qint64> OfficeProcessesUnder(const QString& root) {
+    QList<qint64> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok) {
+            continue;
+        }
+        const QByteArray cmdline = ReadBytes(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (cmdline.contains("soffice.bin") && cmdline.contains(root.toUtf8())) {
+            pids.append(pid);
+        }
+    }
+    return pids;
+}
+
+} // namespace velmora::test

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace velmora::test {
+
+// A folder of the test's own for LibreOffice's profiles, pipes and temporary files, with the servers registered.
+// Must be made before the first server starts.
+class LoEnvironment {
+public:
+    LoEnvironment();
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString root() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A UTF-8 text file with a byte-order mark, one paragraph per line, as a document to open.
+QString WriteTextFile(const QString& path, const QStringList& paragraphs);
+QByteArray ReadBytes(const QString& path);
+// The soffice processes whose command line names a path under root.
+QList<qint64> OfficeProcessesUnder(const QString& root);
+
+} // namespace velmora::test
