@@ -7,15 +7,24 @@
 #include "common/textcodec.h"
 #include "store/librarylock.h"
 #include "store/pathfold.h"
+#include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "textreader/documenttext.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 namespace velmora {
 
@@ -42,6 +51,8 @@ Listing commands print one line per document: position|full path.
   show POS                     the record at POS
   check                        reports damaged records and string items
   stats                        counts of records, tags, passwords and scores
+  index PATH... | --all        writes the text cache of the documents (all live ones with
+                               --all) with the built-in .docx/.doc reader, on all cores
 
 Commands that change the library (refused while Velmora has it open):
   add PATH... [--tags TEXT] [--password TEXT] [--score N]
@@ -139,6 +150,7 @@ private:
     int compact(const QStringList& args);
     int check(const QStringList& args);
     int stats(const QStringList& args);
+    int index(const QStringList& args);
 
     QTextStream& m_out;
     QTextStream& m_err;
@@ -191,6 +203,9 @@ int DbTool::run(QStringList args) {
     }
     if (command == QLatin1String("stats")) {
         return stats(args);
+    }
+    if (command == QLatin1String("index")) {
+        return index(args);
     }
     throw UsageError(QStringLiteral("unknown command: ") + command);
 }
@@ -459,6 +474,131 @@ int DbTool::stats(const QStringList& args) {
         m_out << "score above 5: " << otherScore << '\n';
     }
     return kOk;
+}
+
+bool isTerminal(QTextStream& stream) {
+    const auto* file = qobject_cast<QFile*>(stream.device());
+    return file && file->handle() >= 0 && isatty(file->handle()) == 1;
+}
+
+struct IndexFailure {
+    QString path;
+    QString reason;
+};
+
+// Reads every document with the built-in reader and writes its cache, one worker per core. Each worker takes
+// the next path from a shared counter and writes only its own slot of `reasons`, so nothing else is shared.
+std::vector<IndexFailure> indexInParallel(const QStringList& paths, QTextStream& err) {
+    std::vector<QString> reasons(size_t(paths.size()));
+    std::atomic<qsizetype> next{0};
+    std::atomic<qsizetype> finished{0};
+    std::mutex mutex;
+    std::condition_variable allDone;
+    const auto work = [&] {
+        for (qsizetype i = next++; i < paths.size(); i = next++) {
+            const DocumentText read = ReadDocumentText(paths.at(i));
+            if (!read.ok()) {
+                reasons[size_t(i)] = read.reason;
+            } else {
+                try {
+                    WriteTextCache(paths.at(i), read.text);
+                } catch (const VelmoraError& error) {
+                    reasons[size_t(i)] = error.message();
+                } catch (const std::exception& error) {
+                    reasons[size_t(i)] = QString::fromLocal8Bit(error.what());
+                }
+            }
+            if (++finished == paths.size()) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                allDone.notify_one();
+            }
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::jthread> workers;
+    for (unsigned k = 0; k < std::min<qsizetype>(cores, paths.size()); ++k) {
+        workers.emplace_back(work);
+    }
+    const bool progress = isTerminal(err);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!allDone.wait_for(lock, std::chrono::milliseconds(200), [&] { return finished == paths.size(); })) {
+            if (progress) {
+                err << "\rindexing " << finished.load() << " of " << paths.size() << " documents" << Qt::flush;
+            }
+        }
+    }
+    workers.clear();
+    if (progress) {
+        err << "\r\x1b[K" << Qt::flush;
+    }
+    std::vector<IndexFailure> failures;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (!reasons[size_t(i)].isEmpty()) {
+            failures.push_back({paths.at(i), reasons[size_t(i)]});
+        }
+    }
+    return failures;
+}
+
+int DbTool::index(const QStringList& args) {
+    const bool all = args == QStringList{QStringLiteral("--all")};
+    if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
+        throw UsageError(QStringLiteral("index needs PATH... or --all"));
+    }
+    TWordMgr& library = store();
+    QStringList paths;
+    std::vector<IndexFailure> failures;
+    const int count = library.GetRecNumber();
+    if (all) {
+        for (int k = 0; k < count; ++k) {
+            const qint64 pos = qint64(k) * TWordRec::Size;
+            const TWordRec rec = library.RecordAt(pos);
+            if (rec.wdDeleted) {
+                continue;
+            }
+            try {
+                paths.append(library.StringAt(rec.wdFullNamePos));
+            } catch (const VelmoraError& error) {
+                failures.push_back({QStringLiteral("record %1").arg(pos), error.message()});
+            }
+        }
+    } else {
+        for (const QString& given : args) {
+            const QString path = absolutePath(given);
+            QString stored;
+            for (int k = 0; k < count && stored.isEmpty(); ++k) {
+                const TWordRec rec = library.RecordAt(qint64(k) * TWordRec::Size);
+                if (rec.wdDeleted || rec.wdFullNamePos < 0) {
+                    continue;
+                }
+                try {
+                    const QString candidate = library.StringAt(rec.wdFullNamePos);
+                    stored = SameIgnoringAsciiCase(candidate, path) ? candidate : QString();
+                } catch (const VelmoraError&) {
+                    // A damaged record is reported by check; it names no document here.
+                }
+            }
+            if (stored.isEmpty()) {
+                failures.push_back({path, QStringLiteral("not in the library")});
+            } else {
+                paths.append(stored);
+            }
+        }
+    }
+    // Two workers must never write one cache file.
+    paths.removeDuplicates();
+    if (!paths.isEmpty() && !QDir().mkpath(TextCacheFolder())) {
+        m_err << "velmoradb: cannot create the folder " << TextCacheFolder() << '\n';
+        return kFailed;
+    }
+    const std::vector<IndexFailure> unread = indexInParallel(paths, m_err);
+    failures.insert(failures.end(), unread.begin(), unread.end());
+    m_out << paths.size() - qsizetype(unread.size()) << " of " << paths.size() << " documents indexed\n";
+    for (const IndexFailure& failure : failures) {
+        m_err << "velmoradb: not indexed: " << failure.path << ": " << failure.reason << '\n';
+    }
+    return failures.empty() ? kOk : kFailed;
 }
 
 } // namespace

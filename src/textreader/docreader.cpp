@@ -243,7 +243,11 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
     qint64 at = 0;
     while (at < clx.size() && u8(clx, at) == 0x01) {
         need(clx, at + 1, 2, "a property list of the piece table");
-        at += 3 + qint64(qint16(u16(clx, at + 1)) < 0 ? 0 : u16(clx, at + 1));
+        const qint16 cbGrpprl = qint16(u16(clx, at + 1));
+        if (cbGrpprl < 0) {
+            Damaged(QStringLiteral("a property list of the piece table has %1 bytes").arg(cbGrpprl));
+        }
+        at += 3 + cbGrpprl;
     }
     need(clx, at, 5, "the piece table");
     if (u8(clx, at) != 0x02) {
