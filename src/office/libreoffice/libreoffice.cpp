@@ -5,11 +5,16 @@
 
 #include "office/automation/oleserver.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUuid>
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -42,9 +47,26 @@ bool HasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The servers this program put in the running table. They leave it before the program's statics (the UNO runtime
+// among them) are torn down, or their bridges would be released into a runtime that is gone.
+std::vector<std::pair<QString, const Dispatch*>>& Registered() {
+    static std::vector<std::pair<QString, const Dispatch*>> servers;
+    return servers;
+}
+
+void RevokeAtExit() {
+    for (const auto& [progId, server] : std::exchange(Registered(), {})) {
+        RevokeActiveObject(progId, server);
+    }
+}
+
 std::shared_ptr<Dispatch> Serve(const std::shared_ptr<lo::OfficeSession>& session, const Kind& kind, bool main) {
-    return kind.word ? lo::StartWordServer(session, kind.progId, main)
-                     : lo::StartExcelServer(session, kind.progId, main);
+    std::shared_ptr<Dispatch> server =
+        kind.word ? lo::StartWordServer(session, kind.progId, main) : lo::StartExcelServer(session, kind.progId, main);
+    if (main) {
+        Registered().emplace_back(kind.progId, server.get());
+    }
+    return server;
 }
 
 std::shared_ptr<Dispatch> StartServer(const Kind& kind) {
@@ -72,8 +94,20 @@ bool RegisterLibreOfficeServers() {
     if (!QFileInfo(QStringLiteral(VELMORA_LO_PROGRAM_DIR "/soffice.bin")).isExecutable()) {
         return false;
     }
+    static bool once = false;
     for (const Kind& kind : {Kind{kWord, QStringLiteral("word"), true}, Kind{kExcel, QStringLiteral("excel"), false}}) {
         RegisterOleServer(kind.progId, [kind] { return StartServer(kind); });
+        // While the application object lives, the office's bridge libraries do too; after it, at exit, they may
+        // already be gone, so the exit handler is only the fallback of a program without one.
+        if (!std::exchange(once, true)) {
+            lo::OfficeSession::answers(MainPipe(kind));
+            Registered();
+            if (QCoreApplication::instance()) {
+                qAddPostRoutine(RevokeAtExit);
+            } else {
+                std::atexit(RevokeAtExit);
+            }
+        }
         // A main server that another Velmora of this user started is the running one here too.
         if (!IsOleServerRunning(kind.progId) && lo::OfficeSession::answers(MainPipe(kind))) {
             try {
@@ -84,6 +118,11 @@ bool RegisterLibreOfficeServers() {
         }
     }
     return true;
+}
+
+QString LibreOfficeMainPipe(const QString& progId) {
+    const bool word = progId.compare(kWord, Qt::CaseInsensitive) == 0;
+    return MainPipe(Kind{progId, word ? QStringLiteral("word") : QStringLiteral("excel"), word});
 }
 
 } // namespace velmora

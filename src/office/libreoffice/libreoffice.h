@@ -15,4 +15,7 @@ namespace velmora {
 // Returns false, registering nothing, when LibreOffice is not installed.
 bool RegisterLibreOfficeServers();
 
+// The pipe of the main server of progId for this user ("Word.Application" or "Excel.Application").
+QString LibreOfficeMainPipe(const QString& progId);
+
 } // namespace velmora

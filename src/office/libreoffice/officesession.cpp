@@ -314,6 +314,13 @@ OfficeSession::~OfficeSession() {
     if (m_pid > 0) {
         terminate();
     }
+    // An office that someone else runs stays; only the bridge to it goes, with its threads.
+    try {
+        if (const Reference<css::lang::XComponent> bridge(m_bridge, UNO_QUERY); bridge.is()) {
+            bridge->dispose();
+        }
+    } catch (const Exception&) {
+    }
 }
 
 } // namespace velmora::lo

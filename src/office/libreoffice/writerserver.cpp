@@ -15,6 +15,8 @@
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
@@ -171,12 +173,46 @@ QString WriterDoc::fullName() const {
 // --- WordCore ----------------------------------------------------------------------------------------------------
 
 QList<Doc> WordCore::documents() {
+    adoptForeignDocuments();
     std::lock_guard lock(m_mutex);
     m_documents.removeIf([](const Doc& doc) { return doc->closed.load(); });
     if (m_active && m_active->closed) {
         m_active = m_documents.isEmpty() ? nullptr : m_documents.last();
     }
     return m_documents;
+}
+
+// Word lists every document of its process, also those opened in its window or by another program attached to the
+// same office; those join the list after the ones this server opened.
+void WordCore::adoptForeignDocuments() {
+    const Reference<css::container::XEnumeration> components = session->desktop()->getComponents()->createEnumeration();
+    while (components->hasMoreElements()) {
+        const Reference<css::frame::XModel> model(components->nextElement(), UNO_QUERY);
+        if (!model.is() || !Reference<css::text::XTextDocument>(model, UNO_QUERY).is()) {
+            continue;
+        }
+        bool known = false;
+        {
+            std::lock_guard lock(m_mutex);
+            for (const Doc& doc : m_documents) {
+                known = known || (!doc->closed && doc->model == model);
+            }
+        }
+        if (!known) {
+            const OUString url = model->getURL();
+            const QString name = url.isEmpty() ? ToQ(Reference<css::frame::XTitle>(model, UNO_QUERY_THROW)->getTitle())
+                                               : QFileInfo(LocalPath(url)).fileName();
+            Doc previous;
+            {
+                std::lock_guard lock(m_mutex);
+                previous = m_active;
+            }
+            const Doc doc = track(model, name);
+            // Adopting a document does not make it the active one.
+            std::lock_guard lock(m_mutex);
+            m_active = previous && !previous->closed ? previous : doc;
+        }
+    }
 }
 
 Doc WordCore::activeDocument() {

@@ -69,6 +69,7 @@ public:
 
 private:
     Doc track(const Reference<css::frame::XModel>& model, const QString& name);
+    void adoptForeignDocuments();
     std::shared_ptr<FindState> m_find = std::make_shared<FindState>();
     std::mutex m_mutex;
     QList<Doc> m_documents;
