@@ -1,13 +1,27 @@
 #include "common/prompts.h"
+#include "office/clipboard.h"
 #include "store/librarylock.h"
 #include "workbench/application.h"
 #include "workbench/qtprompts.h"
 #include "workbench/tmform.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
+#ifdef VELMORA_WITH_LIBREOFFICE
+#include "office/libreoffice/libreoffice.h"
+#endif
+
 int main(int argc, char* argv[]) {
     velmora::VelmoraApplication app(argc, argv);
     velmora::QtPrompts prompts;
     velmora::InstallPrompts(&prompts);
+    velmora::SetClipboardWriter([](const QString& text) { QGuiApplication::clipboard()->setText(text); });
+#ifdef VELMORA_WITH_LIBREOFFICE
+    // LibreOffice Writer and Calc answer for the word processor and the spreadsheet; nothing starts until a
+    // document is opened.
+    velmora::RegisterLibreOfficeServers();
+#endif
 
     // Two windows on one library would overwrite each other's changes.
     velmora::LibraryLock lock;
