@@ -13,9 +13,20 @@ namespace velmora::textreader {
 
 namespace {
 
+void dropMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void initialiseOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { gsf_init(); });
+    std::call_once(once, [] {
+        gsf_init();
+        // libgsf prints a warning for every oddity of a damaged file; the reader reports the damage in its
+        // result instead, and a command indexing thousands of files must not fill the terminal.
+        const auto levels = GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
+                                           G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+        for (const char* domain : {"libgsf:msole", "libgsf"}) {
+            g_log_set_handler(domain, levels, dropMessage, nullptr);
+        }
+    });
 }
 
 struct ObjectUnref {

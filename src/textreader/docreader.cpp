@@ -6,6 +6,7 @@
 #include "wordchars.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace velmora {
@@ -22,9 +23,16 @@ constexpr quint16 kFlagTableOne = 0x0200;
 constexpr qsizetype kFibBaseSize = 32;
 // Indexes of the fc/lcb pairs in FibRgFcLcb97.
 constexpr qsizetype kPairPlcfBteChpx = 12;
+constexpr qsizetype kPairPlcfBtePapx = 13;
 constexpr qsizetype kPairClx = 33;
 constexpr qsizetype kFkpSize = 512;
 constexpr quint16 kSprmCFRMarkDel = 0x0800;
+// Marks the paragraph that ends a table row (its one character is the row-end mark), and the same in a nested
+// table.
+constexpr quint16 kSprmPFTtp = 0x2417;
+constexpr quint16 kSprmPFInnerTtp = 0x244C;
+constexpr quint16 kSprmTDefTable = 0xD608;
+constexpr quint16 kSprmPChgTabs = 0xC615;
 
 quint8 u8(QByteArrayView b, qint64 at) {
     return quint8(b[at]);
@@ -59,74 +67,103 @@ struct FcRange {
     quint32 to;
 };
 
-// The byte ranges of the WordDocument stream whose characters carry a tracked deletion, from the character
-// property pages (PlcBteChpx and its ChpxFkp pages). Sorted and merged.
-std::vector<FcRange> deletedRanges(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
+// Whether a property list sets one of `wanted` to a non-zero first operand byte. A list cut short counts for
+// what was read before the cut.
+bool setsFlag(QByteArrayView grpprl, std::initializer_list<quint16> wanted) {
+    bool set = false;
+    qint64 at = 0;
+    while (at + 2 <= grpprl.size()) {
+        const quint16 sprm = u16(grpprl, at);
+        at += 2;
+        qint64 operand = 0;
+        switch (sprm >> 13) {
+        case 0:
+        case 1:
+            operand = 1;
+            break;
+        case 2:
+        case 4:
+        case 5:
+            operand = 2;
+            break;
+        case 3:
+            operand = 4;
+            break;
+        case 7:
+            operand = 3;
+            break;
+        default: // 6: the operand starts with its own length
+            if (sprm == kSprmTDefTable) {
+                operand = at + 2 <= grpprl.size() ? qint64(u16(grpprl, at)) + 1 : 2;
+            } else if (sprm == kSprmPChgTabs && at < grpprl.size() && u8(grpprl, at) == 255) {
+                return set; // a tab list whose length is spread over its parts; nothing wanted follows it
+            } else {
+                operand = at < grpprl.size() ? 1 + qint64(u8(grpprl, at)) : 1;
+            }
+            break;
+        }
+        if (operand > grpprl.size() - at) {
+            break;
+        }
+        if (std::find(wanted.begin(), wanted.end(), sprm) != wanted.end()) {
+            set = u8(grpprl, at) != 0;
+        }
+        at += operand;
+    }
+    return set;
+}
+
+enum class PageKind { Character, Paragraph };
+
+// The byte ranges of the WordDocument stream whose character runs (ChpxFkp pages) or paragraphs (PapxFkp
+// pages) set one of `wanted`, from the page table PlcBteChpx or PlcBtePapx. Sorted and merged.
+std::vector<FcRange> flaggedRanges(PageKind kind, quint32 fcPlc, quint32 lcbPlc, QByteArrayView doc,
+                                   QByteArrayView table, std::initializer_list<quint16> wanted) {
     std::vector<FcRange> ranges;
-    if (fib.lcbPlcfBteChpx == 0) {
+    if (lcbPlc == 0) {
         return ranges;
     }
-    need(table, fib.fcPlcfBteChpx, fib.lcbPlcfBteChpx, "the character property table");
-    if (fib.lcbPlcfBteChpx < 4 || (fib.lcbPlcfBteChpx - 4) % 8 != 0) {
-        Damaged(QStringLiteral("the character property table has %1 bytes").arg(fib.lcbPlcfBteChpx));
+    need(table, fcPlc, lcbPlc, "a property page table");
+    if (lcbPlc < 4 || (lcbPlc - 4) % 8 != 0) {
+        Damaged(QStringLiteral("a property page table has %1 bytes").arg(lcbPlc));
     }
-    const QByteArrayView plc = table.sliced(fib.fcPlcfBteChpx, fib.lcbPlcfBteChpx);
+    const QByteArrayView plc = table.sliced(fcPlc, lcbPlc);
     const qint64 pages = (plc.size() - 4) / 8;
+    // Each run or paragraph has a 1-byte offset to its properties, paragraphs with 12 more bytes after it.
+    const qint64 entrySize = kind == PageKind::Character ? 1 : 13;
     for (qint64 p = 0; p < pages; ++p) {
         const quint32 pn = u32(plc, (pages + 1) * 4 + p * 4) & 0x3FFFFF;
         const qint64 pageAt = qint64(pn) * kFkpSize;
-        need(doc, pageAt, kFkpSize, "a character property page");
+        need(doc, pageAt, kFkpSize, "a property page");
         const QByteArrayView page = doc.sliced(pageAt, kFkpSize);
+        const QByteArrayView body = page.first(kFkpSize - 1);
         const int runs = u8(page, kFkpSize - 1);
-        if (runs == 0 || (runs + 1) * 4 + runs > kFkpSize - 1) {
-            Damaged(QStringLiteral("a character property page at %1 claims %2 runs").arg(pageAt).arg(runs));
+        if (runs == 0 || (runs + 1) * 4 + runs * entrySize > kFkpSize - 1) {
+            Damaged(QStringLiteral("a property page at %1 claims %2 entries").arg(pageAt).arg(runs));
         }
         for (int r = 0; r < runs; ++r) {
             const quint32 from = u32(page, r * 4);
             const quint32 to = u32(page, (r + 1) * 4);
-            const qint64 chpxAt = qint64(u8(page, (runs + 1) * 4 + r)) * 2;
-            if (chpxAt == 0 || to <= from) {
+            const qint64 propsAt = qint64(u8(page, (runs + 1) * 4 + r * entrySize)) * 2;
+            if (propsAt == 0 || to <= from) {
                 continue;
             }
-            need(page.first(kFkpSize - 1), chpxAt, 1, "character properties");
-            const int cb = u8(page, chpxAt);
-            need(page.first(kFkpSize - 1), chpxAt + 1, cb, "character properties");
-            const QByteArrayView grpprl = page.sliced(chpxAt + 1, cb);
-            bool deleted = false;
-            qint64 at = 0;
-            while (at + 2 <= grpprl.size()) {
-                const quint16 sprm = u16(grpprl, at);
-                at += 2;
-                qint64 operand = 0;
-                switch (sprm >> 13) {
-                case 0:
-                case 1:
-                    operand = 1;
-                    break;
-                case 2:
-                case 4:
-                case 5:
-                    operand = 2;
-                    break;
-                case 3:
-                    operand = 4;
-                    break;
-                case 7:
-                    operand = 3;
-                    break;
-                default: // 6: the operand counts its own length in its first byte
-                    operand = at < grpprl.size() ? 1 + u8(grpprl, at) : 1;
-                    break;
-                }
-                if (operand > grpprl.size() - at) {
-                    break; // a cut-off property list: what was read still counts
-                }
-                if (sprm == kSprmCFRMarkDel) {
-                    deleted = u8(grpprl, at) != 0;
-                }
-                at += operand;
+            need(body, propsAt, kind == PageKind::Character ? 1 : 2, "properties in a page");
+            QByteArrayView grpprl;
+            if (kind == PageKind::Character) {
+                const int cb = u8(page, propsAt);
+                need(body, propsAt + 1, cb, "character properties");
+                grpprl = page.sliced(propsAt + 1, cb);
+            } else {
+                // A zero count is followed by the real count of 2-byte units; otherwise it counts 2-byte units
+                // less one. Either way the list starts with the 2-byte style index.
+                const int cb = u8(page, propsAt);
+                const qint64 start = cb == 0 ? propsAt + 2 : propsAt + 1;
+                const qint64 size = cb == 0 ? 2 * qint64(u8(page, propsAt + 1)) : 2 * qint64(cb) - 1;
+                need(body, start, size, "paragraph properties");
+                grpprl = size >= 2 ? page.sliced(start + 2, size - 2) : QByteArrayView();
             }
-            if (deleted) {
+            if (setsFlag(grpprl, wanted)) {
                 ranges.push_back({from, to});
             }
         }
@@ -143,10 +180,30 @@ std::vector<FcRange> deletedRanges(const Fib& fib, QByteArrayView doc, QByteArra
     return merged;
 }
 
+// Walks the ranges alongside a piece whose byte positions only grow.
+class RangeCursor {
+public:
+    RangeCursor(const std::vector<FcRange>& ranges, quint32 start)
+        : m_it(std::upper_bound(ranges.begin(), ranges.end(), start,
+                                [](quint32 v, const FcRange& r) { return v < r.to; })),
+          m_end(ranges.end()) {}
+
+    bool contains(quint32 fc) {
+        while (m_it != m_end && m_it->to <= fc) {
+            ++m_it;
+        }
+        return m_it != m_end && m_it->from <= fc;
+    }
+
+private:
+    std::vector<FcRange>::const_iterator m_it;
+    std::vector<FcRange>::const_iterator m_end;
+};
+
 // Drops field codes and the marks the office program does not show, and spells cell ends as CR BEL.
 class VisibleText {
 public:
-    void add(char16_t c) {
+    void add(char16_t c, bool rowEnd) {
         switch (c) {
         case 0x13: // field begin: its code follows
             m_fields.push_back(true);
@@ -170,14 +227,32 @@ public:
         if (m_codes > 0) {
             return;
         }
-        if (c == 0x07) {
-            m_text.append(wordchars::kParagraphEnd);
-            m_text.append(wordchars::kCellEnd);
+        switch (c) {
+        case 0x07: // the end of a cell closes its last paragraph; the end of a row is no text
+            if (!rowEnd) {
+                m_text.append(wordchars::kParagraphEnd);
+            }
             return;
+        case 0x0B:
+            m_text.append(wordchars::kLineBreak);
+            return;
+        case 0x0C: // a page break, or the end of a section
+            m_text.append(wordchars::kPageBreak);
+            return;
+        case 0x0E:
+            m_text.append(wordchars::kColumnBreak);
+            return;
+        case 0x1E:
+            m_text.append(wordchars::kNonBreakingHyphen);
+            return;
+        case 0x1F:
+            m_text.append(wordchars::kOptionalHyphen);
+            return;
+        default:
+            break;
         }
         // Anchors of pictures, drawn objects, notes and comments are not text.
-        if (c < 0x20 && c != '\r' && c != '\t' && c != '\v' && c != '\f' && c != wordchars::kColumnBreak &&
-            c != wordchars::kNonBreakingHyphen && c != wordchars::kOptionalHyphen) {
+        if (c < 0x20 && c != '\r' && c != '\t') {
             return;
         }
         m_text.append(QChar(c));
@@ -231,6 +306,8 @@ Fib ParseFib(QByteArrayView doc) {
     need(doc, at, qint64(pairs) * 8, "the FIB");
     fib.fcPlcfBteChpx = u32(doc, at + kPairPlcfBteChpx * 8);
     fib.lcbPlcfBteChpx = u32(doc, at + kPairPlcfBteChpx * 8 + 4);
+    fib.fcPlcfBtePapx = u32(doc, at + kPairPlcfBtePapx * 8);
+    fib.lcbPlcfBtePapx = u32(doc, at + kPairPlcfBtePapx * 8 + 4);
     fib.fcClx = u32(doc, at + kPairClx * 8);
     fib.lcbClx = u32(doc, at + kPairClx * 8 + 4);
     return fib;
@@ -260,7 +337,10 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
     }
     const QByteArrayView plc = clx.sliced(at + 5, lcb);
     const qint64 pieces = (qint64(lcb) - 4) / 12;
-    const std::vector<FcRange> deleted = deletedRanges(fib, doc, table);
+    const std::vector<FcRange> deleted =
+        flaggedRanges(PageKind::Character, fib.fcPlcfBteChpx, fib.lcbPlcfBteChpx, doc, table, {kSprmCFRMarkDel});
+    const std::vector<FcRange> rowEnds = flaggedRanges(PageKind::Paragraph, fib.fcPlcfBtePapx, fib.lcbPlcfBtePapx, doc,
+                                                       table, {kSprmPFTtp, kSprmPFInnerTtp});
 
     VisibleText text;
     text.reserve(std::min<qint64>(fib.ccpText, doc.size()));
@@ -281,22 +361,21 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
         const qint64 fc = compressed ? qint64(fcField & 0x3FFFFFFF) / 2 : qint64(fcField & 0x3FFFFFFF);
         const qint64 width = compressed ? 1 : 2;
         need(doc, fc, qint64(count) * width, "a piece of text");
-        auto del = std::upper_bound(deleted.begin(), deleted.end(), quint32(fc),
-                                    [](quint32 v, const FcRange& r) { return v < r.to; });
+        RangeCursor inDeletion(deleted, quint32(fc));
+        RangeCursor inRowEnd(rowEnds, quint32(fc));
         for (quint32 i = 0; i < count; ++i) {
             const quint32 charFc = quint32(fc + qint64(i) * width);
-            while (del != deleted.end() && del->to <= charFc) {
-                ++del;
-            }
-            if (del != deleted.end() && del->from <= charFc) {
+            if (inDeletion.contains(charFc)) {
                 continue;
             }
+            char16_t c = 0;
             if (compressed) {
                 const quint8 b = u8(doc, fc + i);
-                text.add(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+                c = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
             } else {
-                text.add(char16_t(u16(doc, fc + qint64(i) * 2)));
+                c = char16_t(u16(doc, fc + qint64(i) * 2));
             }
+            text.add(c, c == 0x07 && inRowEnd.contains(charFc));
         }
         cpDone = cpFrom + count;
     }

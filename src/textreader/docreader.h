@@ -15,6 +15,8 @@ struct Fib {
     quint32 lcbClx = 0;
     quint32 fcPlcfBteChpx = 0;
     quint32 lcbPlcfBteChpx = 0;
+    quint32 fcPlcfBtePapx = 0;
+    quint32 lcbPlcfBtePapx = 0;
 };
 
 // Both raise ReadFailure on anything that does not add up; every length and offset is checked against the

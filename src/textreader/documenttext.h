@@ -19,11 +19,11 @@ enum class TextReadStatus {
     TooLarge,
 };
 
-// The main text of a Word document as the office program's Range.Text gives it: every paragraph followed by CR,
-// a table cell's last paragraph by CR and BEL and every row by one more CR BEL, tabs, line breaks (VT), page and
-// section breaks (FF), column breaks (SO) and non-breaking and optional hyphens (RS, US) as their characters;
-// the result of each field without its code; no deleted revisions, headers, footers, notes, comments, text
-// boxes or pictures.
+// The main text of a Word document as the office program's Range.Text gives it: every paragraph, and every
+// paragraph of a table cell, followed by CR; line, page, column and section breaks as CR too; tabs, and
+// non-breaking and optional hyphens as U+2011 and U+00AD; the result of each field without its code. Unlike the
+// office program, which shows them, deleted revisions and note reference marks are left out; headers, footers,
+// notes, comments, text boxes and pictures are not main text.
 struct DocumentText {
     TextReadStatus status = TextReadStatus::Ok;
     QString text;

@@ -195,7 +195,7 @@ private:
         } else if (name == u"tr") {
             row();
         } else if (name == u"tc") {
-            cell();
+            walkChildren();
         } else if (name == u"fldSimple" || name == u"hyperlink" || name == u"ins" || name == u"moveTo" ||
                    name == u"sdt" || name == u"sdtContent" || name == u"smartTag" || name == u"customXml" ||
                    name == u"dir" || name == u"bdo") {
@@ -318,7 +318,7 @@ private:
         // A deleted paragraph mark joins the paragraph to the next one, as the office program shows it with the
         // deletion accepted.
         if (!markDeleted) {
-            append(sectionEnd ? wordchars::kPageBreak : wordchars::kParagraphEnd);
+            append(sectionEnd ? wordchars::kSectionEnd : wordchars::kParagraphEnd);
         }
     }
 
@@ -359,22 +359,7 @@ private:
         }
         if (deleted) {
             m_text.truncate(start);
-            return;
         }
-        append(wordchars::kParagraphEnd);
-        append(wordchars::kCellEnd);
-    }
-
-    void cell() {
-        walkChildren();
-        if (hidden()) {
-            return;
-        }
-        // The cell's last paragraph mark is its end-of-cell mark, which reads as CR BEL.
-        if (!m_text.endsWith(wordchars::kParagraphEnd)) {
-            m_text.append(wordchars::kParagraphEnd);
-        }
-        m_text.append(wordchars::kCellEnd);
     }
 
     QXmlStreamReader m_xml;

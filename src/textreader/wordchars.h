@@ -4,14 +4,16 @@
 
 namespace velmora::wordchars {
 
-// The characters the office program's Range.Text uses for the marks of the main text.
+// The characters of the main text as the office program's Range.Text gives them. Its paragraphs end with CR;
+// line, page, column and section breaks all start a new line the same way, and a table's cells read as the
+// paragraphs they hold, with no mark for the end of a cell or a row.
 inline constexpr QChar kParagraphEnd = u'\r';
-inline constexpr QChar kCellEnd = u'\a';
 inline constexpr QChar kTab = u'\t';
-inline constexpr QChar kLineBreak = u'\v';
-inline constexpr QChar kPageBreak = u'\f';
-inline constexpr QChar kColumnBreak = QChar(0x0E);
-inline constexpr QChar kNonBreakingHyphen = QChar(0x1E);
-inline constexpr QChar kOptionalHyphen = QChar(0x1F);
+inline constexpr QChar kLineBreak = u'\r';
+inline constexpr QChar kPageBreak = u'\r';
+inline constexpr QChar kColumnBreak = u'\r';
+inline constexpr QChar kSectionEnd = u'\r';
+inline constexpr QChar kNonBreakingHyphen = QChar(0x2011);
+inline constexpr QChar kOptionalHyphen = QChar(0x00AD);
 
 } // namespace velmora::wordchars

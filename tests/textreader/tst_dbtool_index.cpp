@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(result.err.count(u'\n'), 2);
         QCOMPARE(ReadTextCache(chinese),
                  asCached("文档库的第一段。\r第二段：中文与English混排，标点符号！\r第三段结束。\r"));
-        QVERIFY(ReadTextCache(table).contains(QStringLiteral("苹果\r\n\a3\r\n斤")));
+        QVERIFY(ReadTextCache(table).contains(QStringLiteral("\r\n苹果\r\n3\r\n斤\r\n")));
         QVERIFY(!HasTextCache(removed));
         QVERIFY(!HasTextCache(rtf));
     }

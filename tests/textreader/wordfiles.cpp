@@ -113,7 +113,50 @@ QByteArray MakeCompoundFile(const QList<Stream>& streams) {
     return bytes;
 }
 
-DocStreams MakeDocStreams(const QList<DocPiece>& pieces, qint64 ccpText, const QList<QPair<int, int>>& deletedCps) {
+namespace {
+
+// One property page (ChpxFkp with 1-byte entries, PapxFkp with 13-byte ones) whose entries cover `ranges` with
+// `props` and the gaps between them with nothing, and its one-entry page table at `fibPair`.
+void appendPage(DocStreams& s, const QList<QPair<quint32, quint32>>& ranges, int entrySize, const QByteArray& props,
+                int fibPair) {
+    QList<quint32> bounds{ranges.first().first};
+    QList<bool> marked;
+    for (const auto& [from, to] : ranges) {
+        if (from > bounds.last()) {
+            bounds.append(from);
+            marked.append(false);
+        }
+        bounds.append(to);
+        marked.append(true);
+    }
+    QByteArray page(512, '\0');
+    const int runs = int(marked.size());
+    for (int i = 0; i <= runs; ++i) {
+        PutU32(page, i * 4, bounds[i]);
+    }
+    constexpr int kPropsAt = 0x1F0;
+    for (int i = 0; i < runs; ++i) {
+        page[(runs + 1) * 4 + i * entrySize] = char(marked[i] ? kPropsAt / 2 : 0);
+    }
+    page.replace(kPropsAt, props.size(), props);
+    page[511] = char(runs);
+    s.wordDocument.resize((s.wordDocument.size() + 511) / 512 * 512, '\0');
+    const quint32 pn = quint32(s.wordDocument.size() / 512);
+    s.wordDocument.append(page);
+    const int plcAt = int(s.table.size());
+    QByteArray plc(12, '\0');
+    PutU32(plc, 0, bounds.first());
+    PutU32(plc, 4, bounds.last());
+    PutU32(plc, 8, pn);
+    s.table.append(plc);
+    PutU32(s.wordDocument, fibPair, quint32(plcAt));
+    PutU32(s.wordDocument, fibPair + 4, 12);
+}
+
+} // namespace
+
+DocStreams MakeDocStreams(const QList<DocPiece>& pieces, qint64 ccpText, const QList<QPair<int, int>>& deletedCps,
+                          const QList<int>& rowEndCps) {
     constexpr int kFibSize = 0x1A2 + 8 * 60 + 2;
     DocStreams s;
     s.wordDocument = QByteArray(kFibSize, '\0');
@@ -164,10 +207,10 @@ DocStreams MakeDocStreams(const QList<DocPiece>& pieces, qint64 ccpText, const Q
     PutU32(s.wordDocument, fib::kFcClx, quint32(clxAt));
     PutU32(s.wordDocument, fib::kLcbClx, quint32(s.table.size() - clxAt));
 
-    if (!deletedCps.isEmpty()) {
-        // Deleted character positions to byte ranges, then one page of runs: plain gaps, marked deletions.
+    // Character positions to byte ranges of the WordDocument stream.
+    const auto byteRanges = [&](const QList<QPair<int, int>>& cpRanges) {
         QList<QPair<quint32, quint32>> ranges;
-        for (const auto& [from, to] : deletedCps) {
+        for (const auto& [from, to] : cpRanges) {
             for (qsizetype i = 0; i < pieces.size(); ++i) {
                 const qint64 a = std::max<qint64>(from, cps[i]);
                 const qint64 b = std::min<qint64>(to, cps[i + 1]);
@@ -178,40 +221,19 @@ DocStreams MakeDocStreams(const QList<DocPiece>& pieces, qint64 ccpText, const Q
             }
         }
         std::sort(ranges.begin(), ranges.end());
-        QList<quint32> bounds{ranges.first().first};
-        QList<bool> marked;
-        for (const auto& [from, to] : ranges) {
-            if (from > bounds.last()) {
-                bounds.append(from);
-                marked.append(false);
-            }
-            bounds.append(to);
-            marked.append(true);
+        return ranges;
+    };
+    if (!deletedCps.isEmpty()) {
+        // cb 3, then sprmCFRMarkDel with operand 1.
+        appendPage(s, byteRanges(deletedCps), 1, QByteArray("\x03\x00\x08\x01", 4), fib::kFcPlcfBteChpx);
+    }
+    if (!rowEndCps.isEmpty()) {
+        QList<QPair<int, int>> marks;
+        for (int cp : rowEndCps) {
+            marks.append({cp, cp + 1});
         }
-        QByteArray page(512, '\0');
-        const int runs = int(marked.size());
-        for (int i = 0; i <= runs; ++i) {
-            PutU32(page, i * 4, bounds[i]);
-        }
-        constexpr int kChpxAt = 0x1F0;
-        for (int i = 0; i < runs; ++i) {
-            page[(runs + 1) * 4 + i] = char(marked[i] ? kChpxAt / 2 : 0);
-        }
-        page[kChpxAt] = 3;
-        PutU16(page, kChpxAt + 1, 0x0800);
-        page[kChpxAt + 3] = 1;
-        page[511] = char(runs);
-        s.wordDocument.resize((s.wordDocument.size() + 511) / 512 * 512, '\0');
-        const quint32 pn = quint32(s.wordDocument.size() / 512);
-        s.wordDocument.append(page);
-        const int plcAt = int(s.table.size());
-        QByteArray plc(12, '\0');
-        PutU32(plc, 0, bounds.first());
-        PutU32(plc, 4, bounds.last());
-        PutU32(plc, 8, pn);
-        s.table.append(plc);
-        PutU32(s.wordDocument, fib::kFcPlcfBteChpx, quint32(plcAt));
-        PutU32(s.wordDocument, fib::kFcPlcfBteChpx + 4, 12);
+        // cb 3 (5 bytes), style 0, then sprmPFTtp with operand 1.
+        appendPage(s, byteRanges(marks), 13, QByteArray("\x03\x00\x00\x17\x24\x01", 6), fib::kFcPlcfBtePapx);
     }
     return s;
 }

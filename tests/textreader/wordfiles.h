@@ -35,8 +35,9 @@ struct DocStreams {
     QByteArray wordDocument;
     QByteArray table;
 };
+// `deletedCps` are character ranges marked deleted; `rowEndCps` the positions of row-end marks.
 DocStreams MakeDocStreams(const QList<DocPiece>& pieces, qint64 ccpText = -1,
-                          const QList<QPair<int, int>>& deletedCps = {});
+                          const QList<QPair<int, int>>& deletedCps = {}, const QList<int>& rowEndCps = {});
 QByteArray PackDoc(const DocStreams& streams);
 
 // Offsets of FIB fields the damage tests overwrite.
@@ -45,6 +46,7 @@ inline constexpr int kFlags = 0x0A;
 inline constexpr int kCcpText = 0x4C;
 inline constexpr int kPairs = 0x98;
 inline constexpr int kFcPlcfBteChpx = 0xFA;
+inline constexpr int kFcPlcfBtePapx = 0x102;
 inline constexpr int kFcClx = 0x1A2;
 inline constexpr int kLcbClx = 0x1A6;
 } // namespace fib
