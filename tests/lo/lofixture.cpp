@@ -8,12 +8,18 @@
 
 namespace velmora::test {
 
-LoEnvironment::LoEnvironment() {
+LoEnvironment::LoEnvironment(bool registerNow) {
     QDir().mkpath(m_dir.filePath(QStringLiteral("tmp")));
     QDir().mkpath(m_dir.filePath(QStringLiteral("cache")));
     // Private profiles follow the temporary folder, the main server's profile and pipe name the cache folder.
     qputenv("TMPDIR", m_dir.filePath(QStringLiteral("tmp")).toUtf8());
     qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
+    if (registerNow) {
+        registerServers();
+    }
+}
+
+void LoEnvironment::registerServers() {
     if (!RegisterLibreOfficeServers()) {
         qFatal("LibreOffice is not installed");
     }

@@ -7,10 +7,12 @@
 namespace velmora::test {
 
 // A folder of the test's own for LibreOffice's profiles, pipes and temporary files, with the servers registered.
-// Must be made before the first server starts.
+// Must be made before the first server starts. Without registerNow the servers wait for registerServers(), which
+// is a program's start-up: the moment it looks for a main server that another program started.
 class LoEnvironment {
 public:
-    LoEnvironment();
+    explicit LoEnvironment(bool registerNow = true);
+    static void registerServers();
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString root() const { return m_dir.path(); }
 
