@@ -41,6 +41,7 @@ namespace {
 // soffice ends with this code after creating a new profile and expects its launcher to start it again.
 constexpr int kRestartExitCode = 81;
 constexpr int kStartTimeoutMs = 60000;
+constexpr int kMaxEarlyEnds = 4;
 
 Reference<XComponentContext> localContext() {
     static const Reference<XComponentContext> context = [] {
@@ -150,6 +151,7 @@ std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& option
     session->m_pid = spawnOffice(options);
     QElapsedTimer clock;
     clock.start();
+    int earlyEnds = 0;
     while (true) {
         int status = 0;
         const pid_t ended = waitpid(pid_t(session->m_pid), &status, WNOHANG);
@@ -159,7 +161,15 @@ std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& option
                 session->m_pid = spawnOffice(options);
                 continue;
             }
-            throw AutomationError(QStringLiteral("LibreOffice ended while starting"), AutomationFault::NoServer);
+            // Several offices starting at once on one display now and then find it refusing a connection and
+            // end at once; a later start goes through.
+            if (++earlyEnds < kMaxEarlyEnds && clock.elapsed() < kStartTimeoutMs) {
+                QThread::msleep(200);
+                session->m_pid = spawnOffice(options);
+                continue;
+            }
+            throw AutomationError(QStringLiteral("LibreOffice ended while starting (status %1)").arg(status),
+                                  AutomationFault::NoServer);
         }
         try {
             session->connect();
