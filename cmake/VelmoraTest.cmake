@@ -19,5 +19,5 @@ function(velmora_add_test name)
     set_tests_properties(${name} PROPERTIES
         LABELS ${ARG_LABEL}
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_APPDATA=${workdir}/appdata;VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_APPDATA=${workdir}/appdata;VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

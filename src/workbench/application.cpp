@@ -12,14 +12,22 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
+    // The last resort for a handler that did not go through RunReported.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const VelmoraError& error) {
-        ReportError(error.message());
     } catch (const std::exception& error) {
-        ReportError(QString::fromLocal8Bit(error.what()));
+        ReportErrorOf(error);
     }
     return false;
+}
+
+void ReportErrorOf(const std::exception& error) noexcept {
+    try {
+        const auto* ours = dynamic_cast<const VelmoraError*>(&error);
+        ReportError(ours != nullptr ? ours->message() : QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        // Showing the report failed too; there is nothing left to tell the user with.
+    }
 }
 
 void ReportError(const QString& text) {

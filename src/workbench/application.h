@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <exception>
+
 namespace velmora {
 
 // The program's application object. An error that escapes an event handler is shown in a message box with its
@@ -16,5 +18,17 @@ public:
 };
 
 void ReportError(const QString& text);
+void ReportErrorOf(const std::exception& error) noexcept;
+
+// Runs an event handler. An error it raises is shown in the error report here, before it could unwind through
+// Qt's event delivery, which is not written for exceptions (it would leak the event's data).
+template <typename Handler>
+void RunReported(Handler&& handler) noexcept {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ReportErrorOf(error);
+    }
+}
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 // The main window's controls, menus and timers, laid out once at creation. Controls whose behaviour arrives
 // with later parts of the program are in place with their captions and hints, and disabled until then.
 
+#include "application.h"
 #include "imagelist.h"
 #include "tagtreewidget.h"
 #include "tmform.h"
@@ -105,7 +106,7 @@ void TmForm::buildLayout() {
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({430, 750});
     setCentralWidget(Splitter1);
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { RunReported([&] { Splitter1Moved(); }); });
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setInterval(150);
@@ -156,9 +157,9 @@ void TmForm::buildMenus() {
     for (QAction* item : {ItemBackup, ItemTagSort, ItemWeibo}) {
         item->setEnabled(true);
     }
-    connect(ItemBackup, &QAction::triggered, this, [this] { ItemBackupClick(); });
-    connect(ItemTagSort, &QAction::triggered, this, [this] { ItemTagSortClick(); });
-    connect(ItemWeibo, &QAction::triggered, this, [this] { ItemWeiboClick(); });
+    connect(ItemBackup, &QAction::triggered, this, [this] { RunReported([&] { ItemBackupClick(); }); });
+    connect(ItemTagSort, &QAction::triggered, this, [this] { RunReported([&] { ItemTagSortClick(); }); });
+    connect(ItemWeibo, &QAction::triggered, this, [this] { RunReported([&] { ItemWeiboClick(); }); });
 
     pmSort = named(new QMenu(this), QStringLiteral("pmSort"));
     const QList<std::pair<const char*, const char*>> keyItems{
@@ -172,7 +173,7 @@ void TmForm::buildMenus() {
         connect(item, &QAction::triggered, this, [this, item] {
             // Key items do not check themselves: the program checks the chosen one.
             item->setChecked(!item->isChecked());
-            ItemTitleClick(item);
+            RunReported([&] { ItemTitleClick(item); });
         });
         sortKeyItems.append(item);
     }
@@ -184,7 +185,7 @@ void TmForm::buildMenus() {
     for (QAction* item : {ItemSortHigh, ItemSortLow}) {
         item->setCheckable(true);
         direction->addAction(item);
-        connect(item, &QAction::triggered, this, [this, item] { ItemSortHighClick(item); });
+        connect(item, &QAction::triggered, this, [this, item] { RunReported([&] { ItemSortHighClick(item); }); });
     }
     ItemSortHigh->setChecked(true);
 
@@ -200,14 +201,14 @@ void TmForm::buildMenus() {
     ItemDown = namedAction(pmNavTreeView, QStringLiteral("ItemDown"), QStringLiteral("当前节点向下"));
     pmNavTreeView->addSeparator();
     ItemDelTag = namedAction(pmNavTreeView, QStringLiteral("ItemDelTag"), QStringLiteral("删除当前标签"));
-    connect(ItemSort, &QAction::triggered, this, [this] { ItemTagSortClick(); });
-    connect(ItemCollapse, &QAction::triggered, this, [this] { ItemCollapseClick(); });
-    connect(ItemToLeft, &QAction::triggered, this, [this] { ItemToLeftClick(); });
-    connect(ItemToRight, &QAction::triggered, this, [this] { ItemToRightClick(); });
-    connect(ItemUp, &QAction::triggered, this, [this] { ItemUpClick(); });
-    connect(ItemDown, &QAction::triggered, this, [this] { ItemDownClick(); });
-    connect(ItemDelTag, &QAction::triggered, this, [this] { ItemDelTagClick(); });
-    connect(pmNavTreeView, &QMenu::aboutToShow, this, [this] { pmNavTreeViewPopup(); });
+    connect(ItemSort, &QAction::triggered, this, [this] { RunReported([&] { ItemTagSortClick(); }); });
+    connect(ItemCollapse, &QAction::triggered, this, [this] { RunReported([&] { ItemCollapseClick(); }); });
+    connect(ItemToLeft, &QAction::triggered, this, [this] { RunReported([&] { ItemToLeftClick(); }); });
+    connect(ItemToRight, &QAction::triggered, this, [this] { RunReported([&] { ItemToRightClick(); }); });
+    connect(ItemUp, &QAction::triggered, this, [this] { RunReported([&] { ItemUpClick(); }); });
+    connect(ItemDown, &QAction::triggered, this, [this] { RunReported([&] { ItemDownClick(); }); });
+    connect(ItemDelTag, &QAction::triggered, this, [this] { RunReported([&] { ItemDelTagClick(); }); });
+    connect(pmNavTreeView, &QMenu::aboutToShow, this, [this] { RunReported([&] { pmNavTreeViewPopup(); }); });
 
     pmMacro = named(new QMenu(this), QStringLiteral("pmMacro"));
     pmMacro->setEnabled(false);
@@ -254,7 +255,7 @@ void TmForm::buildToolbar() {
     RzToolbar->actions().last()->setVisible(false);
     BtnUtilities =
         addToolButton(QStringLiteral("BtnUtilities"), QStringLiteral("Utilities"), QStringLiteral("程序设置"));
-    connect(BtnUtilities, &QToolButton::clicked, this, [this] { BtnUtilitiesClick(); });
+    connect(BtnUtilities, &QToolButton::clicked, this, [this] { RunReported([&] { BtnUtilitiesClick(); }); });
     btnHelp = addToolButton(QStringLiteral("btnHelp"), QString(), QStringLiteral("帮助"));
     btnHelp->setEnabled(false);
 }
@@ -282,18 +283,21 @@ void TmForm::buildNavigation() {
     configureTree(tagTreeView, QColor(238, 243, 246));
     tagTreeView->addTopLevelItem(MakeTreeItem(QStringLiteral("标签分类"), 1));
     tagTreeView->onDropped = [this] { m_tagTreeChanged = true; };
-    connect(tagTreeView, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
-    connect(tagTreeView, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* node) { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
+    connect(tagTreeView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+        RunReported([&] { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
+    });
+    connect(tagTreeView, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* node) {
+        RunReported([&] { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
+    });
     Page->addTab(tagTreeView, QStringLiteral("标签"));
 
     filtTreeView = named(new QTreeWidget, QStringLiteral("filtTreeView"));
     configureTree(filtTreeView, palette().color(QPalette::ToolTipBase));
     buildFilterTree();
-    connect(filtTreeView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { filtTreeViewClick(node); });
+    connect(filtTreeView, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { RunReported([&] { filtTreeViewClick(node); }); });
     connect(filtTreeView, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* node) { filtTreeViewClick(node); });
+            [this](QTreeWidgetItem* node) { RunReported([&] { filtTreeViewClick(node); }); });
     Page->addTab(filtTreeView, QStringLiteral("筛选"));
 
     auto* folderPage = new QWidget;
@@ -349,8 +353,9 @@ void TmForm::buildArticleColumn() {
     sortEditRightButton = sortEdit->addAction(AppImage(7), QLineEdit::TrailingPosition);
     sortEditRightButton->setObjectName(QStringLiteral("sortEditRightButton"));
     sortEditRightButton->setToolTip(QStringLiteral("排序方式"));
-    connect(sortEditLeftButton, &QAction::triggered, this, [this] { sortEditLeftButtonClick(); });
-    connect(sortEditRightButton, &QAction::triggered, this, [this] { sortEditRightButtonClick(); });
+    connect(sortEditLeftButton, &QAction::triggered, this, [this] { RunReported([&] { sortEditLeftButtonClick(); }); });
+    connect(sortEditRightButton, &QAction::triggered, this,
+            [this] { RunReported([&] { sortEditRightButtonClick(); }); });
     wzNumLabel = named(new QLabel(QStringLiteral("0条"), bar), QStringLiteral("wzNumLabel"));
     wzNumLabel->hide();
     barLayout->addWidget(sortEdit);
