@@ -9,7 +9,6 @@
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "textreader/documenttext.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,7 +84,7 @@ QString formatDays(double days) {
 
 class DbTool {
 public:
-    DbTool(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
+    DbTool(QTextStream& out, QTextStream& err, DocumentReader reader) : m_out(out), m_err(err), m_reader(reader) {}
 
     int run(QStringList args);
 
@@ -156,6 +155,7 @@ private:
     QTextStream& m_err;
     std::optional<LibraryLock> m_lock;
     std::unique_ptr<TWordMgr> m_store;
+    DocumentReader m_reader;
 };
 
 int DbTool::run(QStringList args) {
@@ -488,7 +488,7 @@ struct IndexFailure {
 
 // Reads every document with the built-in reader and writes its cache, one worker per core. Each worker takes
 // the next path from a shared counter and writes only its own slot of `reasons`, so nothing else is shared.
-std::vector<IndexFailure> indexInParallel(const QStringList& paths, QTextStream& err) {
+std::vector<IndexFailure> indexInParallel(const QStringList& paths, DocumentReader read, QTextStream& err) {
     std::vector<QString> reasons(size_t(paths.size()));
     std::atomic<qsizetype> next{0};
     std::atomic<qsizetype> finished{0};
@@ -496,12 +496,12 @@ std::vector<IndexFailure> indexInParallel(const QStringList& paths, QTextStream&
     std::condition_variable allDone;
     const auto work = [&] {
         for (qsizetype i = next++; i < paths.size(); i = next++) {
-            const DocumentText read = ReadDocumentText(paths.at(i));
-            if (!read.ok()) {
-                reasons[size_t(i)] = read.reason;
+            const DocumentText document = read(paths.at(i));
+            if (!document.ok()) {
+                reasons[size_t(i)] = document.reason;
             } else {
                 try {
-                    WriteTextCache(paths.at(i), read.text);
+                    WriteTextCache(paths.at(i), document.text);
                 } catch (const VelmoraError& error) {
                     reasons[size_t(i)] = error.message();
                 } catch (const std::exception& error) {
@@ -545,6 +545,10 @@ int DbTool::index(const QStringList& args) {
     const bool all = args == QStringList{QStringLiteral("--all")};
     if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
         throw UsageError(QStringLiteral("index needs PATH... or --all"));
+    }
+    if (m_reader == nullptr) {
+        m_err << "velmoradb: this program cannot read documents; velmoradb-index does the indexing\n";
+        return kFailed;
     }
     TWordMgr& library = store();
     QStringList paths;
@@ -592,7 +596,7 @@ int DbTool::index(const QStringList& args) {
         m_err << "velmoradb: cannot create the folder " << TextCacheFolder() << '\n';
         return kFailed;
     }
-    const std::vector<IndexFailure> unread = indexInParallel(paths, m_err);
+    const std::vector<IndexFailure> unread = indexInParallel(paths, m_reader, m_err);
     failures.insert(failures.end(), unread.begin(), unread.end());
     m_out << paths.size() - qsizetype(unread.size()) << " of " << paths.size() << " documents indexed\n";
     for (const IndexFailure& failure : failures) {
@@ -603,11 +607,16 @@ int DbTool::index(const QStringList& args) {
 
 } // namespace
 
-int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err) {
+bool IsIndexCommand(const QStringList& args) {
+    const qsizetype command = args.value(0) == QLatin1String("--appdata") ? 2 : 0;
+    return args.value(command) == QLatin1String("index");
+}
+
+int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, DocumentReader reader) {
     const QString previousAppData = AppDataFolder();
     int status = kFailed;
     try {
-        DbTool tool(out, err);
+        DbTool tool(out, err, reader);
         status = tool.run(args);
     } catch (const UsageError& error) {
         err << "velmoradb: " << error.text << "\n(velmoradb --help lists the commands)\n";

@@ -1,13 +1,22 @@
 #pragma once
 
+#include "textreader/documenttext.h"
+
 #include <QStringList>
 
 class QTextStream;
 
 namespace velmora {
 
+// How `index` reads a document. The reader's libraries cost every command milliseconds of start-up, so only the
+// program that indexes (velmoradb-index, which velmoradb hands `index` to) passes one.
+using DocumentReader = DocumentText (*)(const QString& path);
+
 // velmoradb: the library from the command line. Returns the exit status: 0 success, 1 an error, 2 a usage
 // error. `args` excludes the program name.
-int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, DocumentReader reader = nullptr);
+
+// Whether args (as RunDbTool takes them) ask for the index command.
+bool IsIndexCommand(const QStringList& args);
 
 } // namespace velmora

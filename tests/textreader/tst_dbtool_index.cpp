@@ -3,8 +3,10 @@
 #include "store/textcache.h"
 #include "tempappdata.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 #include <QTextStream>
 
@@ -25,7 +27,7 @@ Run run(const QStringList& args) {
     Run result;
     QTextStream out(&result.out);
     QTextStream err(&result.err);
-    result.status = RunDbTool(args, out, err);
+    result.status = RunDbTool(args, out, err, &ReadDocumentText);
     return result;
 }
 
@@ -108,6 +110,27 @@ private Q_SLOTS:
         QVERIFY(result.err.contains(outside + ": not in the library"));
         QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));
         QVERIFY(!HasTextCache(outside));
+    }
+
+    void program_handsIndexToTheIndexer() {
+        const QString field = copyOfCorpus(QStringLiteral("field.docx"));
+        QCOMPARE(run({"add", field}).status, 0);
+        QProcess velmoradb;
+        velmoradb.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../velmoradb"),
+                        {"--appdata", m_appData->path(), "index", "--all"});
+        QVERIFY(velmoradb.waitForFinished());
+        QCOMPARE(velmoradb.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(velmoradb.readAllStandardOutput()), QStringLiteral("1 of 1 documents indexed\n"));
+        QCOMPARE(ReadTextCache(field), asCached("Page 1 of the note.\r作者：Li Lei\r"));
+    }
+
+    void withoutAReader_indexRefuses() {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(RunDbTool({"index", "--all"}, outStream, errStream), 1);
+        QVERIFY(err.contains(QStringLiteral("velmoradb-index")));
     }
 };
 
