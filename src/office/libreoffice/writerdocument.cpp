@@ -320,20 +320,7 @@ int CountOf(const Doc& doc, const QString& collection) {
                           AutomationFault::UnknownMember);
 }
 
-class DocObject : public LoObject {
-public:
-    DocObject(std::shared_ptr<WordCore> core, Doc doc)
-        : LoObject(core->session), m_core(std::move(core)), m_doc(std::move(doc)) {}
-
-protected:
-    void checkOpen() const {
-        if (m_doc->closed) {
-            fail(QStringLiteral("The object has been deleted: the document %1 is closed.").arg(m_doc->name));
-        }
-    }
-    std::shared_ptr<WordCore> m_core;
-    Doc m_doc;
-};
+using DocObject = DocBoundObject;
 
 // Word's built-in properties by number and by name.
 struct BuiltIn {
@@ -522,7 +509,7 @@ int BuiltInIndex(const OleVariant& which) {
 
 class BuiltInPropertiesObject final : public DocObject {
 public:
-    using DocObject::DocObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("DocumentProperties"); }
@@ -595,7 +582,7 @@ private:
 
 class HyperlinksObject final : public DocObject {
 public:
-    using DocObject::DocObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Hyperlinks"); }
@@ -632,7 +619,7 @@ protected:
 
 class BookmarksObject final : public DocObject {
 public:
-    using DocObject::DocObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Bookmarks"); }
@@ -715,7 +702,7 @@ private:
 
 class ParagraphsObject final : public DocObject {
 public:
-    using DocObject::DocObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Paragraphs"); }
@@ -745,7 +732,7 @@ protected:
 
 class DocumentObject final : public DocObject {
 public:
-    using DocObject::DocObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Document"); }
@@ -858,7 +845,7 @@ protected:
 private:
     class TemplateObject final : public DocObject {
     public:
-        using DocObject::DocObject;
+        using DocBoundObject::DocBoundObject;
 
     protected:
         QString typeName() const override { return QStringLiteral("Template"); }

@@ -63,20 +63,7 @@ OUString OfficeText(QString text) {
     return ToOU(text);
 }
 
-class SelObject : public LoObject {
-public:
-    SelObject(std::shared_ptr<WordCore> core, Doc doc)
-        : LoObject(core->session), m_core(std::move(core)), m_doc(std::move(doc)) {}
-
-protected:
-    void checkOpen() const {
-        if (m_doc->closed) {
-            fail(QStringLiteral("The object has been deleted: the document %1 is closed.").arg(m_doc->name));
-        }
-    }
-    std::shared_ptr<WordCore> m_core;
-    Doc m_doc;
-};
+using SelObject = DocBoundObject;
 
 class InlineShapesObject final : public SelObject {
 public:
@@ -308,7 +295,7 @@ private:
 
 class FontObject final : public SelObject {
 public:
-    using SelObject::SelObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Font"); }
@@ -355,7 +342,7 @@ protected:
 
 class ParagraphFormatObject final : public SelObject {
 public:
-    using SelObject::SelObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("ParagraphFormat"); }
@@ -537,7 +524,7 @@ private:
 
 class SelectionObject final : public SelObject {
 public:
-    using SelObject::SelObject;
+    using DocBoundObject::DocBoundObject;
 
 protected:
     QString typeName() const override { return QStringLiteral("Selection"); }

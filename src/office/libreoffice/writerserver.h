@@ -77,6 +77,22 @@ private:
     QList<Reference<css::frame::XModel>> m_locked;
 };
 
+// A member object that belongs to one open document: every call on it fails once the document is closed.
+class DocBoundObject : public LoObject {
+public:
+    DocBoundObject(std::shared_ptr<WordCore> core, Doc doc)
+        : LoObject(core->session), m_core(std::move(core)), m_doc(std::move(doc)) {}
+
+protected:
+    void checkOpen() const {
+        if (m_doc->closed) {
+            fail(QStringLiteral("The object has been deleted: the document %1 is closed.").arg(m_doc->name));
+        }
+    }
+    std::shared_ptr<WordCore> m_core;
+    Doc m_doc;
+};
+
 // A reference to an interface as a reference to one it derives from.
 template <typename Base, typename Derived>
 Reference<Base> Up(const Reference<Derived>& reference) {
