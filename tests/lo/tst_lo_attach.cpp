@@ -1,6 +1,6 @@
-// Two Velmoras of one user share the main Word server: the second, at its start-up, attaches to the soffice that
-// the first one started, and must neither end it nor keep using it once it is gone. The first Velmora is this
-// executable run again as a child process.
+// Two Velmoras of one user share the main Word server: the second attaches to the soffice that the first one
+// started, even when the second was started first, and must neither end it nor keep using it once it is gone. The first
+// Velmora is this executable run again as a child process.
 #include "lofixture.h"
 
 #include "office/automation/oleserver.h"
@@ -52,7 +52,10 @@ private:
 
 private Q_SLOTS:
     void initTestCase() {
+        // This Velmora starts before the first one has started its office: it must find that office later.
         env = std::make_unique<LoEnvironment>(false);
+        LoEnvironment::registerServers();
+        QVERIFY(!IsOleServerRunning(kWord));
         firstDocument = WriteTextFile(env->path(QStringLiteral("第一个.txt")), {QStringLiteral("第一个程序的文档")});
         // The child inherits the profile and cache folders, which name the main server's pipe.
         first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -63,7 +66,6 @@ private Q_SLOTS:
             said += first.readAll();
         }
         QCOMPARE(said, QByteArray("ready\n"));
-        LoEnvironment::registerServers();
     }
     void cleanupTestCase() {
         if (first.state() != QProcess::NotRunning) {

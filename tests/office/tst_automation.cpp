@@ -57,10 +57,12 @@ private Q_SLOTS:
     void registry_factoryFailure_becomesAutomationError();
     void registry_runningTable_data();
     void registry_runningTable();
+    void registry_finderIsAskedOnlyWhenNothingRuns();
 };
 
 void TestAutomation::cleanup() {
     UnregisterOleServer(kProgId);
+    SetActiveObjectFinder(kProgId, nullptr);
 }
 
 void TestAutomation::conversions_data() {
@@ -231,6 +233,31 @@ void TestAutomation::registry_runningTable() {
     for (const auto& server : servers) {
         RevokeActiveObject(kProgId, server.get());
     }
+    QVERIFY(!IsOleServerRunning(kProgId));
+}
+
+void TestAutomation::registry_finderIsAskedOnlyWhenNothingRuns() {
+    // A server that another program starts later is found when a client asks, not only at start-up.
+    auto outside = std::make_shared<ValueObject>(OleVariant(7));
+    bool started = false;
+    int asked = 0;
+    SetActiveObjectFinder(QStringLiteral("TEST.APPLICATION"), [&] {
+        ++asked;
+        if (started) {
+            RegisterActiveObject(kProgId, outside);
+        }
+    });
+    QVERIFY(!IsOleServerRunning(kProgId));
+    QVERIFY_THROWS_EXCEPTION(AutomationError, GetActiveOleObject(kProgId));
+    QCOMPARE(asked, 2);
+    started = true;
+    QVERIFY(IsOleServerRunning(kProgId));
+    QCOMPARE(GetActiveOleObject(kProgId).toInt(), 7);
+    QCOMPARE(asked, 3);
+    RevokeActiveObject(kProgId, outside.get());
+
+    // A finder that fails finds nothing.
+    SetActiveObjectFinder(kProgId, [] { throw AutomationError(QStringLiteral("pipe gone")); });
     QVERIFY(!IsOleServerRunning(kProgId));
 }
 

@@ -18,6 +18,7 @@ struct Registry {
     QMutex mutex;
     QHash<QString, OleServerFactory> factories;
     QHash<QString, std::vector<std::shared_ptr<Dispatch>>> running;
+    QHash<QString, ActiveObjectFinder> finders;
 };
 
 Registry& registry() {
@@ -70,22 +71,52 @@ OleVariant CreateOleObject(const QString& progId) {
     return OleVariant(std::move(server));
 }
 
-OleVariant GetActiveOleObject(const QString& progId) {
+void SetActiveObjectFinder(const QString& progId, ActiveObjectFinder finder) {
     Registry& r = registry();
     QMutexLocker lock(&r.mutex);
+    r.finders.insert(keyOf(progId), std::move(finder));
+}
+
+namespace {
+
+std::shared_ptr<Dispatch> activeObject(const QString& progId) {
+    Registry& r = registry();
+    ActiveObjectFinder finder;
+    {
+        QMutexLocker lock(&r.mutex);
+        const auto it = r.running.constFind(keyOf(progId));
+        if (it != r.running.constEnd() && !it->empty()) {
+            return it->front();
+        }
+        finder = r.finders.value(keyOf(progId));
+    }
+    if (!finder) {
+        return nullptr;
+    }
+    // The finder registers what it finds, so it runs without the lock.
+    try {
+        finder();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    QMutexLocker lock(&r.mutex);
     const auto it = r.running.constFind(keyOf(progId));
-    if (it == r.running.constEnd() || it->empty()) {
+    return it != r.running.constEnd() && !it->empty() ? it->front() : nullptr;
+}
+
+} // namespace
+
+OleVariant GetActiveOleObject(const QString& progId) {
+    std::shared_ptr<Dispatch> server = activeObject(progId);
+    if (!server) {
         throw AutomationError(QStringLiteral("no %1 is running").arg(progId), AutomationFault::NoServer);
     }
-    return OleVariant(it->front());
+    return OleVariant(std::move(server));
 }
 
 bool IsOleServerRunning(const QString& progId) noexcept {
     try {
-        Registry& r = registry();
-        QMutexLocker lock(&r.mutex);
-        const auto it = r.running.constFind(keyOf(progId));
-        return it != r.running.constEnd() && !it->empty() && it->front() != nullptr;
+        return activeObject(progId) != nullptr;
     } catch (...) {
         return false;
     }

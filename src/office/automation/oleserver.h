@@ -27,6 +27,12 @@ OleVariant GetActiveOleObject(const QString& progId);
 // True when a running server of progId is registered as the active object; false on any failure.
 bool IsOleServerRunning(const QString& progId) noexcept;
 
+// Looks outside this process for a running server of progId (one that another program started after this one
+// looked last) and, when it finds one, registers it with RegisterActiveObject. Asked whenever a client wants
+// the running server and none is registered.
+using ActiveObjectFinder = std::function<void()>;
+void SetActiveObjectFinder(const QString& progId, ActiveObjectFinder finder);
+
 // Called by a server when it starts running and when it quits or dies: a server that quits must leave the
 // running table, or clients would attach to a dead process. When several run, the earliest still registered is
 // the active one. Registering the same object twice has no effect.

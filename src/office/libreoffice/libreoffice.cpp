@@ -108,14 +108,17 @@ bool RegisterLibreOfficeServers() {
                 std::atexit(RevokeAtExit);
             }
         }
-        // A main server that another Velmora of this user started is the running one here too.
-        if (!IsOleServerRunning(kind.progId) && lo::OfficeSession::answers(MainPipe(kind))) {
-            try {
-                Serve(lo::OfficeSession::attach(MainPipe(kind)), kind, true);
-            } catch (const std::exception&) {
-                // It ended between the two looks: the next creation starts a new one.
+        // A main server that another Velmora of this user started, before or after this one, is the running one
+        // here too.
+        SetActiveObjectFinder(kind.progId, [kind] {
+            if (lo::OfficeSession::answers(MainPipe(kind))) {
+                try {
+                    Serve(lo::OfficeSession::attach(MainPipe(kind)), kind, true);
+                } catch (const std::exception&) {
+                    // It ended between the two looks: the next creation starts a new one.
+                }
             }
-        }
+        });
     }
     return true;
 }
