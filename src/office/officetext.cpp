@@ -1,8 +1,29 @@
 #include "officetext.h"
 
+#include "office/automation/automationerror.h"
+#include "office/automation/oleserver.h"
+
 #include <QCoreApplication>
 
 namespace velmora {
+
+OleVariant StartOfficeServer(const QString& progId) {
+    try {
+        return CreateOleObject(progId);
+    } catch (const std::exception&) {
+        throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
+    }
+}
+
+OleVariant ConnectOrStartOfficeServer(const QString& progId, bool& created) {
+    created = false;
+    if (IsOleServerRunning(progId)) {
+        return GetActiveOleObject(progId);
+    }
+    OleVariant server = StartOfficeServer(progId);
+    created = true;
+    return server;
+}
 
 namespace {
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "office/automation/olevariant.h"
+
 #include <QString>
 
 namespace velmora {
@@ -8,6 +10,12 @@ namespace velmora {
 
 // The one message for an office program that cannot be started or reached at construction.
 inline constexpr char16_t kNoOfficeMessage[] = u"您的电脑上没哦安装Office";
+
+// Starts a new server of progId. Any failure becomes the one message above, as an AutomationError.
+OleVariant StartOfficeServer(const QString& progId);
+
+// The running server of progId when one is registered (created is then false), or a new one (created true).
+OleVariant ConnectOrStartOfficeServer(const QString& progId, bool& created);
 
 // Full paths of open documents match when they differ only in the case of ASCII letters; every other
 // character must be equal.

@@ -27,13 +27,8 @@ TiExcel::TiExcel(bool AlwaysCreate) {
         CreateOrConnectExcel();
         return;
     }
-    try {
-        FExcel = CreateOleObject(kExcelProgId);
-        FCreated = true;
-    } catch (const std::exception&) {
-        FCreated = false;
-        throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
-    }
+    FExcel = StartOfficeServer(kExcelProgId);
+    FCreated = true;
 }
 
 TiExcel::~TiExcel() {
@@ -56,18 +51,7 @@ void TiExcel::Destroy() noexcept {
 }
 
 void TiExcel::CreateOrConnectExcel() {
-    FCreated = false;
-    if (IsOleServerRunning(kExcelProgId)) {
-        FExcel = GetActiveOleObject(kExcelProgId);
-        return;
-    }
-    try {
-        FExcel = CreateOleObject(kExcelProgId);
-        FCreated = true;
-    } catch (const std::exception&) {
-        FCreated = false;
-        throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
-    }
+    FExcel = ConnectOrStartOfficeServer(kExcelProgId, FCreated);
 }
 
 template <typename Body>

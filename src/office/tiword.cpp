@@ -30,13 +30,8 @@ TiWord::TiWord(bool AlwaysCreate) {
         CreateOrConnectWord();
         return;
     }
-    try {
-        FWord = CreateOleObject(kWordProgId);
-        FCreated = true;
-    } catch (const std::exception&) {
-        FCreated = false;
-        throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
-    }
+    FWord = StartOfficeServer(kWordProgId);
+    FCreated = true;
 }
 
 TiWord::~TiWord() {
@@ -58,18 +53,7 @@ void TiWord::Destroy() noexcept {
 }
 
 void TiWord::CreateOrConnectWord() {
-    FCreated = false;
-    if (IsOleServerRunning(kWordProgId)) {
-        FWord = GetActiveOleObject(kWordProgId);
-        return;
-    }
-    try {
-        FWord = CreateOleObject(kWordProgId);
-        FCreated = true;
-    } catch (const std::exception&) {
-        FCreated = false;
-        throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
-    }
+    FWord = ConnectOrStartOfficeServer(kWordProgId, FCreated);
 }
 
 void TiWord::SetVisible(bool Value) {
