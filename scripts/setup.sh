@@ -12,7 +12,7 @@ velmora_packages=(
     libbenchmark-dev libsqlite3-dev sqlite3
     xvfb xauth fonts-noto-cjk
     libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common xdotool libx11-dev
-    libquazip1-qt6-dev libgsf-1-dev
+    libquazip1-qt6-dev libgsf-1-dev ccache
 )
 
 velmora_install_packages() {
@@ -34,8 +34,15 @@ velmora_install_packages() {
 }
 
 velmora_build() {
+    # ccache, when present, makes rebuilds in fresh clones and other work trees of the same machine cheap.
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$VELMORA_ROOT")}
+        export CCACHE_NOHASHDIR=1
+    fi
     cmake -S "$VELMORA_ROOT" -B "$VELMORA_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${VELMORA_BUILD_TYPE:-RelWithDebInfo}" \
-        "$@"
+        "${launcher[@]}" "$@"
     cmake --build "$VELMORA_BUILD" --parallel "$(nproc)"
 }
 
