@@ -3,26 +3,36 @@
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/errors.h"
+#include "common/pinyin.h"
 #include "common/streamstring.h"
 #include "common/textcodec.h"
 #include "store/librarylock.h"
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "workbench/treefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QTextStream>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -33,35 +43,58 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-const char* const kUsageText = R"(usage: velmoradb [--appdata DIR] COMMAND [ARGS]
+const char* const kUsageText = R"usage(usage: velmoradb [--appdata DIR] COMMAND [ARGS]
+       velmoradb --help | --version
 
-The library is the appdata folder beside the program, or DIR.
+The library is in the data folder, or in DIR.
 
 Listing commands print one line per document: position|full path.
   tags QUERY [--shift]         documents tagged with a word of QUERY (with --shift also
                                documents one of whose tags lies in their own path)
+  tags --list                  every tag of a live document with its number of
+                               documents, one tag|count line each, by pinyin initials
   paths FILE                   documents whose full path is a line of FILE (UTF-8)
   filter untagged              documents without tags
   filter password              documents with a password
-  filter score WORD            无星文档, 一星, 二星, 三星, 四星 or 五星
+  filter score N               N 0 to 5, or 无星文档, 一星, 二星, 三星, 四星, 五星
   filter date WINDOW KIND      WINDOW 今天, 三日内, 一周内 or 一月内;
                                KIND 1 file created, 2 file modified, 3 last opened
 
-  show POS                     the record at POS
-  check                        reports damaged records and string items
+  show POS [--show-password]   the record at POS (the password only as "(set)" unless asked)
+  check                        reports damaged records and string items, and lists live
+                               documents whose file is missing as missing|POS|PATH
   stats                        counts of records, tags, passwords and scores
   index PATH... | --all        writes the text cache of the documents (all live ones with
                                --all) with the built-in .docx/.doc reader, on all cores
 
-Commands that change the library (refused while Velmora has it open):
-  add PATH... [--tags TEXT] [--password TEXT] [--score N]
+Commands that change the library (refused while Velmora or another velmoradb has it open):
+  add [-r] PATH... [--tags TEXT] [--password TEXT] [--score N]
+                               adds .doc and .docx files, printing their lines; with -r
+                               also every .doc and .docx below the folders among PATH
+  set POS|PATH... [--tags TEXT | --add-tags TEXT] [--score N]
+                               changes the tags or score of the documents, printing their
+                               lines (a password is given in Velmora's window, which also
+                               sets it on the file)
   remove PATH...               marks the documents deleted
   restore PATH... | --all      clears the deleted mark
   purge                        removes deleted records for good
-  compact                      rewrites both files without unused items
+  compact                      rewrites both files without unused items, after a dated
+                               copy of both in databackup/
 
 Exit status: 0 success, 1 error, 2 usage error.
-)";
+)usage";
+
+const QStringList& scoreWords() {
+    static const QStringList words{QStringLiteral("无星文档"), QStringLiteral("一星"), QStringLiteral("二星"),
+                                   QStringLiteral("三星"),     QStringLiteral("四星"), QStringLiteral("五星")};
+    return words;
+}
+
+const QStringList& dateWindows() {
+    static const QStringList windows{QStringLiteral("今天"), QStringLiteral("三日内"), QStringLiteral("一周内"),
+                                     QStringLiteral("一月内")};
+    return windows;
+}
 
 class UsageError {
 public:
@@ -73,6 +106,14 @@ QString libraryFile() {
     return AppDataFolder() + QStringLiteral("worddata.data");
 }
 
+QString recordFile() {
+    return AppDataFolder() + QStringLiteral("worddata.idx");
+}
+
+QString tagTreeFile() {
+    return AppDataFolder() + QStringLiteral("TagTVItems.dat");
+}
+
 QString absolutePath(const QString& path) {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
 }
@@ -80,6 +121,63 @@ QString absolutePath(const QString& path) {
 QString formatDays(double days) {
     const QDateTime time = DaysToDateTime(days);
     return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString::number(days);
+}
+
+// Bytes DecodeSystemName could not read as UTF-8: low surrogates with no high surrogate before them.
+bool hasUndecodableByte(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// A name fit for a one-line message: control characters and undecodable bytes written as escapes.
+QString shown(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool lone = c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+        if (lone && c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) {
+            result += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
+        } else if (c == u'\n') {
+            result += QStringLiteral("\\n");
+        } else if (c == u'\t') {
+            result += QStringLiteral("\\t");
+        } else if (c == u'\r') {
+            result += QStringLiteral("\\r");
+        } else if (c.category() == QChar::Other_Control || lone) {
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+bool isWordDocument(const QString& path) {
+    return path.endsWith(QLatin1String(".doc"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".docx"), Qt::CaseInsensitive);
+}
+
+// Whether nothing is at the path (as opposed to something this process may not look at).
+bool fileIsMissing(const QString& path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        return false;
+    }
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 class DbTool {
@@ -96,6 +194,11 @@ private:
         }
         return *m_store;
     }
+
+    // A command that reads needs a library to read: a mistyped folder must not pass for an empty library.
+    bool libraryExists();
+    // Only the default data folder comes into being by itself; a folder named on purpose must already exist.
+    bool folderForChange();
 
     // Changing commands hold the lock for their whole run, so neither the main window nor a second tool can
     // change the files in between.
@@ -114,16 +217,19 @@ private:
         return true;
     }
 
+    bool openForReading() { return libraryExists(); }
+    bool openForChange(bool mayCreate) { return (mayCreate ? folderForChange() : libraryExists()) && lockForChange(); }
+
     void printList(const QString& list) {
         for (const QString& line : SplitLines(list)) {
             m_out << line << '\n';
         }
     }
 
-    static QString takeOption(QStringList& args, const QString& name) {
+    static std::optional<QString> takeOption(QStringList& args, const QString& name) {
         const qsizetype at = args.indexOf(name);
         if (at < 0) {
-            return {};
+            return std::nullopt;
         }
         if (at + 1 >= args.size()) {
             throw UsageError(name + QStringLiteral(" needs a value"));
@@ -133,17 +239,56 @@ private:
         return value;
     }
 
+    static bool takeFlag(QStringList& args, const QString& name) { return args.removeAll(name) > 0; }
+
+    static void rejectOptions(const QStringList& args) {
+        for (const QString& arg : args) {
+            if (arg.startsWith(QLatin1String("--"))) {
+                throw UsageError(QStringLiteral("unknown option: ") + arg);
+            }
+        }
+    }
+
+    static std::optional<quint8> takeScore(QStringList& args) {
+        const std::optional<QString> text = takeOption(args, QStringLiteral("--score"));
+        if (!text) {
+            return std::nullopt;
+        }
+        bool ok = false;
+        const int score = text->toInt(&ok);
+        if (!ok || score < 0 || score > 5) {
+            throw UsageError(QStringLiteral("--score takes 0 to 5"));
+        }
+        return quint8(score);
+    }
+
+    // Tags end up as lines of the tag tree file, where a line break or a TAB would make other nodes.
+    static std::optional<QString> takeTags(QStringList& args, const QString& name) {
+        std::optional<QString> text = takeOption(args, name);
+        if (text && hasControlCharacter(*text)) {
+            throw UsageError(name + QStringLiteral(" must not hold control characters (tags are separated by spaces)"));
+        }
+        return text;
+    }
+
     static void expectCount(const QStringList& args, qsizetype count, const char* what) {
         if (args.size() != count) {
             throw UsageError(QString::fromUtf8(what));
         }
     }
 
+    // Live records whose path equals path, ignoring the case of A to Z as the library does.
+    std::vector<qint64> liveRecordsOf(const QString& path);
+    // Walks the folder for .doc and .docx files, in name order; folders that cannot be read are reported.
+    QStringList documentsBelow(const QString& folder, int& status);
+
     int tags(QStringList args);
+    int tagList();
     int paths(const QStringList& args);
     int filter(const QStringList& args);
-    int show(const QStringList& args);
+    int show(QStringList args);
     int add(QStringList args);
+    int set(QStringList args);
     int removeOrRestore(const QStringList& args, bool remove);
     int purge(const QStringList& args);
     int compact(const QStringList& args);
@@ -156,64 +301,158 @@ private:
     std::optional<LibraryLock> m_lock;
     std::unique_ptr<TWordMgr> m_store;
     DocumentReader m_reader;
+    bool m_folderNamed = false;
 };
 
-int DbTool::run(QStringList args) {
-    if (!args.isEmpty() && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
-        m_out << kUsageText;
-        return kOk;
+bool DbTool::libraryExists() {
+    const QString folder = AppDataFolder();
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        m_err << "velmoradb: the data folder " << folder << " does not exist\n";
+        return false;
     }
-    if (args.size() >= 2 && args.first() == QLatin1String("--appdata")) {
+    if (!info.isDir()) {
+        m_err << "velmoradb: " << folder << " is not a folder\n";
+        return false;
+    }
+    if (::access(QFile::encodeName(folder).constData(), R_OK | X_OK) != 0) {
+        m_err << "velmoradb: cannot read the data folder " << folder << ": " << systemReason(errno) << '\n';
+        return false;
+    }
+    if (!QFileInfo::exists(libraryFile()) && !QFileInfo::exists(recordFile())) {
+        m_err << "velmoradb: no library in " << folder << " (neither worddata.idx nor worddata.data is there)\n";
+        return false;
+    }
+    return true;
+}
+
+bool DbTool::folderForChange() {
+    const QString folder = AppDataFolder();
+    const QFileInfo info(folder);
+    if (info.isDir()) {
+        return true;
+    }
+    if (info.exists()) {
+        m_err << "velmoradb: " << folder << " is not a folder\n";
+        return false;
+    }
+    if (m_folderNamed || !qEnvironmentVariableIsEmpty("VELMORA_APPDATA")) {
+        m_err << "velmoradb: the data folder " << folder << " does not exist (create it to start a library there)\n";
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        m_err << "velmoradb: cannot create the data folder " << folder << '\n';
+        return false;
+    }
+    // The string file holds passwords in plain text.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return true;
+}
+
+int DbTool::run(QStringList args) {
+    if (args.value(0) == QLatin1String("--appdata")) {
+        if (args.value(1).isEmpty()) {
+            throw UsageError(QStringLiteral("--appdata needs a folder"));
+        }
         SetAppDataFolder(args.at(1));
+        m_folderNamed = true;
         args.remove(0, 2);
     }
     if (args.isEmpty()) {
         throw UsageError(QStringLiteral("no command given"));
     }
     const QString command = args.takeFirst();
-    if (command == QLatin1String("tags")) {
-        return tags(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        m_out << kUsageText << "\nData folder: " << AppDataFolder() << '\n';
+        return kOk;
     }
-    if (command == QLatin1String("paths")) {
-        return paths(args);
+    if (command == QLatin1String("--version")) {
+        m_out << "velmoradb " << VELMORA_VERSION << '\n';
+        return kOk;
     }
-    if (command == QLatin1String("filter")) {
-        return filter(args);
+    using Command = int (DbTool::*)(const QStringList&);
+    using TakingCommand = int (DbTool::*)(QStringList);
+    static const QHash<QString, Command> byReference{
+        {QStringLiteral("paths"), &DbTool::paths}, {QStringLiteral("filter"), &DbTool::filter},
+        {QStringLiteral("purge"), &DbTool::purge}, {QStringLiteral("compact"), &DbTool::compact},
+        {QStringLiteral("check"), &DbTool::check}, {QStringLiteral("stats"), &DbTool::stats},
+        {QStringLiteral("index"), &DbTool::index},
+    };
+    static const QHash<QString, TakingCommand> byValue{
+        {QStringLiteral("tags"), &DbTool::tags},
+        {QStringLiteral("show"), &DbTool::show},
+        {QStringLiteral("add"), &DbTool::add},
+        {QStringLiteral("set"), &DbTool::set},
+    };
+    if (const auto found = byReference.constFind(command); found != byReference.cend()) {
+        return (this->*found.value())(args);
     }
-    if (command == QLatin1String("show")) {
-        return show(args);
+    if (const auto found = byValue.constFind(command); found != byValue.cend()) {
+        return (this->*found.value())(args);
     }
-    if (command == QLatin1String("add")) {
-        return add(args);
-    }
-    if (command == QLatin1String("remove")) {
-        return removeOrRestore(args, true);
-    }
-    if (command == QLatin1String("restore")) {
-        return removeOrRestore(args, false);
-    }
-    if (command == QLatin1String("purge")) {
-        return purge(args);
-    }
-    if (command == QLatin1String("compact")) {
-        return compact(args);
-    }
-    if (command == QLatin1String("check")) {
-        return check(args);
-    }
-    if (command == QLatin1String("stats")) {
-        return stats(args);
-    }
-    if (command == QLatin1String("index")) {
-        return index(args);
+    if (command == QLatin1String("remove") || command == QLatin1String("restore")) {
+        return removeOrRestore(args, command == QLatin1String("remove"));
     }
     throw UsageError(QStringLiteral("unknown command: ") + command);
 }
 
 int DbTool::tags(QStringList args) {
-    const bool shift = args.removeAll(QStringLiteral("--shift")) > 0;
-    expectCount(args, 1, "tags takes one QUERY");
+    if (args == QStringList{QStringLiteral("--list")}) {
+        return tagList();
+    }
+    const bool shift = takeFlag(args, QStringLiteral("--shift"));
+    expectCount(args, 1, "tags takes one QUERY, or --list");
+    if (!openForReading()) {
+        return kFailed;
+    }
     printList(store().GetListForLoadwzTV(args.first(), shift));
+    return kOk;
+}
+
+int DbTool::tagList() {
+    if (!openForReading()) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    // One entry per tag, letter case folded as the tag queries fold it; the first spelling met is shown.
+    struct Entry {
+        QString tag;
+        int documents = 0;
+        int lastRecord = -1;
+    };
+    std::vector<Entry> entries;
+    QHash<QString, qsizetype> byFolded;
+    const int count = library.GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const TWordRec rec = library.RecordAt(qint64(k) * TWordRec::Size);
+        if (rec.wdDeleted || rec.wdTagsPos < 0) {
+            continue;
+        }
+        const QString text = library.StringAt(rec.wdTagsPos);
+        for (const QStringView tag : QStringView(text).split(u' ', Qt::SkipEmptyParts)) {
+            const QString folded = tag.toString().toCaseFolded();
+            auto found = byFolded.constFind(folded);
+            if (found == byFolded.cend()) {
+                found = byFolded.insert(folded, qsizetype(entries.size()));
+                entries.push_back(Entry{tag.toString(), 0, -1});
+            }
+            Entry& entry = entries[size_t(found.value())];
+            // A tag written twice in one document counts that document once.
+            if (entry.lastRecord != k) {
+                entry.lastRecord = k;
+                ++entry.documents;
+            }
+        }
+    }
+    QStringList order;
+    order.reserve(qsizetype(entries.size()));
+    for (const Entry& entry : entries) {
+        order.append(entry.tag);
+    }
+    SortListByPinyin(order, true, false);
+    for (const QString& tag : order) {
+        m_out << tag << '|' << entries[size_t(byFolded.value(tag.toCaseFolded()))].documents << '\n';
+    }
     return kOk;
 }
 
@@ -228,46 +467,78 @@ int DbTool::paths(const QStringList& args) {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes.remove(0, 3);
     }
+    if (!openForReading()) {
+        return kFailed;
+    }
     printList(store().GetListForLoadwzTV2(QString::fromUtf8(bytes)));
     return kOk;
 }
 
 int DbTool::filter(const QStringList& args) {
+    const QString kinds = QStringLiteral("untagged, password, score N or date WINDOW KIND");
     if (args.isEmpty()) {
-        throw UsageError(QStringLiteral("filter needs untagged, password, score WORD or date WINDOW KIND"));
+        throw UsageError(QStringLiteral("filter needs ") + kinds);
     }
     const QString kind = args.first();
-    QString list;
-    if (kind == QLatin1String("untagged")) {
-        expectCount(args, 1, "filter untagged takes no arguments");
-        store().QkSearchByTag(QStringLiteral("无标签文档"), list);
-    } else if (kind == QLatin1String("password")) {
-        expectCount(args, 1, "filter password takes no arguments");
-        store().QkSearchByPSW(list);
+    QString word;
+    DateSource source = DateSource::FileCreated;
+    if (kind == QLatin1String("untagged") || kind == QLatin1String("password")) {
+        expectCount(args, 1, "filter untagged and filter password take no more arguments");
     } else if (kind == QLatin1String("score")) {
-        expectCount(args, 2, "filter score takes one WORD");
-        store().QkSearchByScore(args.at(1), list);
+        expectCount(args, 2, "filter score takes one N");
+        bool isNumber = false;
+        const int score = args.at(1).toInt(&isNumber);
+        if (isNumber && score >= 0 && score <= 5) {
+            word = scoreWords().at(score);
+        } else if (scoreWords().contains(args.at(1))) {
+            word = args.at(1);
+        } else {
+            throw UsageError(QStringLiteral("unknown score: %1 (accepted: 0 to 5, %2)")
+                                 .arg(args.at(1), scoreWords().join(QStringLiteral(", "))));
+        }
     } else if (kind == QLatin1String("date")) {
         expectCount(args, 3, "filter date takes WINDOW and KIND");
+        if (!dateWindows().contains(args.at(1))) {
+            throw UsageError(QStringLiteral("unknown date window: %1 (accepted: %2)")
+                                 .arg(args.at(1), dateWindows().join(QStringLiteral(", "))));
+        }
+        word = args.at(1);
         bool ok = false;
-        const int source = args.at(2).toInt(&ok);
-        if (!ok || source < 1 || source > 3) {
+        const int number = args.at(2).toInt(&ok);
+        if (!ok || number < 1 || number > 3) {
             throw UsageError(QStringLiteral("KIND is 1, 2 or 3"));
         }
-        store().QkSearchByDateTime(args.at(1), DateSource(source), list);
+        source = DateSource(number);
     } else {
-        throw UsageError(QStringLiteral("unknown filter: ") + kind);
+        throw UsageError(QStringLiteral("unknown filter: %1 (accepted: %2)").arg(kind, kinds));
+    }
+    if (!openForReading()) {
+        return kFailed;
+    }
+    QString list;
+    if (kind == QLatin1String("untagged")) {
+        store().QkSearchByTag(QStringLiteral("无标签文档"), list);
+    } else if (kind == QLatin1String("password")) {
+        store().QkSearchByPSW(list);
+    } else if (kind == QLatin1String("score")) {
+        store().QkSearchByScore(word, list);
+    } else {
+        store().QkSearchByDateTime(word, source, list);
     }
     printList(list);
     return kOk;
 }
 
-int DbTool::show(const QStringList& args) {
+int DbTool::show(QStringList args) {
+    const bool showPassword = takeFlag(args, QStringLiteral("--show-password"));
     expectCount(args, 1, "show takes one POS");
     bool ok = false;
     const qint64 pos = args.first().toLongLong(&ok);
     if (!ok) {
         throw UsageError(QStringLiteral("POS is a record position, a number"));
+    }
+    if (!openForReading()) {
+        return kFailed;
     }
     TWordMgr& library = store();
     if (!library.IsRecordPosition(pos)) {
@@ -279,12 +550,15 @@ int DbTool::show(const QStringList& args) {
     const QString path = library.StringAt(rec.wdFullNamePos);
     const QString tagText = library.StringAt(rec.wdTagsPos);
     const QString password = library.StringAt(rec.wdPasswordPos);
+    // Scripts print records to logs and terminals; the password is shown only when asked for.
+    const QString passwordShown = showPassword || password.isEmpty() ? password : QStringLiteral("(set)");
+    const QString accessed = rec.wdAccessTime == 0.0 ? QStringLiteral("never") : formatDays(rec.wdAccessTime);
     m_out << "path: " << path << '\n'
           << "tags: " << tagText << '\n'
-          << "password: " << password << '\n'
+          << "password: " << passwordShown << '\n'
           << "score: " << rec.wdScore << '\n'
           << "created: " << formatDays(rec.wdCreateTime) << '\n'
-          << "accessed: " << formatDays(rec.wdAccessTime) << '\n'
+          << "accessed: " << accessed << '\n'
           << "reads: " << rec.wdReadTimes << '\n'
           << "edits: " << rec.wdEditTimes << '\n'
           << "archive: " << (rec.wdArchive ? 1 : 0) << '\n'
@@ -292,45 +566,225 @@ int DbTool::show(const QStringList& args) {
     return kOk;
 }
 
-int DbTool::add(QStringList args) {
-    const QString tagText = TrimControl(takeOption(args, QStringLiteral("--tags")));
-    const QString password = takeOption(args, QStringLiteral("--password"));
-    const QString scoreText = takeOption(args, QStringLiteral("--score"));
-    int score = 0;
-    if (!scoreText.isEmpty()) {
-        bool ok = false;
-        score = scoreText.toInt(&ok);
-        if (!ok || score < 0 || score > 5) {
-            throw UsageError(QStringLiteral("--score takes 0 to 5"));
+QStringList DbTool::documentsBelow(const QString& folder, int& status) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    std::error_code error;
+    const fs::path root(QFile::encodeName(folder).toStdString());
+    fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, error);
+    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+        std::error_code ignored;
+        const std::string& name = walk->path().native();
+        if (walk->is_regular_file(ignored) &&
+            isWordDocument(QString::fromLatin1(name.data(), qsizetype(name.size())))) {
+            found.push_back(name);
         }
     }
+    if (error) {
+        m_err << "velmoradb: cannot read the folder " << shown(folder) << ": "
+              << QString::fromLocal8Bit(error.message().c_str()) << '\n';
+        status = kFailed;
+    }
+    std::sort(found.begin(), found.end());
+    QStringList paths;
+    paths.reserve(qsizetype(found.size()));
+    for (const std::string& name : found) {
+        paths.append(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size()))));
+    }
+    return paths;
+}
+
+int DbTool::add(QStringList args) {
+    const bool recursive = takeFlag(args, QStringLiteral("-r"));
+    const std::optional<QString> tagText = takeTags(args, QStringLiteral("--tags"));
+    const QString password = takeOption(args, QStringLiteral("--password")).value_or(QString());
+    const quint8 score = takeScore(args).value_or(0);
+    rejectOptions(args);
     if (args.isEmpty()) {
         throw UsageError(QStringLiteral("add needs at least one PATH"));
     }
-    if (!lockForChange()) {
+    if (!openForChange(true)) {
         return kFailed;
     }
     TWordMgr& library = store();
     int status = kOk;
-    for (const QString& given : args) {
+    QStringList adding;
+    QSet<QString> seen;
+    // `found` is true for a document found in a folder walk, where one already in the library is what a second
+    // walk of the same folder is expected to meet.
+    const auto consider = [&](const QString& given, bool found) {
+        if (hasUndecodableByte(given)) {
+            m_err << "velmoradb: the file name is not valid UTF-8: " << shown(given) << '\n';
+            status = kFailed;
+            return;
+        }
+        if (hasControlCharacter(given)) {
+            m_err << "velmoradb: the path holds a control character: " << shown(given) << '\n';
+            status = kFailed;
+            return;
+        }
         const QString path = absolutePath(given);
-        if (!QFileInfo(path).isFile()) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            m_err << "velmoradb: " << given << " is a folder (add -r adds the documents below it)\n";
+            status = kFailed;
+            return;
+        }
+        if (!info.isFile()) {
             m_err << "velmoradb: no such file: " << given << '\n';
             status = kFailed;
-            continue;
+            return;
         }
-        if (library.DocInBase(path)) {
-            m_err << "velmoradb: already in the library: " << path << '\n';
+        if (!isWordDocument(path)) {
+            m_err << "velmoradb: not a Word document: " << given << '\n';
             status = kFailed;
-            continue;
+            return;
         }
-        const qint64 pos = library.ImportAWord(path, QString(), password, quint8(score));
-        if (!tagText.isEmpty()) {
-            library.SaveTags(pos, tagText, true);
+        const QString folded = FoldAsciiCase(path);
+        if (seen.contains(folded) || library.DocInBase(path)) {
+            if (!found) {
+                m_err << "velmoradb: already in the library: " << path << '\n';
+                status = kFailed;
+            }
+            return;
         }
-        m_out << pos << '|' << path << '\n';
+        seen.insert(folded);
+        adding.append(path);
+    };
+    for (const QString& given : args) {
+        if (recursive && !hasUndecodableByte(given) && QFileInfo(given).isDir()) {
+            for (const QString& path : documentsBelow(given, status)) {
+                consider(path, true);
+            }
+        } else {
+            consider(given, false);
+        }
+    }
+    if (adding.isEmpty()) {
+        return status;
+    }
+    const NormalTags normal = NormalizeTags(tagText.value_or(QString()));
+    // The tree first: stopped in between, it names a tag no document has yet, which is harmless; the other way
+    // round documents would carry tags the window's tree never shows.
+    AddTagNodesToFile(tagTreeFile(), normal.tags);
+    QStringList lines;
+    for (const QString& path : adding) {
+        const qint64 pos = library.ImportAWord(path, QString(), password, score);
+        if (!normal.text.isEmpty()) {
+            library.SaveTags(pos, normal.text, true);
+        }
+        lines.append(QString::number(pos) + u'|' + path);
     }
     library.SaveRecDataFiles(false);
+    for (const QString& line : lines) {
+        m_out << line << '\n';
+    }
+    return status;
+}
+
+std::vector<qint64> DbTool::liveRecordsOf(const QString& path) {
+    TWordMgr& library = store();
+    std::vector<qint64> found;
+    const int count = library.GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = library.RecordAt(pos);
+        if (!rec.wdDeleted && SameIgnoringAsciiCase(library.StringAt(rec.wdFullNamePos), path)) {
+            found.push_back(pos);
+        }
+    }
+    return found;
+}
+
+int DbTool::set(QStringList args) {
+    if (args.contains(QStringLiteral("--password"))) {
+        throw UsageError(QStringLiteral(
+            "set records no password: the library may only hold a password the file really has, so a password is "
+            "given in Velmora's window, which sets it on the file too"));
+    }
+    const std::optional<QString> tagText = takeTags(args, QStringLiteral("--tags"));
+    const std::optional<QString> addedTags = takeTags(args, QStringLiteral("--add-tags"));
+    const std::optional<quint8> score = takeScore(args);
+    rejectOptions(args);
+    if (tagText && addedTags) {
+        throw UsageError(QStringLiteral("--tags and --add-tags cannot be given together"));
+    }
+    if (!tagText && !addedTags && !score) {
+        throw UsageError(QStringLiteral("set needs --tags, --add-tags or --score"));
+    }
+    if (args.isEmpty()) {
+        throw UsageError(QStringLiteral("set needs at least one POS or PATH"));
+    }
+    if (!openForChange(false)) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int status = kOk;
+    std::vector<qint64> targets;
+    for (const QString& given : args) {
+        bool isNumber = false;
+        const qint64 pos = given.toLongLong(&isNumber);
+        if (isNumber) {
+            if (!library.IsRecordPosition(pos) || library.RecordAt(pos).wdDeleted) {
+                m_err << "velmoradb: position " << given << " is not a live record\n";
+                status = kFailed;
+            } else {
+                targets.push_back(pos);
+            }
+            continue;
+        }
+        const std::vector<qint64> found = liveRecordsOf(absolutePath(given));
+        if (found.empty()) {
+            m_err << "velmoradb: not in the library: " << absolutePath(given) << '\n';
+            status = kFailed;
+        }
+        targets.insert(targets.end(), found.begin(), found.end());
+    }
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+
+    // The new tags text of each target, worked out before anything is written.
+    std::vector<std::optional<QString>> newTags(targets.size());
+    QStringList treeTags;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        QString typed;
+        if (tagText) {
+            typed = *tagText;
+        } else if (addedTags) {
+            const QString stored = library.StringAt(library.RecordAt(targets[i]).wdTagsPos);
+            QStringList merged = stored.split(u' ', Qt::SkipEmptyParts);
+            const qsizetype before = merged.size();
+            for (const QString& tag : addedTags->split(u' ', Qt::SkipEmptyParts)) {
+                if (!merged.contains(tag, Qt::CaseInsensitive)) {
+                    merged.append(tag);
+                }
+            }
+            if (merged.size() == before) {
+                continue;
+            }
+            typed = merged.join(u' ');
+        } else {
+            continue;
+        }
+        const NormalTags normal = NormalizeTags(typed);
+        newTags[i] = normal.text;
+        treeTags += normal.tags;
+    }
+    AddTagNodesToFile(tagTreeFile(), treeTags);
+    QStringList lines;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (newTags[i]) {
+            library.SaveTags(targets[i], *newTags[i], true);
+        }
+        if (score) {
+            library.SetDocScore(targets[i], *score, true);
+        }
+        lines.append(QString::number(targets[i]) + u'|' + library.StringAt(library.RecordAt(targets[i]).wdFullNamePos));
+    }
+    library.SaveRecDataFiles(false);
+    for (const QString& line : lines) {
+        m_out << line << '\n';
+    }
     return status;
 }
 
@@ -340,7 +794,7 @@ int DbTool::removeOrRestore(const QStringList& args, bool remove) {
         throw UsageError(remove ? QStringLiteral("remove needs at least one PATH")
                                 : QStringLiteral("restore needs PATH... or --all"));
     }
-    if (!lockForChange()) {
+    if (!openForChange(false)) {
         return kFailed;
     }
     TWordMgr& library = store();
@@ -374,28 +828,43 @@ int DbTool::removeOrRestore(const QStringList& args, bool remove) {
     return status;
 }
 
+QString recordsRemoved(int count) {
+    return QStringLiteral("%1 %2 removed\n").arg(count).arg(count == 1 ? "record" : "records");
+}
+
 int DbTool::purge(const QStringList& args) {
     expectCount(args, 0, "purge takes no arguments");
-    if (!lockForChange()) {
+    if (!openForChange(false)) {
         return kFailed;
     }
-    store().DelAllItemsPermanently();
-    store().SaveRecDataFiles(false);
+    TWordMgr& library = store();
+    const int before = library.GetRecNumber();
+    library.DelAllItemsPermanently();
+    library.SaveRecDataFiles(false);
+    m_out << recordsRemoved(before - library.GetRecNumber());
     return kOk;
 }
 
 int DbTool::compact(const QStringList& args) {
     expectCount(args, 0, "compact takes no arguments");
-    if (!lockForChange()) {
+    if (!openForChange(false)) {
         return kFailed;
     }
-    store().CleanStreams();
-    store().SaveRecDataFiles(false);
+    TWordMgr& library = store();
+    const int before = library.GetRecNumber();
+    // Compaction moves every record; the dated copies are the way back.
+    library.SaveRecDataFiles(true);
+    library.CleanStreams();
+    library.SaveRecDataFiles(false);
+    m_out << recordsRemoved(before - library.GetRecNumber());
     return kOk;
 }
 
 int DbTool::check(const QStringList& args) {
     expectCount(args, 0, "check takes no arguments");
+    if (!openForReading()) {
+        return kFailed;
+    }
     TWordMgr& library = store();
     int damaged = 0;
     const qint64 size = library.RecStream().size();
@@ -406,11 +875,13 @@ int DbTool::check(const QStringList& args) {
     }
     const QByteArray& strings = library.DataStream();
     const int count = library.GetRecNumber();
+    QStringList missing;
     for (int k = 0; k < count; ++k) {
         const qint64 pos = qint64(k) * TWordRec::Size;
         const TWordRec rec = library.RecordAt(pos);
         const std::pair<const char*, qint32> items[] = {
             {"path", rec.wdFullNamePos}, {"tags", rec.wdTagsPos}, {"password", rec.wdPasswordPos}};
+        bool pathReadable = rec.wdFullNamePos >= 0;
         for (const auto& [name, offset] : items) {
             if (offset == -1) {
                 continue;
@@ -425,8 +896,18 @@ int DbTool::check(const QStringList& args) {
             } catch (const VelmoraError& error) {
                 m_out << "record " << pos << ": " << name << ": " << error.message() << '\n';
                 ++damaged;
+                pathReadable = pathReadable && std::strcmp(name, "path") != 0;
             }
         }
+        if (pathReadable && !rec.wdDeleted) {
+            const QString path = library.StringAt(rec.wdFullNamePos);
+            if (!path.isEmpty() && fileIsMissing(path)) {
+                missing.append(QStringLiteral("missing|%1|%2").arg(pos).arg(path));
+            }
+        }
+    }
+    for (const QString& line : missing) {
+        m_out << line << '\n';
     }
     if (damaged > 0) {
         m_err << "velmoradb: " << damaged << " damaged " << (damaged == 1 ? "place" : "places") << " in "
@@ -434,11 +915,19 @@ int DbTool::check(const QStringList& args) {
         return kFailed;
     }
     m_out << count << " records checked, no damage found\n";
+    if (!missing.isEmpty()) {
+        m_err << "velmoradb: " << missing.size() << (missing.size() == 1 ? " document is" : " documents are")
+              << " missing from disk\n";
+        return kFailed;
+    }
     return kOk;
 }
 
 int DbTool::stats(const QStringList& args) {
     expectCount(args, 0, "stats takes no arguments");
+    if (!openForReading()) {
+        return kFailed;
+    }
     TWordMgr& library = store();
     int live = 0;
     int deleted = 0;
@@ -550,6 +1039,9 @@ int DbTool::index(const QStringList& args) {
         m_err << "velmoradb: this program cannot read documents; velmoradb-index does the indexing\n";
         return kFailed;
     }
+    if (!openForReading()) {
+        return kFailed;
+    }
     TWordMgr& library = store();
     QStringList paths;
     std::vector<IndexFailure> failures;
@@ -606,6 +1098,59 @@ int DbTool::index(const QStringList& args) {
 }
 
 } // namespace
+
+QString DecodeSystemName(QByteArrayView bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    const auto byte = [&bytes](qsizetype i) { return quint8(bytes[i]); };
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const quint8 lead = byte(i);
+        int length = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if (lead < 0x80) {
+            length = 1;
+            code = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+            least = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            least = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            least = 0x10000;
+        }
+        bool valid = length > 0 && i + length <= bytes.size();
+        for (int k = 1; valid && k < length; ++k) {
+            valid = (byte(i + k) & 0xC0) == 0x80;
+            code = (code << 6) | (byte(i + k) & 0x3F);
+        }
+        // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not UTF-8 either.
+        valid = valid && code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            text += QChar(char16_t(0xDC00 + lead));
+            ++i;
+            continue;
+        }
+        const char32_t one[] = {code};
+        text += QString::fromUcs4(one, 1);
+        i += length;
+    }
+    return text;
+}
+
+QStringList DecodeArguments(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args.append(DecodeSystemName(QByteArrayView(argv[i])));
+    }
+    return args;
+}
 
 bool IsIndexCommand(const QStringList& args) {
     const qsizetype command = args.value(0) == QLatin1String("--appdata") ? 2 : 0;

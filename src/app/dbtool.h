@@ -19,4 +19,10 @@ int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, Docum
 // Whether args (as RunDbTool takes them) ask for the index command.
 bool IsIndexCommand(const QStringList& args);
 
+// A command-line argument or a file name as the system gives it. Bytes that are not UTF-8 are kept as the
+// unpaired surrogates U+DC80 to U+DCFF, so that such a name can be reported as what it is instead of turning
+// into another name that does not exist.
+QString DecodeSystemName(QByteArrayView bytes);
+QStringList DecodeArguments(int argc, char* argv[]);
+
 } // namespace velmora

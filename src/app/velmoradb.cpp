@@ -13,10 +13,7 @@
 // No application object: the tool runs no event loop, and every millisecond of start-up is paid by each
 // command a script runs.
 int main(int argc, char* argv[]) {
-    QStringList args;
-    for (int i = 1; i < argc; ++i) {
-        args.append(QString::fromLocal8Bit(argv[i]));
-    }
+    const QStringList args = velmora::DecodeArguments(argc, argv);
     if (velmora::IsIndexCommand(args)) {
         // Indexing needs the document reader and its libraries, which the other commands should not pay for
         // at start-up: it is done by the program beside this one.

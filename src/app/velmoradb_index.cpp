@@ -5,10 +5,7 @@
 
 // velmoradb with the document reader: velmoradb hands it the index command.
 int main(int argc, char* argv[]) {
-    QStringList args;
-    for (int i = 1; i < argc; ++i) {
-        args.append(QString::fromLocal8Bit(argv[i]));
-    }
+    const QStringList args = velmora::DecodeArguments(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     return velmora::RunDbTool(args, out, err, &velmora::ReadDocumentText);

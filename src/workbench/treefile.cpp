@@ -1,11 +1,14 @@
 #include "treefile.h"
 
 #include "common/errors.h"
+#include "common/pinyin.h"
 #include "common/savefile.h"
 #include "common/textcodec.h"
 
 #include <QFile>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -170,6 +173,63 @@ bool LoadTreeText(const QString& path, Tree& tree) {
         return false;
     }
     tree = DecodeTreeText(readFile(path), path);
+    return true;
+}
+
+Tree DefaultTagTree() {
+    return {TreeNode{QStringLiteral("标签分类"), kTagGroupImage, -1, {}}};
+}
+
+bool TagInTree(const Tree& tree, const QString& tag) {
+    return std::any_of(tree.begin(), tree.end(), [&tag](const TreeNode& node) {
+        return node.text.compare(tag, Qt::CaseInsensitive) == 0 || TagInTree(node.children, tag);
+    });
+}
+
+NormalTags NormalizeTags(const QString& typed) {
+    NormalTags normal;
+    if (typed.trimmed().isEmpty()) {
+        return normal;
+    }
+    if (!typed.contains(u' ')) {
+        normal.text = typed;
+        normal.tags = {typed.trimmed()};
+        return normal;
+    }
+    for (const QString& piece : typed.split(u' ', Qt::SkipEmptyParts)) {
+        const QString tag = piece.trimmed();
+        if (!tag.isEmpty()) {
+            normal.tags.append(tag);
+        }
+    }
+    SortListByPinyin(normal.tags, true, false);
+    for (const QString& tag : normal.tags) {
+        normal.text += tag;
+        normal.text += u' ';
+    }
+    return normal;
+}
+
+bool AddTagNodes(Tree& tree, const QStringList& tags) {
+    bool added = false;
+    for (const QString& tag : tags) {
+        if (!tag.isEmpty() && !TagInTree(tree, tag)) {
+            tree.push_back(TreeNode{tag, kTagLeafImage, -1, {}});
+            added = true;
+        }
+    }
+    return added;
+}
+
+bool AddTagNodesToFile(const QString& path, const QStringList& tags) {
+    Tree tree;
+    if (!LoadTreeFile(path, tree)) {
+        tree = DefaultTagTree();
+    }
+    if (!AddTagNodes(tree, tags)) {
+        return false;
+    }
+    SaveTreeFile(path, tree);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -40,5 +41,35 @@ void SaveTreeText(const QString& path, const Tree& tree);
 // Nothing when the file does not exist.
 bool LoadTreeFile(const QString& path, Tree& tree);
 bool LoadTreeText(const QString& path, Tree& tree);
+
+// -- the tag tree --
+// The window's tags panel and velmoradb both give documents tags through these, so that a tag reaches the tag
+// tree file as the same bytes whichever of them added it.
+
+constexpr int kTagGroupImage = 1;
+constexpr int kTagLeafImage = 3;
+
+// The tree the window shows before any tag tree file was saved: the group node "标签分类".
+Tree DefaultTagTree();
+// Whether a node at any depth has this text, ignoring letter case.
+bool TagInTree(const Tree& tree, const QString& tag);
+
+// A tags text in the form documents store it, and the tags it holds.
+struct NormalTags {
+    QString text;
+    QStringList tags;
+};
+// A text without a space is kept as typed. Otherwise runs of spaces become one, the tags are sorted by their
+// pinyin initials and each is followed by one space. Empty pieces are dropped: a leading space would otherwise
+// make an empty tag and an empty tree node.
+NormalTags NormalizeTags(const QString& typed);
+
+// Each tag the tree does not know becomes a leaf node at the end of the top level (image 3, state -1), in the
+// order given. Returns whether a node was added.
+bool AddTagNodes(Tree& tree, const QStringList& tags);
+// The same on the tag tree file at `path`, which is written only when a node was added. With no file yet it
+// starts from DefaultTagTree(), as the window would, so the group node is kept. A damaged file raises an error
+// and is left as it is.
+bool AddTagNodesToFile(const QString& path, const QStringList& tags);
 
 } // namespace velmora
