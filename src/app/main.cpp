@@ -1,3 +1,4 @@
+#include "common/appfolder.h"
 #include "common/prompts.h"
 #include "office/clipboard.h"
 #include "store/librarylock.h"
@@ -8,11 +9,40 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #ifdef VELMORA_WITH_LIBREOFFICE
 #include "office/libreoffice/libreoffice.h"
 #endif
 
+namespace {
+
+// Answered before any window system is touched, so that they work over ssh and in scripts.
+bool answeredFromCommandLine(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velmora %s\n", VELMORA_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: velmora [--help | --version]\n\n"
+                        "Opens the document library in a window. velmoradb works on it from the command line.\n"
+                        "The environment variable VELMORA_APPDATA names another data folder.\n\n"
+                        "Data folder: %s\n",
+                        velmora::AppDataFolder().toLocal8Bit().constData());
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (answeredFromCommandLine(argc, argv)) {
+        return 0;
+    }
     velmora::VelmoraApplication app(argc, argv);
     velmora::QtPrompts prompts;
     velmora::InstallPrompts(&prompts);
