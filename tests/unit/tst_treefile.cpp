@@ -91,6 +91,10 @@ private Q_SLOTS:
     void loadTreeFile_damagedFile_raisesAndLeavesTree();
     void saveTreeFile_replacesFileWithExactBytes();
     void saveTreeText_writesTextAloneAndReadsBack();
+    void normalizeTags_data();
+    void normalizeTags();
+    void addTagNodesToFile_matchesHandBuiltBytes_data();
+    void addTagNodesToFile_matchesHandBuiltBytes();
 };
 
 void TstTreeFile::encodeTreeFile_matchesHandBuiltBytes_data() {
@@ -374,6 +378,76 @@ void TstTreeFile::saveTreeText_writesTextAloneAndReadsBack() {
     Tree loaded;
     QVERIFY(LoadTreeText(path, loaded));
     QCOMPARE(describe(loaded), QStringLiteral("/home/用户 [0 -1]|>文档 [0 -1]|/mnt [0 -1]"));
+}
+
+void TstTreeFile::normalizeTags_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("tags");
+    QTest::newRow("empty") << ""
+                           << "" << QStringList{};
+    QTest::newRow("spaces only") << "   "
+                                 << "" << QStringList{};
+    QTest::newRow("one tag as typed") << "科研"
+                                      << "科研" << QStringList{"科研"};
+    QTest::newRow("one tag and a space") << "科研 "
+                                         << "科研 " << QStringList{"科研"};
+    QTest::newRow("runs of spaces, pinyin order") << "work  笔记   Alpha"
+                                                  << "Alpha 笔记 work " << QStringList{"Alpha", "笔记", "work"};
+    QTest::newRow("a leading space makes no empty tag") << " b a"
+                                                        << "a b " << QStringList{"a", "b"};
+}
+
+void TstTreeFile::normalizeTags() {
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    QFETCH(QStringList, tags);
+    const NormalTags normal = NormalizeTags(typed);
+    QCOMPARE(normal.text, text);
+    QCOMPARE(normal.tags, tags);
+}
+
+void TstTreeFile::addTagNodesToFile_matchesHandBuiltBytes_data() {
+    QTest::addColumn<QByteArray>("before"); // empty: no file
+    QTest::addColumn<QStringList>("tags");
+    QTest::addColumn<QByteArray>("after"); // empty: no file; equal to before: untouched
+    const QByteArray nested = hex("11000000 1d000000 0a000000"
+                                  "b1ea c7a9 b7d6 c0e0 0d0a  09 bfc6 d1d0 0d0a"
+                                  "01 ffffffff  03 ffffffff");
+    QTest::newRow("no file: the group node stays first")
+        << QByteArray() << QStringList{"科研", "work"}
+        << hex("16000000 22000000 0f000000"
+               "b1ea c7a9 b7d6 c0e0 0d0a  bfc6 d1d0 0d0a  776f726b 0d0a"
+               "01 ffffffff  03 ffffffff  03 ffffffff");
+    QTest::newRow("known at any depth, case ignored; new once") << nested << QStringList{"科研", "Work", "work"}
+                                                                << hex("17000000 23000000 0f000000"
+                                                                       "b1ea c7a9 b7d6 c0e0 0d0a  09 bfc6 d1d0 0d0a"
+                                                                       "576f726b 0d0a"
+                                                                       "01 ffffffff  03 ffffffff  03 ffffffff");
+    QTest::newRow("nothing new leaves the file") << nested << QStringList{"科研"} << nested;
+    QTest::newRow("nothing new makes no file") << QByteArray() << QStringList{} << QByteArray();
+    const QByteArray greek = hex("05000000 11000000 05000000  a6b8 6d 0d0a  03 ffffffff");
+    QTest::newRow("Greek and Latin letters compared ignoring case") << greek << QStringList{"ωM"} << greek;
+    QTest::newRow("a damaged file raises and is kept")
+        << QByteArray("damaged") << QStringList{"a"} << QByteArray("damaged");
+}
+
+void TstTreeFile::addTagNodesToFile_matchesHandBuiltBytes() {
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, tags);
+    QFETCH(QByteArray, after);
+    TempAppData appData;
+    const QString path = appData.file(QStringLiteral("TagTVItems.dat"));
+    if (!before.isEmpty()) {
+        WriteBytes(path, before);
+    }
+    if (before.size() < 12 && !before.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(VelmoraError, AddTagNodesToFile(path, tags));
+    } else {
+        QCOMPARE(AddTagNodesToFile(path, tags), after != before);
+    }
+    QCOMPARE(ReadBytes(path).toHex(' '), after.toHex(' '));
+    QCOMPARE(QFile::exists(path), !after.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstTreeFile)
