@@ -306,7 +306,7 @@ private:
 
 bool DbTool::libraryExists() {
     const QString folder = AppDataFolder();
-    const QFileInfo info(folder);
+    const QFileInfo info(QDir::cleanPath(folder));
     if (!info.exists()) {
         m_err << "velmoradb: the data folder " << folder << " does not exist\n";
         return false;
@@ -328,7 +328,7 @@ bool DbTool::libraryExists() {
 
 bool DbTool::folderForChange() {
     const QString folder = AppDataFolder();
-    const QFileInfo info(folder);
+    const QFileInfo info(QDir::cleanPath(folder));
     if (info.isDir()) {
         return true;
     }

@@ -5,12 +5,16 @@
 #include "tempappdata.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -57,30 +61,62 @@ private Q_SLOTS:
     void usage_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::newRow("help") << QStringList{"--help"} << 0;
-        QTest::newRow("no command") << QStringList{} << 2;
-        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2;
-        QTest::newRow("tags without query") << QStringList{"tags"} << 2;
-        QTest::newRow("score out of range") << QStringList{"add", "/x.doc", "--score", "6"} << 2;
-        QTest::newRow("score not a number") << QStringList{"add", "/x.doc", "--score", "many"} << 2;
-        QTest::newRow("option without value") << QStringList{"add", "/x.doc", "--tags"} << 2;
-        QTest::newRow("date kind out of range") << QStringList{"filter", "date", "今天", "4"} << 2;
-        QTest::newRow("unknown filter") << QStringList{"filter", "colour"} << 2;
-        QTest::newRow("show without a number") << QStringList{"show", "first"} << 2;
-        QTest::newRow("restore nothing") << QStringList{"restore"} << 2;
-        QTest::newRow("purge with arguments") << QStringList{"purge", "now"} << 2;
+        QTest::addColumn<QString>("first"); // the first line of the output, or of the error when not 0
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "usage: velmoradb [--appdata DIR] COMMAND [ARGS]";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "velmoradb " VELMORA_TEST_VERSION;
+        QTest::newRow("no command") << QStringList{} << 2 << "velmoradb: no command given";
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "velmoradb: unknown command: frobnicate";
+        QTest::newRow("appdata without value")
+            << QStringList{"--appdata"} << 2 << "velmoradb: --appdata needs a folder";
+        QTest::newRow("appdata empty") << QStringList{"--appdata", "", "stats"} << 2
+                                       << "velmoradb: --appdata needs a folder";
+        QTest::newRow("tags without query") << QStringList{"tags"} << 2 << "velmoradb: tags takes one QUERY, or --list";
+        QTest::newRow("score out of range")
+            << QStringList{"add", "/x.doc", "--score", "6"} << 2 << "velmoradb: --score takes 0 to 5";
+        QTest::newRow("option without value")
+            << QStringList{"add", "/x.doc", "--tags"} << 2 << "velmoradb: --tags needs a value";
+        QTest::newRow("unknown option") << QStringList{"add", "/x.doc", "--colour", "red"} << 2
+                                        << "velmoradb: unknown option: --colour";
+        QTest::newRow("line break in tags") << QStringList{"add", "/x.doc", "--tags", "a\nb"} << 2
+                                            << "velmoradb: --tags must not hold control characters (tags are "
+                                               "separated by spaces)";
+        QTest::newRow("date kind out of range")
+            << QStringList{"filter", "date", "今天", "4"} << 2 << "velmoradb: KIND is 1, 2 or 3";
+        QTest::newRow("unknown date window") << QStringList{"filter", "date", "明天", "1"} << 2
+                                             << "velmoradb: unknown date window: 明天 (accepted: 今天, 三日内, "
+                                                "一周内, 一月内)";
+        QTest::newRow("unknown filter") << QStringList{"filter", "colour"} << 2
+                                        << "velmoradb: unknown filter: colour (accepted: untagged, password, score N "
+                                           "or date WINDOW KIND)";
+        QTest::newRow("unknown score") << QStringList{"filter", "score", "6"} << 2
+                                       << "velmoradb: unknown score: 6 (accepted: 0 to 5, 无星文档, 一星, 二星, 三星, "
+                                          "四星, 五星)";
+        QTest::newRow("show without a number")
+            << QStringList{"show", "first"} << 2 << "velmoradb: POS is a record position, a number";
+        QTest::newRow("restore nothing") << QStringList{"restore"} << 2 << "velmoradb: restore needs PATH... or --all";
+        QTest::newRow("purge with arguments")
+            << QStringList{"purge", "now"} << 2 << "velmoradb: purge takes no arguments";
+        QTest::newRow("set without change")
+            << QStringList{"set", "0"} << 2 << "velmoradb: set needs --tags, --add-tags or --score";
+        QTest::newRow("set both tag options") << QStringList{"set", "0", "--tags", "a", "--add-tags", "b"} << 2
+                                              << "velmoradb: --tags and --add-tags cannot be given together";
+        QTest::newRow("set a password") << QStringList{"set", "0", "--password", "pw"} << 2
+                                        << "velmoradb: set records no password: the library may only hold a password "
+                                           "the file really has, so a password is given in Velmora's window, which "
+                                           "sets it on the file too";
     }
     void usage() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
+        QFETCH(QString, first);
         const Run result = run(args);
         QCOMPARE(result.status, status);
-        if (status == 0) {
-            QVERIFY(result.out.contains(QStringLiteral("filter date WINDOW KIND")));
-        } else {
-            QVERIFY(!result.err.isEmpty());
-            QVERIFY(!QFile::exists(m_appData->file(QStringLiteral("worddata.idx"))));
+        const QStringList lines = (status == 0 ? result.out : result.err).split(u'\n');
+        QCOMPARE(lines.first(), first);
+        if (status == 2) {
+            QCOMPARE(lines.mid(1), (QStringList{"(velmoradb --help lists the commands)", ""}));
         }
+        QVERIFY(!QFile::exists(m_appData->file(QStringLiteral("worddata.idx"))));
     }
 
     void add_listsNewDocumentsAndSkipsMissingOrPresentOnes() {
@@ -98,7 +134,7 @@ private Q_SLOTS:
 
         TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
         QCOMPARE(store.GetRecNumber(), 2);
-        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), QStringLiteral("work 笔记"));
+        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), QStringLiteral("笔记 work "));
         QCOMPARE(store.ReadAStrItem(35, wdiPassword, false), QStringLiteral("pw"));
         QCOMPARE(store.WordRec().wdScore, quint8(4));
         QVERIFY(store.WordRec().wdArchive);
@@ -129,10 +165,11 @@ private Q_SLOTS:
         const Run result = run({"show", "0"});
         QCOMPARE(result.status, 0);
         const QStringList lines = result.out.split(u'\n');
-        QCOMPARE(lines.mid(0, 4), (QStringList{"path: " + a, "tags: t1 t2", "password: secret", "score: 5"}));
+        QCOMPARE(lines.mid(0, 4), (QStringList{"path: " + a, "tags: t1 t2 ", "password: (set)", "score: 5"}));
         QVERIFY(lines.at(4).startsWith(QStringLiteral("created: 20")));
-        QCOMPARE(lines.mid(5), (QStringList{"accessed: 1899-12-30 00:00:00", "reads: 0", "edits: 0", "archive: 1",
-                                            "deleted: 0", ""}));
+        QCOMPARE(lines.mid(5),
+                 (QStringList{"accessed: never", "reads: 0", "edits: 0", "archive: 1", "deleted: 0", ""}));
+        QVERIFY(run({"show", "0", "--show-password"}).out.contains(QStringLiteral("\npassword: secret\n")));
     }
 
     void show_refusesWhatIsNoRecord_data() {
@@ -191,11 +228,13 @@ private Q_SLOTS:
         const Run result = run({"check"});
         QCOMPARE(result.status, 1);
         const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 5);
         QVERIFY(lines.at(0).contains(QStringLiteral("not a multiple of 35")));
         QVERIFY(lines.at(1).startsWith(QStringLiteral("record 35: path")));
         QVERIFY(lines.at(2).startsWith(QStringLiteral("record 70: tags")));
         QVERIFY(lines.at(2).contains(QStringLiteral("500")));
+        // The records whose path can be read are still tested for a missing file.
+        QCOMPARE(lines.mid(3), (QStringList{"missing|0|ok", "missing|70|ok"}));
     }
 
     void check_andStats_onAHealthyLibrary() {
@@ -224,6 +263,161 @@ private Q_SLOTS:
         }
         QCOMPARE(ReadBytes(m_appData->file(QStringLiteral("worddata.idx"))), before);
         QCOMPARE(run({"filter", "untagged"}).out, QStringLiteral("0|%1\n").arg(a));
+    }
+
+    // Names in the tables: "<d>" is the documents folder, "<ff>" a byte that is not UTF-8.
+    void add_choosesWordDocuments_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("doc and docx in any case")
+            << QStringList{"a.DOCX", "b.Doc", "n.txt", "noext"}
+            << QStringList{"add", "<d>a.DOCX", "<d>n.txt", "<d>b.Doc", "<d>noext"} << 1 << "0|<d>a.DOCX\n35|<d>b.Doc\n"
+            << "velmoradb: not a Word document: <d>n.txt\n"
+               "velmoradb: not a Word document: <d>noext\n";
+        QTest::newRow("folders walked in name order")
+            << QStringList{"x/b.doc", "x/a.docx", "x/sub/c.DOC", "x/t.txt"} << QStringList{"add", "-r", "<d>x"} << 0
+            << "0|<d>x/a.docx\n35|<d>x/b.doc\n70|<d>x/sub/c.DOC\n"
+            << "";
+        QTest::newRow("a walk skips what the library has")
+            << QStringList{"x/a.doc", "x/文档.doc"} << QStringList{"add", "<d>x/a.doc", "-r", "<d>x"} << 0
+            << "0|<d>x/a.doc\n35|<d>x/文档.doc\n"
+            << "";
+        QTest::newRow("a name that is not UTF-8 in a walk")
+            << QStringList{"w/文档.doc", "w/bad<ff>.doc"} << QStringList{"add", "-r", "<d>w"} << 1
+            << "0|<d>w/文档.doc\n"
+            << "velmoradb: the file name is not valid UTF-8: <d>w/bad\\xff.doc\n";
+        QTest::newRow("a name that is not UTF-8 given")
+            << QStringList{} << QStringList{"add", "<d>bad<ff>.doc"} << 1 << ""
+            << "velmoradb: the file name is not valid UTF-8: "
+               "<d>bad\\xff.doc\n";
+        QTest::newRow("a folder without -r") << QStringList{"x/a.doc"} << QStringList{"add", "<d>x"} << 1 << ""
+                                             << "velmoradb: <d>x is a folder (add -r adds the documents below it)\n";
+        QTest::newRow("a control character") << QStringList{} << QStringList{"add", "<d>a\nb.doc"} << 1 << ""
+                                             << "velmoradb: the path holds a control character: <d>a\\nb.doc\n";
+        QTest::newRow("twice in one command")
+            << QStringList{"a.doc"} << QStringList{"add", "<d>a.doc", "<d>a.doc"} << 1 << "0|<d>a.doc\n"
+            << "velmoradb: already in the library: <d>a.doc\n";
+        QTest::newRow("missing") << QStringList{} << QStringList{"add", "<d>none.doc"} << 1 << ""
+                                 << "velmoradb: no such file: <d>none.doc\n";
+    }
+    void add_choosesWordDocuments() {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const auto expand = [this](QString text) {
+            return text.replace(QStringLiteral("<d>"), m_docs).replace(QStringLiteral("<ff>"), QChar(0xDCFF));
+        };
+        for (const QString& name : files) {
+            QByteArray bytes = QFile::encodeName(m_docs + name).replace("<ff>", "\xff");
+            QDir().mkpath(QFileInfo(m_docs + name).absolutePath());
+            const int fd = ::open(bytes.constData(), O_CREAT | O_WRONLY, 0600);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        for (QString& arg : args) {
+            arg = expand(arg);
+        }
+        const Run result = run(args);
+        QCOMPARE(result.err, expand(err));
+        QCOMPARE(result.out, expand(out));
+        QCOMPARE(result.status, status);
+    }
+
+    void set_tagsAndScore_reachTheTagTree() {
+        const QString a = doc(QStringLiteral("a.doc"));
+        const QString b = doc(QStringLiteral("b.doc"));
+        QCOMPARE(run({"add", a, b, doc("c.doc"), "--tags", "work 科研"}).status, 0);
+        QCOMPARE(run({"remove", m_docs + "c.doc"}).status, 0);
+        const QList<std::pair<QStringList, Run>> steps{
+            {{"set", a, "--add-tags", "WORK  笔记"}, {0, "0|" + a + "\n", ""}},
+            {{"set", "35", "70", "--score", "4", "--tags", "Work"},
+             {1, "35|" + b + "\n", "velmoradb: position 70 is not a live record\n"}},
+            {{"set", m_docs + "none.doc", "--score", "1"},
+             {1, "", "velmoradb: not in the library: " + m_docs + "none.doc\n"}},
+            {{"tags", "--list"}, {0, "笔记|1\n科研|1\nwork|2\n", ""}},
+            {{"filter", "score", "4"}, {0, "35|" + b + "\n", ""}},
+            {{"filter", "score", "0"}, {0, "0|" + a + "\n", ""}},
+            {{"show", "0"}, {0, "path: " + a + "\ntags: 笔记 科研 work \n", ""}},
+        };
+        for (const auto& [args, expected] : steps) {
+            const Run result = run(args);
+            QCOMPARE(result.err, expected.err);
+            QCOMPARE(result.out.left(expected.out.size()), expected.out);
+            QCOMPARE(result.status, expected.status);
+        }
+        // The group node the window starts with, then each new tag once, as leaves (image 3, state -1).
+        QCOMPARE(ReadBytes(m_appData->file(QStringLiteral("TagTVItems.dat"))).toHex(' '),
+                 QByteArray::fromHex("1c000000 28000000 14000000"
+                                     "b1eac7a9b7d6c0e0 0d0a  bfc6d1d0 0d0a  776f726b 0d0a  b1cabcc7 0d0a"
+                                     "01 ffffffff  03 ffffffff  03 ffffffff  03 ffffffff")
+                     .toHex(' '));
+    }
+
+    void check_listsMissingFiles_andPurgeCompactCount() {
+        const QString a = doc(QStringLiteral("a.doc"));
+        const QString b = doc(QStringLiteral("b.doc"));
+        const QString c = doc(QStringLiteral("c.doc"));
+        QCOMPARE(run({"add", a, b, c}).status, 0);
+        QFile::remove(c);
+        QCOMPARE(run({"remove", b}).status, 0);
+        const Run checked = run({"check"});
+        QCOMPARE(checked.out, "missing|70|" + c + "\n3 records checked, no damage found\n");
+        QCOMPARE(checked.err, QStringLiteral("velmoradb: 1 document is missing from disk\n"));
+        QCOMPARE(checked.status, 1);
+
+        const QByteArray records = ReadBytes(m_appData->file(QStringLiteral("worddata.idx")));
+        QCOMPARE(run({"compact"}).out, QStringLiteral("1 record removed\n"));
+        const QString copy = m_appData->file("databackup/" + QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(ReadBytes(copy + ".idx"), records);
+        QCOMPARE(ReadBytes(copy + ".data").size(), 3 * 4 + 2 * (a.size() + b.size() + c.size()));
+        QCOMPARE(run({"remove", a}).status, 0);
+        QCOMPARE(run({"purge"}).out, QStringLiteral("1 record removed\n"));
+        QCOMPARE(run({"purge"}).out, QStringLiteral("0 records removed\n"));
+    }
+
+    void folders_data() {
+        QTest::addColumn<QString>("folder"); // below the test's folder; "-" made empty, "=" a file
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("reading a folder that does not exist")
+            << "none" << QStringList{"stats"} << 1 << "velmoradb: the data folder <f> does not exist\n";
+        QTest::newRow("reading a folder without library")
+            << "-" << QStringList{"tags", "--list"} << 1
+            << "velmoradb: no library in <f> (neither worddata.idx nor worddata.data is there)\n";
+        QTest::newRow("changing a folder without library")
+            << "-" << QStringList{"purge"} << 1
+            << "velmoradb: no library in <f> (neither worddata.idx nor worddata.data is there)\n";
+        QTest::newRow("reading a file") << "=" << QStringList{"check"} << 1 << "velmoradb: <f> is not a folder\n";
+        QTest::newRow("adding to a folder that does not exist")
+            << "none" << QStringList{"add", "<a>"} << 1
+            << "velmoradb: the data folder <f> does not exist (create it to start a library there)\n";
+        QTest::newRow("adding to an empty folder") << "-" << QStringList{"add", "<a>"} << 0 << "";
+    }
+    void folders() {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        const QString path = m_appData->file(folder == "-" || folder == "=" ? QStringLiteral("lib") : folder);
+        if (folder == "-") {
+            QDir().mkpath(path);
+        } else if (folder == "=") {
+            WriteBytes(path, "x");
+        }
+        const QString a = doc(QStringLiteral("a.doc"));
+        for (QString& arg : args) {
+            arg.replace(QStringLiteral("<a>"), a);
+        }
+        const Run result = run(QStringList{"--appdata", path} + args);
+        QCOMPARE(result.err, QString(err).replace(QStringLiteral("<f>"), path + u'/'));
+        QCOMPARE(result.status, status);
+        QCOMPARE(QFileInfo::exists(path + "/worddata.idx"), status == 0);
     }
 
     void program_exitStatusAndUtf8Output() {
