@@ -387,7 +387,7 @@ GeneratedLibrary GenerateLibrary(const QString& folder, const LibraryOptions& op
     {
         TWordMgr store(lib.dataFile);
         for (int k = 0; k < options.count; ++k) {
-            const QString path = newPath(rng, taken);
+            const QString path = options.root + newPath(rng, taken);
             const QString docTags = tagsFor(rng, tags);
             const QString password = rng.chance(kPasswordShare) ? passwordFor(rng) : QString();
             const qint64 pos = store.ImportAWord(path, QString(), password, scoreFor(rng));

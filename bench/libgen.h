@@ -12,6 +12,8 @@ struct LibraryOptions {
     quint64 seed = 20240601;
     // Days since 1899-12-30 of the day the times count back from; 0 means today at midnight.
     double today = 0.0;
+    // Put before every path, so that the documents can be made on disk below a folder of the benchmark's.
+    QString root;
 };
 
 struct GeneratedLibrary {
