@@ -35,7 +35,8 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText = R"(usage: velmoradb [--appdata DIR] COMMAND [ARGS]
 
-The library is the appdata folder beside the program, or DIR.
+The library is in the data folder: DIR, else $VELMORA_APPDATA, else appdata/ beside
+the program when it exists, else $XDG_DATA_HOME/velmora (~/.local/share/velmora).
 
 Listing commands print one line per document: position|full path.
   tags QUERY [--shift]         documents tagged with a word of QUERY (with --shift also
@@ -100,10 +101,15 @@ private:
     // Changing commands hold the lock for their whole run, so neither the main window nor a second tool can
     // change the files in between.
     bool lockForChange() {
-        m_lock.emplace();
+        if (!m_chosenFolder) {
+            // Only the default data folder is made on first use; one named on the command line must exist.
+            PrepareDataFolder();
+        }
+        m_lock.emplace(LibraryLock::Holder::Tool);
         if (!m_lock->tryLock()) {
-            if (m_lock->error() != QLockFile::LockFailedError) {
-                m_err << "velmoradb: cannot create the lock file " << LibraryLock::lockFilePath() << '\n';
+            if (!m_lock->isHeldByOther()) {
+                m_err << "velmoradb: cannot create the lock file " << LibraryLock::lockFilePath() << ": "
+                      << m_lock->errorString() << '\n';
                 return false;
             }
             const QString holder = m_lock->holder();
@@ -111,6 +117,17 @@ private:
                   << " (" << LibraryLock::lockFilePath() << "); close it first\n";
             return false;
         }
+        return true;
+    }
+
+    // Commands that rewrite every record would carry a damaged item into the new files as if it were whole.
+    bool refuseDamagedLibrary() {
+        const qint64 bad = store().FirstRecordOutsideStrings();
+        if (bad < 0) {
+            return false;
+        }
+        m_err << "velmoradb: record " << bad << " points outside the string file " << store().FileName()
+              << "; nothing was changed. Run velmoradb check\n";
         return true;
     }
 
@@ -154,18 +171,20 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     std::optional<LibraryLock> m_lock;
+    bool m_chosenFolder = false;
     std::unique_ptr<TWordMgr> m_store;
     DocumentReader m_reader;
 };
 
 int DbTool::run(QStringList args) {
-    if (!args.isEmpty() && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
-        m_out << kUsageText;
-        return kOk;
-    }
     if (args.size() >= 2 && args.first() == QLatin1String("--appdata")) {
         SetAppDataFolder(args.at(1));
+        m_chosenFolder = true;
         args.remove(0, 2);
+    }
+    if (!args.isEmpty() && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
+        m_out << kUsageText << "\nData folder in use: " << QDir::toNativeSeparators(AppDataFolder()) << '\n';
+        return kOk;
     }
     if (args.isEmpty()) {
         throw UsageError(QStringLiteral("no command given"));
@@ -379,6 +398,9 @@ int DbTool::purge(const QStringList& args) {
     if (!lockForChange()) {
         return kFailed;
     }
+    if (refuseDamagedLibrary()) {
+        return kFailed;
+    }
     store().DelAllItemsPermanently();
     store().SaveRecDataFiles(false);
     return kOk;
@@ -387,6 +409,9 @@ int DbTool::purge(const QStringList& args) {
 int DbTool::compact(const QStringList& args) {
     expectCount(args, 0, "compact takes no arguments");
     if (!lockForChange()) {
+        return kFailed;
+    }
+    if (refuseDamagedLibrary()) {
         return kFailed;
     }
     store().CleanStreams();
@@ -623,6 +648,9 @@ int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, Docum
         status = kUsage;
     } catch (const VelmoraError& error) {
         err << "velmoradb: " << error.message() << '\n';
+        status = kFailed;
+    } catch (const std::bad_alloc&) {
+        err << "velmoradb: " << args.value(args.value(0) == QLatin1String("--appdata") ? 2 : 0) << ": out of memory\n";
         status = kFailed;
     } catch (const std::exception& error) {
         err << "velmoradb: " << error.what() << '\n';

@@ -1,3 +1,5 @@
+#include "common/appfolder.h"
+#include "common/errors.h"
 #include "common/prompts.h"
 #include "office/clipboard.h"
 #include "store/librarylock.h"
@@ -23,10 +25,21 @@ int main(int argc, char* argv[]) {
     velmora::RegisterLibreOfficeServers();
 #endif
 
+    try {
+        velmora::PrepareDataFolder();
+    } catch (const velmora::VelmoraError& error) {
+        velmora::ShowInfo(error.message());
+        return 1;
+    }
     // Two windows on one library would overwrite each other's changes.
-    velmora::LibraryLock lock;
+    velmora::LibraryLock lock(velmora::LibraryLock::Holder::Window);
     if (!lock.tryLock()) {
-        velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
+        if (lock.isHeldByOther()) {
+            velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
+        } else {
+            velmora::ShowInfo(
+                QStringLiteral("资料库文件夹 %1 不能写入: %2").arg(velmora::AppDataFolder(), lock.errorString()));
+        }
         return 1;
     }
     int status = 0;

@@ -115,7 +115,13 @@ public:
 
     // The record at pos without touching the current record; an empty record for a position that is not one.
     TWordRec RecordAt(qint64 pos) const;
+    // -1 reads as the empty string; any other offset outside the string file raises an error naming it.
     QString StringAt(qint32 offset) const;
+
+    // Bytes after the last whole record at opening (a record file cut short); 0 when the file is whole.
+    int TornRecordBytes() const { return m_tornBytes; }
+    // The first record with an item outside the string file, or -1: the library must not be rewritten then.
+    qint64 FirstRecordOutsideStrings() const;
 
 private:
     // A string item's UTF-16LE units where they lie in the string image.
@@ -125,6 +131,9 @@ private:
     };
 
     static QString recordFileFor(const QString& dbFile);
+    static QString stemOf(const QString& dbFile);
+    QString switchMarkerFile() const;
+    QString switchLockFile() const;
     void loadFiles();
     QByteArray loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped);
     RawText rawItem(qint32 offset) const;
@@ -153,6 +162,8 @@ private:
     bool FDataChanged = false;
 
     OpenMode m_mode;
+    int m_tornBytes = 0;
+    bool m_saveFailed = false;
     std::unique_ptr<MappedFile> m_mappedRecords;
     std::unique_ptr<MappedFile> m_mappedStrings;
     LookupIndex m_pathIndex;
