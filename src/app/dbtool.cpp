@@ -131,6 +131,12 @@ private:
         return true;
     }
 
+    // The store for a listing query: its lines are printed as they are found, never collected.
+    TWordMgr& streaming() {
+        store().SetListSink([this](qint64 pos, const QString& path) { m_out << pos << '|' << path << '\n'; });
+        return store();
+    }
+
     void printList(const QString& list) {
         for (const QString& line : SplitLines(list)) {
             m_out << line << '\n';
@@ -232,7 +238,7 @@ int DbTool::run(QStringList args) {
 int DbTool::tags(QStringList args) {
     const bool shift = args.removeAll(QStringLiteral("--shift")) > 0;
     expectCount(args, 1, "tags takes one QUERY");
-    printList(store().GetListForLoadwzTV(args.first(), shift));
+    printList(streaming().GetListForLoadwzTV(args.first(), shift));
     return kOk;
 }
 
@@ -257,6 +263,7 @@ int DbTool::filter(const QStringList& args) {
     }
     const QString kind = args.first();
     QString list;
+    streaming();
     if (kind == QLatin1String("untagged")) {
         expectCount(args, 1, "filter untagged takes no arguments");
         store().QkSearchByTag(QStringLiteral("无标签文档"), list);

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora {
@@ -76,6 +78,12 @@ public:
     void QkSearchByScore(const QString& ndtxt, QString& lst);
     void QkSearchByDateTime(const QString& ndtxt, DateSource dt, QString& lst);
     void QkSearchByPSW(QString& lst);
+
+    // Where the scanning queries put their lines instead of into the position list: a command-line listing
+    // prints each line as it is found, so that its memory stays that of the files however long the output
+    // (paths are still listed once each). An empty sink restores the list.
+    using ListSink = std::function<void(qint64 pos, const QString& path)>;
+    void SetListSink(ListSink sink) { m_listSink = std::move(sink); }
 
     // -- lookups --
     bool DocInBase(const QString& docName);
@@ -152,6 +160,8 @@ private:
     void endScan();
     template <typename Select>
     void scanLive(QString& lst, Select select);
+    template <typename Select>
+    void scanLiveToSink(Select select);
 
     QByteArray FStream;
     QByteArray FDataStream;
@@ -166,6 +176,7 @@ private:
     bool m_saveFailed = false;
     std::unique_ptr<MappedFile> m_mappedRecords;
     std::unique_ptr<MappedFile> m_mappedStrings;
+    ListSink m_listSink;
     LookupIndex m_pathIndex;
     LookupIndex m_tagIndex;
 };
