@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets everything up on a fresh Debian 12 machine and starts Velmora on the library in build/appdata/.
+# Sets everything up on a fresh Debian 12 machine and starts Velmora on the library in the data folder.
 set -euo pipefail
 . "$(dirname "$0")/scripts/setup.sh"
 velmora_install_packages
 velmora_build
-velmora_lay_appdata
+velmora_move_old_library
 exec "$VELMORA_BUILD/velmora" "$@"

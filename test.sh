@@ -4,7 +4,6 @@ set -euo pipefail
 . "$(dirname "$0")/scripts/setup.sh"
 velmora_install_packages
 velmora_build
-velmora_lay_appdata
 cd "$VELMORA_BUILD"
 # The office tests place LibreOffice's windows on a display; a private virtual one when there is none.
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then

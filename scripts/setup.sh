@@ -12,7 +12,7 @@ velmora_packages=(
     libbenchmark-dev libsqlite3-dev sqlite3
     xvfb xauth fonts-noto-cjk
     libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common xdotool libx11-dev
-    libquazip1-qt6-dev libgsf-1-dev ccache
+    libquazip1-qt6-dev libgsf-1-dev ccache strace
 )
 
 velmora_install_packages() {
@@ -46,15 +46,44 @@ velmora_build() {
     cmake --build "$VELMORA_BUILD" --parallel "$(nproc)"
 }
 
-# The delivered appdata/ becomes the user's library from the first run on: only files that are not there yet
-# are laid down, nothing the user already has is overwritten.
-velmora_lay_appdata() {
-    local target="$VELMORA_BUILD/appdata"
-    mkdir -p "$target"
-    (cd "$VELMORA_ROOT/appdata" && find . -type f -print0) | while IFS= read -r -d '' file; do
-        if [ ! -e "$target/$file" ]; then
-            mkdir -p "$target/$(dirname "$file")"
-            cp -p "$VELMORA_ROOT/appdata/$file" "$target/$file"
-        fi
-    done
+# Where the program keeps the library when neither VELMORA_APPDATA nor a portable appdata/ says otherwise.
+velmora_data_folder() {
+    local base=${XDG_DATA_HOME:-}
+    case "$base" in
+    /*) ;;
+    *) base="$HOME/.local/share" ;;
+    esac
+    echo "$base/velmora"
+}
+
+# Older versions kept the library in build/appdata/, where `rm -rf build` deletes it (and while it exists the
+# program takes it for a portable folder). It is moved once to the data folder, when that holds no library yet;
+# the program lays its delivered files itself on first start.
+velmora_move_old_library() {
+    local old="$VELMORA_BUILD/appdata"
+    [ -d "$old" ] || return 0
+    if [ -z "$(ls -A "$old")" ]; then
+        rmdir "$old"
+        return 0
+    fi
+    if [ -n "${VELMORA_APPDATA:-}" ]; then
+        echo "Note: a library is still in $old; VELMORA_APPDATA names $VELMORA_APPDATA, so it is left where it is."
+        return 0
+    fi
+    local target
+    target=$(velmora_data_folder)
+    if [ -e "$target/worddata.idx" ] || [ -e "$target/worddata.data" ]; then
+        echo "Note: a library is in both $old and $target. While $old exists Velmora uses it (a portable folder);"
+        echo "      move or delete it to use $target."
+        return 0
+    fi
+    mkdir -p "$(dirname "$target")"
+    if [ -d "$target" ]; then
+        # Only delivered files can be here yet; the user's own copies from the old library win.
+        cp -a "$old/." "$target/" && rm -rf "$old"
+    else
+        mv "$old" "$target"
+    fi
+    chmod 700 "$target"
+    echo "Moved your Velmora library from $old to $target (where it now lives; build/ may be deleted safely)."
 }

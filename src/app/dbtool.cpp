@@ -46,7 +46,8 @@ constexpr int kUsage = 2;
 const char* const kUsageText = R"usage(usage: velmoradb [--appdata DIR] COMMAND [ARGS]
        velmoradb --help | --version
 
-The library is in the data folder, or in DIR.
+The library is in the data folder: DIR, else $VELMORA_APPDATA, else appdata/ beside
+the program when it exists, else $XDG_DATA_HOME/velmora (~/.local/share/velmora).
 
 Listing commands print one line per document: position|full path.
   tags QUERY [--shift]         documents tagged with a word of QUERY (with --shift also
@@ -203,10 +204,15 @@ private:
     // Changing commands hold the lock for their whole run, so neither the main window nor a second tool can
     // change the files in between.
     bool lockForChange() {
-        m_lock.emplace();
+        if (!m_chosenFolder) {
+            // Only the default data folder is made on first use; one named on the command line must exist.
+            PrepareDataFolder();
+        }
+        m_lock.emplace(LibraryLock::Holder::Tool);
         if (!m_lock->tryLock()) {
-            if (m_lock->error() != QLockFile::LockFailedError) {
-                m_err << "velmoradb: cannot create the lock file " << LibraryLock::lockFilePath() << '\n';
+            if (!m_lock->isHeldByOther()) {
+                m_err << "velmoradb: cannot create the lock file " << LibraryLock::lockFilePath() << ": "
+                      << m_lock->errorString() << '\n';
                 return false;
             }
             const QString holder = m_lock->holder();
@@ -219,6 +225,23 @@ private:
 
     bool openForReading() { return libraryExists(); }
     bool openForChange(bool mayCreate) { return (mayCreate ? folderForChange() : libraryExists()) && lockForChange(); }
+
+    // Commands that rewrite every record would carry a damaged item into the new files as if it were whole.
+    bool refuseDamagedLibrary() {
+        const qint64 bad = store().FirstRecordOutsideStrings();
+        if (bad < 0) {
+            return false;
+        }
+        m_err << "velmoradb: record " << bad << " points outside the string file " << store().FileName()
+              << "; nothing was changed. Run velmoradb check\n";
+        return true;
+    }
+
+    // The store for a listing query: its lines are printed as they are found, never collected.
+    TWordMgr& streaming() {
+        store().SetListSink([this](qint64 pos, const QString& path) { m_out << pos << '|' << path << '\n'; });
+        return store();
+    }
 
     void printList(const QString& list) {
         for (const QString& line : SplitLines(list)) {
@@ -299,9 +322,9 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     std::optional<LibraryLock> m_lock;
+    bool m_chosenFolder = false;
     std::unique_ptr<TWordMgr> m_store;
     DocumentReader m_reader;
-    bool m_folderNamed = false;
 };
 
 bool DbTool::libraryExists() {
@@ -336,16 +359,11 @@ bool DbTool::folderForChange() {
         m_err << "velmoradb: " << folder << " is not a folder\n";
         return false;
     }
-    if (m_folderNamed || !qEnvironmentVariableIsEmpty("VELMORA_APPDATA")) {
+    if (m_chosenFolder || !qEnvironmentVariableIsEmpty("VELMORA_APPDATA")) {
         m_err << "velmoradb: the data folder " << folder << " does not exist (create it to start a library there)\n";
         return false;
     }
-    if (!QDir().mkpath(folder)) {
-        m_err << "velmoradb: cannot create the data folder " << folder << '\n';
-        return false;
-    }
-    // The string file holds passwords in plain text.
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The default folder is made, its owner's alone, when the lock is taken.
     return true;
 }
 
@@ -355,17 +373,17 @@ int DbTool::run(QStringList args) {
             throw UsageError(QStringLiteral("--appdata needs a folder"));
         }
         SetAppDataFolder(args.at(1));
-        m_folderNamed = true;
+        m_chosenFolder = true;
         args.remove(0, 2);
+    }
+    if (!args.isEmpty() && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
+        m_out << kUsageText << "\nData folder in use: " << QDir::toNativeSeparators(AppDataFolder()) << '\n';
+        return kOk;
     }
     if (args.isEmpty()) {
         throw UsageError(QStringLiteral("no command given"));
     }
     const QString command = args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        m_out << kUsageText << "\nData folder: " << AppDataFolder() << '\n';
-        return kOk;
-    }
     if (command == QLatin1String("--version")) {
         m_out << "velmoradb " << VELMORA_VERSION << '\n';
         return kOk;
@@ -405,7 +423,7 @@ int DbTool::tags(QStringList args) {
     if (!openForReading()) {
         return kFailed;
     }
-    printList(store().GetListForLoadwzTV(args.first(), shift));
+    printList(streaming().GetListForLoadwzTV(args.first(), shift));
     return kOk;
 }
 
@@ -516,6 +534,7 @@ int DbTool::filter(const QStringList& args) {
         return kFailed;
     }
     QString list;
+    streaming();
     if (kind == QLatin1String("untagged")) {
         store().QkSearchByTag(QStringLiteral("无标签文档"), list);
     } else if (kind == QLatin1String("password")) {
@@ -837,6 +856,9 @@ int DbTool::purge(const QStringList& args) {
     if (!openForChange(false)) {
         return kFailed;
     }
+    if (refuseDamagedLibrary()) {
+        return kFailed;
+    }
     TWordMgr& library = store();
     const int before = library.GetRecNumber();
     library.DelAllItemsPermanently();
@@ -848,6 +870,9 @@ int DbTool::purge(const QStringList& args) {
 int DbTool::compact(const QStringList& args) {
     expectCount(args, 0, "compact takes no arguments");
     if (!openForChange(false)) {
+        return kFailed;
+    }
+    if (refuseDamagedLibrary()) {
         return kFailed;
     }
     TWordMgr& library = store();
@@ -1168,6 +1193,9 @@ int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, Docum
         status = kUsage;
     } catch (const VelmoraError& error) {
         err << "velmoradb: " << error.message() << '\n';
+        status = kFailed;
+    } catch (const std::bad_alloc&) {
+        err << "velmoradb: " << args.value(args.value(0) == QLatin1String("--appdata") ? 2 : 0) << ": out of memory\n";
         status = kFailed;
     } catch (const std::exception& error) {
         err << "velmoradb: " << error.what() << '\n';

@@ -1,4 +1,5 @@
 #include "common/appfolder.h"
+#include "common/errors.h"
 #include "common/prompts.h"
 #include "office/clipboard.h"
 #include "store/librarylock.h"
@@ -29,7 +30,7 @@ bool answeredFromCommandLine(int argc, char* argv[]) {
             std::printf("usage: velmora [--help | --version]\n\n"
                         "Opens the document library in a window. velmoradb works on it from the command line.\n"
                         "The environment variable VELMORA_APPDATA names another data folder.\n\n"
-                        "Data folder: %s\n",
+                        "Data folder in use: %s\n",
                         velmora::AppDataFolder().toLocal8Bit().constData());
             return true;
         }
@@ -53,10 +54,21 @@ int main(int argc, char* argv[]) {
     velmora::RegisterLibreOfficeServers();
 #endif
 
+    try {
+        velmora::PrepareDataFolder();
+    } catch (const velmora::VelmoraError& error) {
+        velmora::ShowInfo(error.message());
+        return 1;
+    }
     // Two windows on one library would overwrite each other's changes.
-    velmora::LibraryLock lock;
+    velmora::LibraryLock lock(velmora::LibraryLock::Holder::Window);
     if (!lock.tryLock()) {
-        velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
+        if (lock.isHeldByOther()) {
+            velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
+        } else {
+            velmora::ShowInfo(
+                QStringLiteral("资料库文件夹 %1 不能写入: %2").arg(velmora::AppDataFolder(), lock.errorString()));
+        }
         return 1;
     }
     int status = 0;

@@ -1,8 +1,22 @@
 #include "appfolder.h"
 
+#include "errors.h"
+#include "savefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QList>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+// The delivered files live in this library; a static library's resources must be registered by name.
+static void initDeliveredResources() {
+    Q_INIT_RESOURCE(delivered);
+}
 
 namespace velmora {
 
@@ -34,7 +48,51 @@ QString AppDataFolder() {
     if (!fromEnv.isEmpty()) {
         return WithTrailingBackslash(QDir::toNativeSeparators(QFileInfo(fromEnv).absoluteFilePath()));
     }
-    return AppFolder() + QStringLiteral("appdata") + QDir::separator();
+    const QString portable = AppFolder() + QStringLiteral("appdata");
+    if (QFileInfo(portable).isDir()) {
+        return WithTrailingBackslash(portable);
+    }
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    // The base directory specification ignores a relative path here.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+    return WithTrailingBackslash(QDir::toNativeSeparators(QDir::cleanPath(base + QStringLiteral("/velmora"))));
+}
+
+const QList<DeliveredFile>& DeliveredFiles() {
+    static const QList<DeliveredFile> files{
+        {QStringLiteral(":/velmora/appdata/settings.ini"), QStringLiteral("settings.ini")},
+    };
+    return files;
+}
+
+void PrepareDataFolder() {
+    initDeliveredResources();
+    const QString folder = AppDataFolder();
+    const QByteArray native = QFile::encodeName(folder);
+    if (!QFileInfo(folder).isDir()) {
+        if (!QDir().mkpath(folder)) {
+            throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(folder), folder);
+        }
+        if (::chmod(native.constData(), 0700) != 0) {
+            throw VelmoraError(QStringLiteral("无法设置文件夹 %1 的权限: %2")
+                                   .arg(folder, QString::fromLocal8Bit(std::strerror(errno))),
+                               folder);
+        }
+    }
+    for (const DeliveredFile& file : DeliveredFiles()) {
+        const QString target = folder + file.name;
+        // A dangling link counts as a file the user has: it is never replaced.
+        if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+            continue;
+        }
+        QFile source(file.resource);
+        if (!source.open(QIODevice::ReadOnly)) {
+            throw VelmoraError(QStringLiteral("无法读取内置文件 %1").arg(file.resource), file.resource);
+        }
+        WriteNewFile(target, source.readAll());
+    }
 }
 
 void SetAppDataFolder(const QString& folder) {

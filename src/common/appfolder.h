@@ -7,10 +7,23 @@ namespace velmora {
 // The program's own folder with a trailing delimiter. Its letter case is kept: the file system is case-sensitive.
 QString AppFolder();
 
-// Where everything the program stores lives: `appdata/` beside the program unless the environment variable
-// VELMORA_APPDATA or SetAppDataFolder() names another folder. Always ends with the delimiter.
+// Where everything the program stores lives, always ending with the delimiter. The first of: the folder given
+// to SetAppDataFolder() (velmoradb --appdata); the environment variable VELMORA_APPDATA; `appdata/` beside the
+// program when it exists (a portable installation); $XDG_DATA_HOME/velmora/ (~/.local/share/velmora/). A build
+// folder is thrown away routinely, so a library is never made beside the program unless one is already there.
 QString AppDataFolder();
 void SetAppDataFolder(const QString& folder);
+
+// Makes the data folder readable by its owner only (the string file holds passwords in plain text) and lays the
+// delivered files that are not there yet. Raises an error with the system's reason when the folder cannot be
+// made. Never replaces a file the user has.
+void PrepareDataFolder();
+// The delivered files, as resource paths, and the name each one gets in the data folder.
+struct DeliveredFile {
+    QString resource;
+    QString name;
+};
+const QList<DeliveredFile>& DeliveredFiles();
 
 QString WithTrailingBackslash(const QString& path);
 

@@ -72,8 +72,29 @@ QString JoinLines(const QStringList& lines) {
     return text;
 }
 
+QByteArray EncodeText(QStringView text) {
+    QByteArray bytes = EncodeAnsi(text);
+    // Pure ASCII is the same in both; otherwise only a round trip tells whether code page 936 kept everything.
+    bool ascii = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii || DecodeAnsi(bytes) == text) {
+        return bytes;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    // A lone surrogate is lost either way; then the file stays as it always was.
+    if (QString::fromUtf8(utf8) != text) {
+        return bytes;
+    }
+    return QByteArray("\xEF\xBB\xBF") + utf8;
+}
+
 QByteArray LinesToBytes(const QStringList& lines) {
-    return EncodeAnsi(JoinLines(lines));
+    return EncodeText(JoinLines(lines));
 }
 
 QByteArray TextToBytes(QStringView text) {

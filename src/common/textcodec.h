@@ -9,8 +9,11 @@ class QIODevice;
 namespace velmora {
 
 // The text files of the library are written in code page 936 (GBK) without a byte-order mark, every line ended
-// by CR LF; reading honours a UTF-8 or UTF-16 byte-order mark. Characters GBK cannot hold become "?".
+// by CR LF; reading honours a UTF-8 or UTF-16 byte-order mark. EncodeAnsi turns what GBK cannot hold into "?".
 QByteArray EncodeAnsi(QStringView text);
+// Text for a file: code page 936 when it holds every character, else UTF-8 with a byte-order mark, so that no
+// character is lost (a Korean folder name, an emoji) while every file GBK can hold stays byte for byte as before.
+QByteArray EncodeText(QStringView text);
 QString DecodeAnsi(QByteArrayView bytes);
 QString DecodeTextBytes(QByteArrayView bytes);
 

@@ -1,14 +1,54 @@
 #include "librarylock.h"
 
 #include "common/appfolder.h"
+#include "common/errors.h"
 
-#include <QDir>
+#include <QByteArray>
+#include <QFile>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace velmora {
 
-LibraryLock::LibraryLock() : m_lock(lockFilePath()) {
-    // A main window may keep the library open for days: only a dead owner makes the lock stale, never its age.
-    m_lock.setStaleLockTime(0);
+namespace {
+
+QByteArray holderName(LibraryLock::Holder kind) {
+    return kind == LibraryLock::Holder::Window ? QByteArrayLiteral("velmora") : QByteArrayLiteral("velmoradb");
+}
+
+int openLockFile(const QString& path, int flags) {
+    int fd = -1;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NOFOLLOW, 0600);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int lockFd(int fd, int operation) {
+    int rc = 0;
+    do {
+        rc = ::flock(fd, operation);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
+} // namespace
+
+LibraryLock::LibraryLock(Holder self) : m_self(self) {}
+
+LibraryLock::~LibraryLock() {
+    if (m_fd >= 0) {
+        if (m_locked) {
+            // The text is left for nobody; an empty file reads as "holder unknown" and blocks no one.
+            [[maybe_unused]] const int ignored = ::ftruncate(m_fd, 0);
+        }
+        ::close(m_fd);
+    }
 }
 
 QString LibraryLock::lockFilePath() {
@@ -16,18 +56,92 @@ QString LibraryLock::lockFilePath() {
 }
 
 bool LibraryLock::tryLock() {
-    QDir().mkpath(AppDataFolder());
-    return m_lock.tryLock(0);
+    if (m_locked) {
+        return true;
+    }
+    m_heldByOther = false;
+    m_error.clear();
+    // The lock is for changing the library: a folder that cannot be written is refused with its reason here,
+    // not later by the first save.
+    if (::access(QFile::encodeName(AppDataFolder()).constData(), W_OK | X_OK) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (m_fd < 0) {
+        m_fd = openLockFile(lockFilePath(), O_RDWR | O_CREAT);
+        if (m_fd < 0) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+    }
+    if (lockFd(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            m_heldByOther = true;
+        } else {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        return false;
+    }
+    m_locked = true;
+    const QByteArray text = holderName(m_self) + '\n' + QByteArray::number(qint64(::getpid())) + '\n' +
+                            QSysInfo::machineHostName().toUtf8() + '\n';
+    // Who holds it is only ever shown to a user; failing to say so does not make the lock less held.
+    if (::ftruncate(m_fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(m_fd, text.constData(), size_t(text.size()), 0);
+    }
+    return true;
+}
+
+LibraryLock::Owner LibraryLock::owner() const {
+    Owner owner;
+    QFile file(lockFilePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return owner;
+    }
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    if (lines.size() < 4) {
+        return owner; // empty or still being written
+    }
+    bool ok = false;
+    owner.pid = lines.at(1).toLongLong(&ok);
+    if (!ok || (lines.at(0) != "velmora" && lines.at(0) != "velmoradb")) {
+        return owner;
+    }
+    owner.known = true;
+    owner.kind = lines.at(0) == "velmora" ? Holder::Window : Holder::Tool;
+    owner.host = QString::fromUtf8(lines.at(2));
+    return owner;
 }
 
 QString LibraryLock::holder() const {
-    qint64 pid = 0;
-    QString host;
-    QString app;
-    if (!m_lock.getLockInfo(&pid, &host, &app)) {
+    const Owner found = owner();
+    if (!found.known) {
         return {};
     }
-    return QStringLiteral("%1 (pid %2 on %3)").arg(app).arg(pid).arg(host);
+    return QStringLiteral("%1 (pid %2 on %3)")
+        .arg(found.kind == Holder::Window ? QStringLiteral("Velmora") : QStringLiteral("velmoradb"))
+        .arg(found.pid)
+        .arg(found.host);
+}
+
+SwitchLock::SwitchLock(const QString& path, Mode mode) {
+    m_fd = openLockFile(path, O_RDWR | O_CREAT);
+    if (m_fd < 0) {
+        m_fd = openLockFile(path, O_RDONLY);
+    }
+    if (m_fd < 0) {
+        return;
+    }
+    if (lockFd(m_fd, mode == Mode::Shared ? LOCK_SH : LOCK_EX) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+SwitchLock::~SwitchLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
 }
 
 } // namespace velmora

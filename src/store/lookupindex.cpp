@@ -1,5 +1,6 @@
 #include "lookupindex.h"
 
+#include <QChar>
 #include <QtEndian>
 
 #include <algorithm>
@@ -12,7 +13,15 @@ constexpr quint64 kFnvOffset = 14695981039346656037ULL;
 constexpr quint64 kFnvPrime = 1099511628211ULL;
 constexpr size_t kMaxRecent = 4096;
 
+// Folds case for every letter, since tags are equal ignoring any letter's case; a letter outside the basic
+// plane adds nothing, so its two cases share a hash too (callers re-test every candidate).
 inline quint64 mix(quint64 hash, char16_t unit) {
+    if (unit >= 0x80) {
+        if (QChar::isSurrogate(unit)) {
+            return hash;
+        }
+        unit = QChar::toCaseFolded(unit);
+    }
     if (unit >= u'a' && unit <= u'z') {
         unit = char16_t(unit - (u'a' - u'A'));
     }

@@ -15,6 +15,10 @@ namespace velmora {
 
 // Whether UTF-16LE units inside a string file equal text that FoldAsciiCase has already folded.
 bool RawEqualsFolded(const char* utf16le, qsizetype units, QStringView folded);
+// Whether a stored tag equals a query word ignoring the case of every letter (Ä/ä, Greek, Cyrillic, full-width
+// letters), as Qt's case-insensitive comparison takes it. `folded` is the word after FoldAsciiCase: ASCII text,
+// nearly every tag, is compared unit by unit without decoding.
+bool RawTagEquals(const char* utf16le, qsizetype units, QStringView folded);
 
 // Calls visit(piece, units) for every non-empty piece of a stored tags text split at single spaces.
 template <typename Visit>

@@ -5,12 +5,14 @@
 #include "common/errors.h"
 #include "common/savefile.h"
 #include "common/streamstring.h"
+#include "librarylock.h"
 #include "pathfold.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 namespace velmora {
 
@@ -43,7 +45,16 @@ QStringList SplitStoredTags(const QString& tags) {
 
 TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
     : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile), m_mode(mode) {
-    loadFiles();
+    if (m_mode == OpenMode::ReadOnly) {
+        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Shared);
+        loadFiles();
+    } else {
+        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        // A save killed half-way is completed (or undone) before anything reads the pair.
+        FinishFileSwitch(switchMarkerFile(), {FFileName, FWordRecFile});
+        loadFiles();
+    }
+    m_tornBytes = int(FStream.size() % TWordRec::Size);
     if (m_mode == OpenMode::ReadOnly) {
         return;
     }
@@ -66,7 +77,8 @@ TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
 }
 
 TWordMgr::~TWordMgr() {
-    if (m_mode == OpenMode::ReadOnly) {
+    // A save whose failure was already raised to the caller is not tried and reported a second time.
+    if (m_mode == OpenMode::ReadOnly || m_saveFailed) {
         return;
     }
     try {
@@ -77,17 +89,27 @@ TWordMgr::~TWordMgr() {
 }
 
 QString TWordMgr::recordFileFor(const QString& dbFile) {
+    return stemOf(dbFile) + QStringLiteral(".idx");
+}
+
+QString TWordMgr::stemOf(const QString& dbFile) {
     const qsizetype slash = dbFile.lastIndexOf(QDir::separator());
     const qsizetype dot = dbFile.lastIndexOf(u'.');
-    if (dot > slash) {
-        return dbFile.left(dot) + QStringLiteral(".idx");
-    }
-    return dbFile + QStringLiteral(".idx");
+    return dot > slash ? dbFile.left(dot) : dbFile;
+}
+
+QString TWordMgr::switchMarkerFile() const {
+    return stemOf(FFileName) + QStringLiteral(".commit");
+}
+
+QString TWordMgr::switchLockFile() const {
+    return stemOf(FFileName) + QStringLiteral(".lock");
 }
 
 void TWordMgr::loadFiles() {
-    FStream = loadFile(FWordRecFile, m_mappedRecords);
-    FDataStream = loadFile(FFileName, m_mappedStrings);
+    // Only a reader that may not finish a pending switch finds one here; it reads the pair the switch made.
+    FStream = loadFile(CurrentFileOf(switchMarkerFile(), FWordRecFile), m_mappedRecords);
+    FDataStream = loadFile(CurrentFileOf(switchMarkerFile(), FFileName), m_mappedStrings);
     FIndexChanged = false;
     FDataChanged = false;
 }
@@ -106,7 +128,7 @@ QByteArray TWordMgr::loadFile(const QString& path, std::unique_ptr<MappedFile>& 
 }
 
 TWordMgr::RawText TWordMgr::rawItem(qint32 offset) const {
-    if (offset < 0) {
+    if (offset == -1) {
         return {};
     }
     qint32 count = 0;
@@ -142,14 +164,30 @@ TWordRec TWordMgr::RecordAt(qint64 pos) const {
 }
 
 QString TWordMgr::StringAt(qint32 offset) const {
-    if (offset < 0) {
-        return {};
+    // Only -1 means "no item"; any other offset must lie inside the string file, even when that file is empty.
+    const RawText raw = rawItem(offset);
+    QString text(raw.units, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(raw.data, raw.units, text.data());
+    return text;
+}
+
+qint64 TWordMgr::FirstRecordOutsideStrings() const {
+    const int count = GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = RecordAt(pos);
+        for (const qint32 offset : {rec.wdFullNamePos, rec.wdTagsPos, rec.wdPasswordPos}) {
+            if (offset == -1) {
+                continue;
+            }
+            try {
+                StreamStringByteCount(FDataStream, offset);
+            } catch (const VelmoraError&) {
+                return pos;
+            }
+        }
     }
-    try {
-        return ReadStreamString(FDataStream, offset);
-    } catch (const VelmoraError& error) {
-        throw VelmoraError(error.message(), FFileName, offset);
-    }
+    return -1;
 }
 
 void TWordMgr::ReadDataHead(qint64 iPos) {
@@ -282,18 +320,30 @@ void TWordMgr::SaveRecDataFiles(bool bk) {
         }
         return;
     }
-    // A flag is cleared only once its file is written, so a failed save is tried again by the next one.
-    if (FIndexChanged) {
-        WriteFileAtomically(FWordRecFile, FStream);
-        FIndexChanged = false;
+    // The flags are cleared only once the files are switched, so a failed save leaves the files as they were
+    // and is tried again by the next one.
+    try {
+        if (FIndexChanged || FDataChanged) {
+            const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+            if (FIndexChanged && FDataChanged) {
+                // The string file goes first: a record never points into strings that are not on disk yet.
+                WriteFilesTogether(switchMarkerFile(), {{FFileName, FDataStream}, {FWordRecFile, FStream}});
+            } else if (FIndexChanged) {
+                WriteFileAtomically(FWordRecFile, FStream);
+            } else {
+                WriteFileAtomically(FFileName, FDataStream);
+            }
+            FIndexChanged = false;
+            FDataChanged = false;
+        }
+        if (bk && !FStream.isEmpty()) {
+            backUpImages();
+        }
+    } catch (const VelmoraError&) {
+        m_saveFailed = true;
+        throw;
     }
-    if (FDataChanged) {
-        WriteFileAtomically(FFileName, FDataStream);
-        FDataChanged = false;
-    }
-    if (bk && !FStream.isEmpty()) {
-        backUpImages();
-    }
+    m_saveFailed = false;
 }
 
 void TWordMgr::backUpImages() {
@@ -309,6 +359,13 @@ void TWordMgr::backUpImages() {
 void TWordMgr::CleanStreams() {
     if (FStream.isEmpty()) {
         return;
+    }
+    // Rewriting from a record whose item lies outside the string file (a missing or cut string file) would
+    // drop that item for good while looking like success.
+    if (const qint64 bad = FirstRecordOutsideStrings(); bad >= 0) {
+        throw VelmoraError(
+            QStringLiteral("记录 %1 指向字符串文件之外，资料库已损坏，不能整理: %2").arg(bad).arg(FFileName), FFileName,
+            bad);
     }
     QByteArray records;
     QByteArray strings;
@@ -331,9 +388,11 @@ void TWordMgr::CleanStreams() {
         records.resize(at + TWordRec::Size);
         rec.toBytes(records.data() + at);
     }
-    // The two files point into each other: both are written before either replaces its old copy, and the
-    // images change only once both are on disk.
-    WriteFilesAtomically({{FFileName, strings}, {FWordRecFile, records}});
+    // The two files point into each other: the images change only once both are switched on disk.
+    {
+        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        WriteFilesTogether(switchMarkerFile(), {{FFileName, strings}, {FWordRecFile, records}});
+    }
     FDataStream = std::move(strings);
     replaceRecordImage(std::move(records));
     FIndexChanged = false;

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora {
@@ -77,6 +79,12 @@ public:
     void QkSearchByDateTime(const QString& ndtxt, DateSource dt, QString& lst);
     void QkSearchByPSW(QString& lst);
 
+    // Where the scanning queries put their lines instead of into the position list: a command-line listing
+    // prints each line as it is found, so that its memory stays that of the files however long the output
+    // (paths are still listed once each). An empty sink restores the list.
+    using ListSink = std::function<void(qint64 pos, const QString& path)>;
+    void SetListSink(ListSink sink) { m_listSink = std::move(sink); }
+
     // -- lookups --
     bool DocInBase(const QString& docName);
     void GetDocAllByPos(qint64 ipos, QString& fn, QString& psw, QString& tags, quint8& score);
@@ -115,7 +123,13 @@ public:
 
     // The record at pos without touching the current record; an empty record for a position that is not one.
     TWordRec RecordAt(qint64 pos) const;
+    // -1 reads as the empty string; any other offset outside the string file raises an error naming it.
     QString StringAt(qint32 offset) const;
+
+    // Bytes after the last whole record at opening (a record file cut short); 0 when the file is whole.
+    int TornRecordBytes() const { return m_tornBytes; }
+    // The first record with an item outside the string file, or -1: the library must not be rewritten then.
+    qint64 FirstRecordOutsideStrings() const;
 
 private:
     // A string item's UTF-16LE units where they lie in the string image.
@@ -125,6 +139,9 @@ private:
     };
 
     static QString recordFileFor(const QString& dbFile);
+    static QString stemOf(const QString& dbFile);
+    QString switchMarkerFile() const;
+    QString switchLockFile() const;
     void loadFiles();
     QByteArray loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped);
     RawText rawItem(qint32 offset) const;
@@ -143,6 +160,8 @@ private:
     void endScan();
     template <typename Select>
     void scanLive(QString& lst, Select select);
+    template <typename Select>
+    void scanLiveToSink(Select select);
 
     QByteArray FStream;
     QByteArray FDataStream;
@@ -153,8 +172,11 @@ private:
     bool FDataChanged = false;
 
     OpenMode m_mode;
+    int m_tornBytes = 0;
+    bool m_saveFailed = false;
     std::unique_ptr<MappedFile> m_mappedRecords;
     std::unique_ptr<MappedFile> m_mappedStrings;
+    ListSink m_listSink;
     LookupIndex m_pathIndex;
     LookupIndex m_tagIndex;
 };

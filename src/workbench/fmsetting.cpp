@@ -1,5 +1,7 @@
 #include "fmsetting.h"
 
+#include "common/appfolder.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -45,6 +47,11 @@ TfmSetting::TfmSetting(const QString& autoGoBack, const QString& autoSaveInterva
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ckGoBack);
     layout->addLayout(interval);
+    auto* folder = new QLabel(QStringLiteral("资料库文件夹: %1").arg(AppDataFolder()), this);
+    folder->setObjectName(QStringLiteral("dataFolderLabel"));
+    folder->setAccessibleName(QStringLiteral("资料库文件夹"));
+    folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(folder);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     setFixedSize(sizeHint());

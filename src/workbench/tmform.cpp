@@ -81,7 +81,11 @@ void TmForm::FormCreate() {
     setWindowTitle(QStringLiteral("Velmora %1").arg(QCoreApplication::applicationVersion()));
     filtTreeView->expandAll();
 
-    QDir().mkpath(AppDataFolder());
+    try {
+        PrepareDataFolder();
+    } catch (const VelmoraError& error) {
+        reportError(error.message());
+    }
     const QString settingsFile = dataFile(QStringLiteral("settings.ini"));
     if (QFile::exists(settingsFile)) {
         setList = ReadTextFile(settingsFile);
@@ -96,6 +100,9 @@ void TmForm::FormCreate() {
     }
 
     wdMgr = std::make_unique<TWordMgr>(dataFile(QStringLiteral("worddata.data")));
+    if (wdMgr->TornRecordBytes() > 0) {
+        reportError(QStringLiteral("记录文件末尾有不完整的记录: %1").arg(wdMgr->RecordFileName()));
+    }
     loadSavedTrees();
     selectRememberedTagNode();
 

@@ -318,6 +318,54 @@ private Q_SLOTS:
         QCOMPARE(store.GetDocNameByPos(35), QStringLiteral("/d/b.doc"));
     }
 
+    // A tag equals a query word ignoring the case of every letter, whether the query scans or uses the index.
+    void tagEquality_ignoresCaseOfEveryLetter_data() {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<bool>("equal");
+        QTest::newRow("ascii") << QStringLiteral("Work") << QStringLiteral("wORK") << true;
+        QTest::newRow("umlaut") << QStringLiteral("Ärger") << QStringLiteral("ärger") << true;
+        QTest::newRow("greek") << QStringLiteral("ΑΘΗΝΑ") << QStringLiteral("αθηνα") << true;
+        QTest::newRow("cyrillic") << QStringLiteral("Москва") << QStringLiteral("МОСКВА") << true;
+        QTest::newRow("full-width") << QStringLiteral("ＡＢＣ") << QStringLiteral("ａｂｃ") << true;
+        QTest::newRow("kelvin sign") << QStringLiteral("\u212Aelvin") << QStringLiteral("kelvin") << true;
+        QTest::newRow("prefix only") << QStringLiteral("Ärgerlich") << QStringLiteral("ärger") << false;
+        QTest::newRow("other letter") << QStringLiteral("Ärger") << QStringLiteral("arger") << false;
+    }
+    void tagEquality_ignoresCaseOfEveryLetter() {
+        QFETCH(QString, tag);
+        QFETCH(QString, word);
+        QFETCH(bool, equal);
+        TWordMgr& store = library({{QStringLiteral("/d/a.doc"), QStringLiteral("x ") + tag + u' '}});
+        const QString expected = equal ? lines({{0, "/d/a.doc"}}) : QString();
+        // The first query scans; the second builds and uses the index.
+        QCOMPARE(store.GetListForLoadwzTV(word, false), expected);
+        QCOMPARE(store.GetListForLoadwzTV(word, false), expected);
+    }
+
+    // Two creation times are the same time of day when they differ by less than one millisecond, exactly.
+    void sameCreationTime_byExactDifference_data() {
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<double>("asked");
+        QTest::addColumn<bool>("same");
+        const double ms = 1.0 / 86400000.0;
+        QTest::newRow("equal") << 100.25 << 7.25 << true;
+        QTest::newRow("0.2 ms apart, one rounding up") << 100.25 + 0.4 * ms << 7.25 + 0.6 * ms << true;
+        QTest::newRow("0.9 ms apart") << 100.25 << 7.25 + 0.9 * ms << true;
+        QTest::newRow("1.1 ms apart, both rounding to one ms") << 100.25 + 0.45 * ms << 7.25 + 1.55 * ms << false;
+        QTest::newRow("a second apart") << 100.25 << 7.25 + 1000 * ms << false;
+    }
+    void sameCreationTime_byExactDifference() {
+        QFETCH(double, stored);
+        QFETCH(double, asked);
+        QFETCH(bool, same);
+        TWordMgr& store = library({{QStringLiteral("/d/a.doc"), {}, {}, 0, true}});
+        store.SetDateTime(0, wdiCreateTime, stored, true);
+        QCOMPARE(store.HasSameCrDateTime(asked), same);
+        store.RestoreADeleted(QStringLiteral("/d/a.doc"), asked);
+        QCOMPARE(store.RecordAt(0).wdDeleted, !same);
+    }
+
     void docInBase_followsRenamesAndNewRecords() {
         TWordMgr& store = library({{QStringLiteral("/d/a.doc")}});
         QVERIFY(store.DocInBase(QStringLiteral("/d/a.doc")));

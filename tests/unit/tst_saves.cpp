@@ -1,0 +1,254 @@
+// What a save leaves on disk when it fails or is cut short, and where and how the files are kept.
+
+#include "common/appfolder.h"
+#include "common/errors.h"
+#include "common/savefile.h"
+#include "common/textcodec.h"
+#include "store/librarylock.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "storebytes.h"
+#include "tempappdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+int modeOf(const QString& path) {
+    struct stat facts {};
+    return ::lstat(QFile::encodeName(path).constData(), &facts) == 0 ? int(facts.st_mode & 07777) : -1;
+}
+
+} // namespace
+
+class TestSaves : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempAppData> m_appData;
+    QString file(const char* name) const { return m_appData->file(QString::fromUtf8(name)); }
+
+    // An old library of one record, and the bytes a save that adds /d/b.doc writes.
+    QByteArray m_oldRecords;
+    QByteArray m_oldStrings;
+    QByteArray m_newRecords;
+    QByteArray m_newStrings;
+
+    void writeOldLibrary() {
+        RecBytes a{};
+        a.path = 0;
+        m_oldRecords = a.bytes();
+        m_oldStrings = item(QStringLiteral("/d/a.doc"));
+        RecBytes b{};
+        b.path = qint32(m_oldStrings.size());
+        b.archive = 1;
+        m_newRecords = m_oldRecords + b.bytes();
+        m_newStrings = m_oldStrings + item(QStringLiteral("/d/b.doc"));
+        WriteBytes(file("worddata.idx"), m_oldRecords);
+        WriteBytes(file("worddata.data"), m_oldStrings);
+    }
+
+private Q_SLOTS:
+    void init() {
+        ::umask(022);
+        m_appData = std::make_unique<TempAppData>();
+    }
+    void cleanup() { m_appData.reset(); }
+
+    // A save whose second write fails leaves both files as they were, keeps its change flags and raises once;
+    // the next save after the cause is gone writes the new pair.
+    void failedWrite_leavesLibraryUnchanged_data() {
+        QTest::addColumn<QString>("blocked");
+        QTest::newRow("new string file") << QStringLiteral("worddata.data.new");
+        QTest::newRow("new record file") << QStringLiteral("worddata.idx.new");
+        QTest::newRow("commit marker") << QStringLiteral("worddata.commit");
+    }
+    void failedWrite_leavesLibraryUnchanged() {
+        QFETCH(QString, blocked);
+        writeOldLibrary();
+        TWordMgr store(file("worddata.data"));
+        store.ImportAWord(QStringLiteral("/d/b.doc"), QString(), QString(), 0);
+        // A folder at the name makes creating or renaming onto it fail, as a full disk would.
+        QVERIFY(QDir().mkpath(m_appData->file(blocked + QStringLiteral("/x"))));
+        QVERIFY_THROWS_EXCEPTION(VelmoraError, store.SaveRecDataFiles(false));
+        QCOMPARE(ReadBytes(file("worddata.idx")), m_oldRecords);
+        QCOMPARE(ReadBytes(file("worddata.data")), m_oldStrings);
+        QVERIFY(store.IndexChanged() && store.DataChanged());
+        QVERIFY(QDir(m_appData->file(blocked)).removeRecursively());
+        store.SaveRecDataFiles(false);
+        QCOMPARE(ReadBytes(file("worddata.idx")), m_newRecords);
+        QCOMPARE(ReadBytes(file("worddata.data")), m_newStrings);
+        QVERIFY(!QFile::exists(file("worddata.commit")));
+    }
+
+    // What a save killed at each step leaves, and what the next opening (writing or only reading) makes of it.
+    void interruptedSwitch_opensOldOrNew_data() {
+        QTest::addColumn<bool>("marker");
+        QTest::addColumn<bool>("stringsRenamed");
+        QTest::addColumn<bool>("recordsRenamed");
+        QTest::addColumn<bool>("expectNew");
+        QTest::newRow("killed while writing the new files") << false << false << false << false;
+        QTest::newRow("killed after the marker") << true << false << false << true;
+        QTest::newRow("killed between the renames") << true << true << false << true;
+        QTest::newRow("killed before removing the marker") << true << true << true << true;
+    }
+    void interruptedSwitch_opensOldOrNew() {
+        QFETCH(bool, marker);
+        QFETCH(bool, stringsRenamed);
+        QFETCH(bool, recordsRenamed);
+        QFETCH(bool, expectNew);
+        writeOldLibrary();
+        WriteBytes(file(stringsRenamed ? "worddata.data" : "worddata.data.new"), m_newStrings);
+        WriteBytes(file(recordsRenamed ? "worddata.idx" : "worddata.idx.new"), m_newRecords);
+        if (marker) {
+            WriteBytes(file("worddata.commit"), "worddata.data\nworddata.idx\n");
+        }
+        const QByteArray records = expectNew ? m_newRecords : m_oldRecords;
+        const QByteArray strings = expectNew ? m_newStrings : m_oldStrings;
+        {
+            const TWordMgr reader(file("worddata.data"), OpenMode::ReadOnly);
+            QCOMPARE(reader.RecStream(), records);
+            QCOMPARE(reader.DataStream(), strings);
+        }
+        {
+            const TWordMgr writer(file("worddata.data"));
+            QCOMPARE(writer.RecStream(), records);
+            QCOMPARE(writer.DataStream(), strings);
+        }
+        QCOMPARE(ReadBytes(file("worddata.idx")), records);
+        QCOMPARE(ReadBytes(file("worddata.data")), strings);
+        const QStringList left =
+            QDir(m_appData->path()).entryList({QStringLiteral("*.new"), QStringLiteral("*.commit")});
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+    }
+
+    // No writer in the data folder follows a link planted at the name it replaces.
+    void plantedLink_isReplacedNotFollowed_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("record file") << QStringLiteral("worddata.idx");
+        QTest::newRow("string file") << QStringLiteral("worddata.data");
+        QTest::newRow("text cache") << TextCachePath(QStringLiteral("/d/a.doc")).mid(m_appData->path().size());
+        QTest::newRow("settings") << QStringLiteral("settings.ini");
+    }
+    void plantedLink_isReplacedNotFollowed() {
+        QFETCH(QString, name);
+        const QString victim = m_appData->file(QStringLiteral("victim"));
+        WriteBytes(victim, "keep");
+        QDir().mkpath(TextCacheFolder());
+        QVERIFY(QFile::link(victim, m_appData->file(name)));
+        {
+            TWordMgr store(file("worddata.data"));
+            store.ImportAWord(QStringLiteral("/d/a.doc"), QString(), QString(), 0);
+            store.SaveRecDataFiles(false);
+        }
+        WriteTextCache(QStringLiteral("/d/a.doc"), QStringLiteral("text"));
+        WriteTextFile(file("settings.ini"), {QStringLiteral("ImportDir=")});
+        QCOMPARE(ReadBytes(victim), QByteArray("keep"));
+        QVERIFY(!QFileInfo(m_appData->file(name)).isSymLink());
+    }
+
+    void everyWrittenFile_isOwnersOnly() {
+        {
+            TWordMgr store(file("worddata.data"));
+            store.ImportAWord(QStringLiteral("/d/a.doc"), QString(), QStringLiteral("secret"), 0);
+            store.SaveRecDataFiles(true);
+        }
+        WriteTextCache(QStringLiteral("/d/a.doc"), QStringLiteral("text"));
+        WriteTextFile(file("TagsFre.ini"), {QStringLiteral("a=1")});
+        LibraryLock lock;
+        QVERIFY(lock.tryLock());
+        const QString stem = QStringLiteral("databackup/") + QDate::currentDate().toString(Qt::ISODate);
+        const QStringList names{QStringLiteral("worddata.idx"),
+                                QStringLiteral("worddata.data"),
+                                QStringLiteral("velmora.lock"),
+                                QStringLiteral("TagsFre.ini"),
+                                stem + ".idx",
+                                stem + ".data",
+                                TextCachePath(QStringLiteral("/d/a.doc")).mid(m_appData->path().size())};
+        for (const QString& name : names) {
+            QCOMPARE(modeOf(m_appData->file(name)), 0600);
+        }
+    }
+
+    // A new data folder is its owner's alone and gets the delivered files; a file the user has is kept.
+    void prepareDataFolder_laysDeliveredFilesOnce() {
+        const QString folder = m_appData->file(QStringLiteral("new/velmora"));
+        SetAppDataFolder(folder);
+        PrepareDataFolder();
+        QCOMPARE(modeOf(folder), 0700);
+        QFile delivered(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/appdata/settings.ini"));
+        QVERIFY(delivered.open(QIODevice::ReadOnly));
+        QCOMPARE(ReadBytes(folder + QStringLiteral("/settings.ini")), delivered.readAll());
+        QCOMPARE(modeOf(folder + QStringLiteral("/settings.ini")), 0600);
+        WriteBytes(folder + QStringLiteral("/settings.ini"), "ImportDir=/mine\r\n");
+        PrepareDataFolder();
+        QCOMPARE(ReadBytes(folder + QStringLiteral("/settings.ini")), QByteArray("ImportDir=/mine\r\n"));
+    }
+
+    // A lock file left by a killed process (empty, half written, naming a dead process) blocks nobody.
+    void leftLockFile_isNotHeld_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("partial") << QByteArray("velmo");
+        QTest::newRow("dead holder") << QByteArray("velmora\n999999\nhost\n");
+    }
+    void leftLockFile_isNotHeld() {
+        QFETCH(QByteArray, text);
+        WriteBytes(LibraryLock::lockFilePath(), text);
+        LibraryLock lock;
+        QVERIFY(lock.tryLock());
+        LibraryLock second(LibraryLock::Holder::Window);
+        QVERIFY(!second.tryLock());
+        QVERIFY(second.isHeldByOther());
+        QCOMPARE(second.owner().kind, LibraryLock::Holder::Tool);
+        QCOMPARE(second.owner().pid, qint64(::getpid()));
+    }
+
+    void readOnlyFolder_lockGivesTheReason() {
+        if (::geteuid() == 0) {
+            QSKIP("root writes into any folder");
+        }
+        QVERIFY(QFile::setPermissions(m_appData->path(), QFile::ReadOwner | QFile::ExeOwner));
+        LibraryLock lock(LibraryLock::Holder::Window);
+        const bool locked = lock.tryLock();
+        QFile::setPermissions(m_appData->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!locked);
+        QVERIFY(!lock.isHeldByOther());
+        QCOMPARE(lock.errorString(), QString::fromLocal8Bit(strerror(EACCES)));
+    }
+
+    // Text code page 936 holds stays byte for byte as before; other text is kept whole as UTF-8 with a BOM.
+    void textFile_keepsEveryCharacter_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ascii") << QStringLiteral("ImportDir=/home/a") << QByteArray("ImportDir=/home/a\r\n");
+        QTest::newRow("chinese") << QStringLiteral("SortType=文章标题")
+                                 << QByteArray("SortType=\xCE\xC4\xD5\xC2\xB1\xEA\xCC\xE2\r\n");
+        QTest::newRow("korean and emoji") << QStringLiteral("ImportDir=/문서/😀")
+                                          << QByteArray("\xEF\xBB\xBFImportDir=/\xEB\xAC\xB8\xEC\x84\x9C/"
+                                                        "\xF0\x9F\x98\x80\r\n");
+    }
+    void textFile_keepsEveryCharacter() {
+        QFETCH(QString, line);
+        QFETCH(QByteArray, bytes);
+        WriteTextFile(file("settings.ini"), {line});
+        QCOMPARE(ReadBytes(file("settings.ini")), bytes);
+        QCOMPARE(ReadTextFile(file("settings.ini")), QStringList{line});
+        WriteTextCache(QStringLiteral("/d/a.doc"), line);
+        QCOMPARE(ReadTextCache(QStringLiteral("/d/a.doc")), line + QStringLiteral("\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSaves)
+#include "tst_saves.moc"
