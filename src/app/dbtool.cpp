@@ -239,9 +239,17 @@ private:
                       << m_lock->errorString() << '\n';
                 return false;
             }
-            const QString holder = m_lock->holder();
-            m_err << "velmoradb: the library is open in " << (holder.isEmpty() ? QStringLiteral("Velmora") : holder)
-                  << " (" << LibraryLock::lockFilePath() << "); close it first\n";
+            const LibraryLock::Owner owner = m_lock->owner();
+            const QString where = QStringLiteral(" (pid %1 on %2, %3)").arg(owner.pid).arg(owner.host);
+            if (!owner.known) {
+                m_err << "velmoradb: the library is in use (" << LibraryLock::lockFilePath() << " is held)\n";
+            } else if (owner.kind == LibraryLock::Holder::Window) {
+                m_err << "velmoradb: the library is open in the Velmora window"
+                      << where.arg(LibraryLock::lockFilePath()) << "; close it first\n";
+            } else {
+                m_err << "velmoradb: another velmoradb is changing the library"
+                      << where.arg(LibraryLock::lockFilePath()) << "; try again when it has finished\n";
+            }
             return false;
         }
         return true;

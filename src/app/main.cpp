@@ -63,7 +63,11 @@ int main(int argc, char* argv[]) {
     // Two windows on one library would overwrite each other's changes.
     velmora::LibraryLock lock(velmora::LibraryLock::Holder::Window);
     if (!lock.tryLock()) {
-        if (lock.isHeldByOther()) {
+        const velmora::LibraryLock::Owner owner = lock.owner();
+        if (lock.isHeldByOther() && owner.known && owner.kind == velmora::LibraryLock::Holder::Tool) {
+            velmora::ShowInfo(
+                QStringLiteral("资料库正在被命令行工具 velmoradb 修改 (%1)，请稍后再打开。").arg(lock.holder()));
+        } else if (lock.isHeldByOther()) {
             velmora::ShowInfo(QStringLiteral("资料库正在被另一个 Velmora 窗口使用 (%1)。").arg(lock.holder()));
         } else {
             velmora::ShowInfo(

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDir>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTest>
 #include <QTextStream>
 
@@ -246,6 +247,29 @@ private Q_SLOTS:
         QCOMPARE(run({"stats"}).out, QStringLiteral("records: 3\nlive: 2\ndeleted: 1\nwith tags: 1\nwith password: 1\n"
                                                     "score 0: 1\nscore 1: 0\nscore 2: 1\nscore 3: 0\nscore 4: 0\n"
                                                     "score 5: 0\n"));
+    }
+
+    void heldLock_namesItsHolder_data() {
+        QTest::addColumn<int>("holder");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("window") << int(LibraryLock::Holder::Window)
+                                << "velmoradb: the library is open in the Velmora window (pid <p> on <h>, <l>); "
+                                   "close it first\n";
+        QTest::newRow("tool") << int(LibraryLock::Holder::Tool)
+                              << "velmoradb: another velmoradb is changing the library (pid <p> on <h>, <l>); try "
+                                 "again when it has finished\n";
+    }
+    void heldLock_namesItsHolder() {
+        QFETCH(int, holder);
+        QFETCH(QString, err);
+        QCOMPARE(run({"add", doc(QStringLiteral("a.doc"))}).status, 0);
+        LibraryLock other{LibraryLock::Holder(holder)};
+        QVERIFY(other.tryLock());
+        const Run result = run({"purge"});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err, err.replace("<p>", QString::number(QCoreApplication::applicationPid()))
+                                 .replace("<h>", QSysInfo::machineHostName())
+                                 .replace("<l>", LibraryLock::lockFilePath()));
     }
 
     void heldLock_refusesChangesButNotReading() {
