@@ -24,12 +24,14 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <sys/stat.h>
@@ -464,14 +466,20 @@ int DbTool::tagList() {
         return kFailed;
     }
     TWordMgr& library = store();
-    // One entry per tag, letter case folded as the tag queries fold it; the first spelling met is shown.
+    // One entry per tag, letter case folded as the tag queries fold it; the first spelling met is shown. Most
+    // tags recur spelled alike, so a spelling seen before is found without folding or copying it.
     struct Entry {
         QString tag;
         int documents = 0;
         int lastRecord = -1;
     };
-    std::vector<Entry> entries;
-    QHash<QString, qsizetype> byFolded;
+    struct ViewHash {
+        size_t operator()(QStringView view) const noexcept { return qHash(view); }
+    };
+    std::deque<Entry> entries;
+    std::deque<QString> spellings; // the keys of bySpelling point into these
+    std::unordered_map<QStringView, size_t, ViewHash> bySpelling;
+    QHash<QString, size_t> byFolded;
     const int count = library.GetRecNumber();
     for (int k = 0; k < count; ++k) {
         const TWordRec rec = library.RecordAt(qint64(k) * TWordRec::Size);
@@ -480,13 +488,21 @@ int DbTool::tagList() {
         }
         const QString text = library.StringAt(rec.wdTagsPos);
         for (const QStringView tag : QStringView(text).split(u' ', Qt::SkipEmptyParts)) {
-            const QString folded = tag.toString().toCaseFolded();
-            auto found = byFolded.constFind(folded);
-            if (found == byFolded.cend()) {
-                found = byFolded.insert(folded, qsizetype(entries.size()));
-                entries.push_back(Entry{tag.toString(), 0, -1});
+            size_t index = 0;
+            if (const auto known = bySpelling.find(tag); known != bySpelling.end()) {
+                index = known->second;
+            } else {
+                const QString folded = tag.toString().toCaseFolded();
+                const auto entry = byFolded.constFind(folded);
+                index = entry != byFolded.cend() ? entry.value() : entries.size();
+                if (index == entries.size()) {
+                    entries.push_back(Entry{tag.toString(), 0, -1});
+                    byFolded.insert(folded, index);
+                }
+                spellings.push_back(tag.toString());
+                bySpelling.emplace(QStringView(spellings.back()), index);
             }
-            Entry& entry = entries[size_t(found.value())];
+            Entry& entry = entries[index];
             // A tag written twice in one document counts that document once.
             if (entry.lastRecord != k) {
                 entry.lastRecord = k;
@@ -501,7 +517,7 @@ int DbTool::tagList() {
     }
     SortListByPinyin(order, true, false);
     for (const QString& tag : order) {
-        m_out << tag << '|' << entries[size_t(byFolded.value(tag.toCaseFolded()))].documents << '\n';
+        m_out << tag << '|' << entries[byFolded.value(tag.toCaseFolded())].documents << '\n';
     }
     return kOk;
 }
