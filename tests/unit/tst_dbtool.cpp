@@ -231,9 +231,10 @@ private Q_SLOTS:
         const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines.at(0).contains(QStringLiteral("not a multiple of 35")));
-        QVERIFY(lines.at(1).startsWith(QStringLiteral("record 35: path")));
-        QVERIFY(lines.at(2).startsWith(QStringLiteral("record 70: tags")));
-        QVERIFY(lines.at(2).contains(QStringLiteral("500")));
+        QCOMPARE(lines.at(1), QStringLiteral("record 35: path: the string item at offset 0 gives a length of -8, which "
+                                             "does not fit in the string file"));
+        QCOMPARE(lines.at(2),
+                 QStringLiteral("record 70: tags: string item offset 500 lies outside the string file (12 bytes)"));
         // The records whose path can be read are still tested for a missing file.
         QCOMPARE(lines.mid(3), (QStringList{"missing|0|ok", "missing|70|ok"}));
     }
@@ -380,6 +381,18 @@ private Q_SLOTS:
                                      "b1eac7a9b7d6c0e0 0d0a  bfc6d1d0 0d0a  776f726b 0d0a  b1cabcc7 0d0a"
                                      "01 ffffffff  03 ffffffff  03 ffffffff  03 ffffffff")
                      .toHex(' '));
+    }
+
+    void add_damagedTagTree_changesNothing() {
+        const QString tree = m_appData->file(QStringLiteral("TagTVItems.dat"));
+        WriteBytes(tree, "damaged");
+        const Run result = run({"add", doc(QStringLiteral("a.doc")), "--tags", "new"});
+        QCOMPARE(result.err,
+                 "velmoradb: the tree file " + tree + " is damaged: it has only 7 bytes, less than its 12-byte head\n");
+        QCOMPARE(result.out, QString());
+        QCOMPARE(result.status, 1);
+        QVERIFY(!QFile::exists(m_appData->file(QStringLiteral("worddata.idx"))));
+        QCOMPARE(ReadBytes(tree), QByteArray("damaged"));
     }
 
     void check_listsMissingFiles_andPurgeCompactCount() {
