@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSysInfo>
 #include <QTextStream>
 
 #include <algorithm>
@@ -510,6 +511,19 @@ int DbTool::tags(QStringList args) {
     return kOk;
 }
 
+// A string item where it lies in the string file, when its UTF-16 units can be read in place there; otherwise
+// (a big-endian machine, an odd offset in a damaged file) through a copy.
+QStringView tagsText(const TWordMgr& library, qint32 offset, QString& copy) {
+    const QByteArray& strings = library.DataStream();
+    const qint32 bytes = StreamStringByteCount(strings, offset);
+    const char* units = strings.constData() + offset + 4;
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian && reinterpret_cast<quintptr>(units) % alignof(char16_t) == 0) {
+        return QStringView(reinterpret_cast<const char16_t*>(units), bytes / 2);
+    }
+    copy = library.StringAt(offset);
+    return copy;
+}
+
 int DbTool::tagList() {
     if (!openForReading()) {
         return kFailed;
@@ -535,8 +549,16 @@ int DbTool::tagList() {
         if (rec.wdDeleted || rec.wdTagsPos < 0) {
             continue;
         }
-        const QString text = library.StringAt(rec.wdTagsPos);
-        for (const QStringView tag : QStringView(text).split(u' ', Qt::SkipEmptyParts)) {
+        QString copy;
+        const QStringView text = tagsText(library, rec.wdTagsPos, copy);
+        for (qsizetype start = 0; start < text.size();) {
+            qsizetype end = text.indexOf(u' ', start);
+            end = end < 0 ? text.size() : end;
+            const QStringView tag = text.sliced(start, end - start);
+            start = end + 1;
+            if (tag.isEmpty()) {
+                continue;
+            }
             size_t index = 0;
             if (const auto known = bySpelling.find(tag); known != bySpelling.end()) {
                 index = known->second;
