@@ -457,6 +457,25 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(path + "/worddata.idx"), status == 0);
     }
 
+    void window_helpAndVersion_openNoWindow() {
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../velmora");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // a window would fail here, not silently open offscreen
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("VELMORA_APPDATA"), m_appData->path());
+        process.setProcessEnvironment(env);
+        process.start(program, {"--help"});
+        QVERIFY(process.waitForFinished());
+        QCOMPARE(process.exitCode(), 0);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(out.startsWith(QStringLiteral("usage: velmora [--help | --version]\n")), qPrintable(out));
+        QVERIFY2(out.endsWith("Data folder in use: " + m_appData->path() + "\n"), qPrintable(out));
+        process.start(program, {"--version"});
+        QVERIFY(process.waitForFinished());
+        QCOMPARE(process.readAllStandardOutput(), QByteArray("velmora " VELMORA_TEST_VERSION "\n"));
+    }
+
     void program_exitStatusAndUtf8Output() {
         const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/../velmoradb");
         QVERIFY(QFile::exists(tool));
