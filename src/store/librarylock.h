@@ -47,12 +47,12 @@ private:
 
 // A short lock around the moment the record and string files are read or switched, so that a reader sees
 // both before a save or both after it, never one of each. Readers share it, the switch holds it alone. It is
-// taken on `path` (made when it can be); in a folder nobody can write no switch can happen, so there it is
-// simply not taken.
+// the kernel's lock on the library's folder itself: no file to leave behind, and a reader can take it in a
+// folder it cannot write. A folder that cannot be opened is read without it.
 class SwitchLock final {
 public:
     enum class Mode { Shared, Exclusive };
-    SwitchLock(const QString& path, Mode mode);
+    SwitchLock(const QString& folder, Mode mode);
     ~SwitchLock();
     Q_DISABLE_COPY_MOVE(SwitchLock)
 

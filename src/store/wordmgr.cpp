@@ -46,10 +46,10 @@ QStringList SplitStoredTags(const QString& tags) {
 TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
     : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile), m_mode(mode) {
     if (m_mode == OpenMode::ReadOnly) {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Shared);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Shared);
         loadFiles();
     } else {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
         // A save killed half-way is completed (or undone) before anything reads the pair.
         FinishFileSwitch(switchMarkerFile(), {FFileName, FWordRecFile});
         loadFiles();
@@ -102,8 +102,8 @@ QString TWordMgr::switchMarkerFile() const {
     return stemOf(FFileName) + QStringLiteral(".commit");
 }
 
-QString TWordMgr::switchLockFile() const {
-    return stemOf(FFileName) + QStringLiteral(".lock");
+QString TWordMgr::switchLockFolder() const {
+    return QFileInfo(FFileName).absolutePath();
 }
 
 void TWordMgr::loadFiles() {
@@ -324,7 +324,7 @@ void TWordMgr::SaveRecDataFiles(bool bk) {
     // and is tried again by the next one.
     try {
         if (FIndexChanged || FDataChanged) {
-            const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+            const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
             if (FIndexChanged && FDataChanged) {
                 // The string file goes first: a record never points into strings that are not on disk yet.
                 WriteFilesTogether(switchMarkerFile(), {{FFileName, FDataStream}, {FWordRecFile, FStream}});
@@ -390,7 +390,7 @@ void TWordMgr::CleanStreams() {
     }
     // The two files point into each other: the images change only once both are switched on disk.
     {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
         WriteFilesTogether(switchMarkerFile(), {{FFileName, strings}, {FWordRecFile, records}});
     }
     FDataStream = std::move(strings);
