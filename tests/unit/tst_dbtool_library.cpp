@@ -12,10 +12,51 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace velmora;
 using namespace velmora::test;
+
+namespace {
+
+// Writes past `bytes` fail as on a full disk.
+class FileSizeLimit final {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    Q_DISABLE_COPY_MOVE(FileSizeLimit)
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& args) {
+    Run result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = RunDbTool(args, out, err);
+    return result;
+}
+
+} // namespace
 
 class TestDbToolLibrary : public QObject {
     Q_OBJECT
@@ -94,6 +135,53 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(folder + QStringLiteral("/settings.ini")));
             QVERIFY(QFile::exists(folder + QStringLiteral("/worddata.idx")));
         }
+    }
+
+    // A save that fails (its second file cannot be made, or the disk is full) leaves both files as they were,
+    // says so once, and the library stays healthy for the next command.
+    void failedWrite_changesNothingAndSaysSoOnce_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("add, second file blocked") << QStringList{"add", "d.doc"} << false;
+        QTest::newRow("compact, second file blocked") << QStringList{"compact"} << false;
+        QTest::newRow("remove, disk full") << QStringList{"remove", "a.doc"} << true;
+        QTest::newRow("restore, disk full") << QStringList{"restore", "--all"} << true;
+        QTest::newRow("purge, disk full") << QStringList{"purge"} << true;
+    }
+    void failedWrite_changesNothingAndSaysSoOnce() {
+        QFETCH(QStringList, command);
+        QFETCH(bool, diskFull);
+        const TempAppData appData;
+        for (const char* name : {"a.doc", "b.doc", "c.doc", "d.doc"}) {
+            WriteBytes(appData.file(QString::fromLatin1(name)), "x");
+        }
+        const auto withPaths = [&](QStringList args) {
+            for (QString& arg : args) {
+                arg = arg.endsWith(QLatin1String(".doc")) ? appData.file(arg) : arg;
+            }
+            return args;
+        };
+        QCOMPARE(run(withPaths({"add", "a.doc", "--tags", "甲", "--password", "p"})).status, 0);
+        QCOMPARE(run(withPaths({"add", "b.doc", "c.doc"})).status, 0);
+        QCOMPARE(run(withPaths({"remove", "c.doc"})).status, 0);
+        const QByteArray records = ReadBytes(appData.file(QStringLiteral("worddata.idx")));
+        const QByteArray strings = ReadBytes(appData.file(QStringLiteral("worddata.data")));
+        const QString blocked = appData.file(QStringLiteral("worddata.idx.new/x"));
+        Run result;
+        if (diskFull) {
+            const FileSizeLimit limit(50);
+            result = run(withPaths(command));
+        } else {
+            QVERIFY(QDir().mkpath(blocked));
+            result = run(withPaths(command));
+            QVERIFY(QDir(appData.file(QStringLiteral("worddata.idx.new"))).removeRecursively());
+        }
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err.count(QStringLiteral("velmoradb:")), 1);
+        QCOMPARE(ReadBytes(appData.file(QStringLiteral("worddata.idx"))), records);
+        QCOMPARE(ReadBytes(appData.file(QStringLiteral("worddata.data"))), strings);
+        QCOMPARE(run({"check"}).status, 0);
+        QCOMPARE(run(withPaths(command)).status, 0);
     }
 
     // A record that points outside the string file: rewriting commands refuse and change nothing, show fails.
