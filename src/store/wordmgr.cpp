@@ -52,6 +52,7 @@ TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
         const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
         // A save killed half-way is completed (or undone) before anything reads the pair.
         FinishFileSwitch(switchMarkerFile(), {FFileName, FWordRecFile});
+        removeStaleTemporaries();
         loadFiles();
     }
     m_tornBytes = int(FStream.size() % TWordRec::Size);
@@ -104,6 +105,18 @@ QString TWordMgr::switchMarkerFile() const {
 
 QString TWordMgr::switchLockFolder() const {
     return QFileInfo(FFileName).absolutePath();
+}
+
+void TWordMgr::removeStaleTemporaries() const {
+    // Saves write their temporary files under the exclusive lock held here, so any left is a killed save's.
+    QStringList patterns;
+    for (const QString& path : {FFileName, FWordRecFile, switchMarkerFile()}) {
+        patterns.append(QFileInfo(path).fileName() + QStringLiteral(".??????.tmp"));
+    }
+    const QDir folder = QFileInfo(FFileName).absoluteDir();
+    for (const QString& name : folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+        QFile::remove(folder.filePath(name));
+    }
 }
 
 void TWordMgr::loadFiles() {

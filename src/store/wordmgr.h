@@ -142,6 +142,7 @@ private:
     static QString stemOf(const QString& dbFile);
     QString switchMarkerFile() const;
     QString switchLockFolder() const;
+    void removeStaleTemporaries() const;
     void loadFiles();
     QByteArray loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped);
     RawText rawItem(qint32 offset) const;
