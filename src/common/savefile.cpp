@@ -95,7 +95,8 @@ bool exists(const QString& path) {
 }
 
 QString folderOf(const QString& path) {
-    return WithSeparator(QFileInfo(path).absolutePath());
+    const QString folder = QFileInfo(path).absolutePath();
+    return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
 // The names a marker lists, each a plain file name in the marker's folder.
@@ -116,10 +117,6 @@ QStringList markedPaths(const QString& marker) {
 }
 
 } // namespace
-
-QString WithSeparator(const QString& folder) {
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
 
 void WriteAll(QIODevice& device, QByteArrayView data, const QString& name) {
     qint64 done = 0;

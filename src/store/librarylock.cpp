@@ -1,7 +1,6 @@
 #include "librarylock.h"
 
 #include "common/appfolder.h"
-#include "common/errors.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -18,15 +18,15 @@ public:
 
     static QString lockFilePath();
 
-    // True when this process now holds the lock. False either because another process holds it (isHeld())
+    // True when this process now holds the lock. False either because another process holds it (isHeldByOther())
     // or because the lock file cannot be made or opened (errorString() gives the system's reason).
     bool tryLock();
     bool isLocked() const { return m_locked; }
     bool isHeldByOther() const { return m_heldByOther; }
     QString errorString() const { return m_error; }
 
-    // Who holds the lock when another process does, as that process wrote it; nullopt-like Unknown fields when
-    // it has not written them yet.
+    // Who holds the lock when another process does, as that process wrote it; `known` is false while the
+    // holder has not written it yet (or wrote something else).
     struct Owner {
         bool known = false;
         Holder kind = Holder::Tool;

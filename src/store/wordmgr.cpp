@@ -73,6 +73,8 @@ TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
             SaveRecDataFiles(true);
         } catch (const VelmoraError& error) {
             qWarning("%s", qPrintable(error.message()));
+            // Reported here; it must not keep the changes made from now on from being saved at the end.
+            m_saveFailed = false;
         }
     }
 }
