@@ -1,6 +1,7 @@
 // velmoradb and the library's home: which data folder it uses, and what it refuses to do to a damaged library.
 
 #include "app/dbtool.h"
+#include "filesizelimit.h"
 #include "storebytes.h"
 #include "tempappdata.h"
 
@@ -12,35 +13,12 @@
 #include <QTest>
 #include <QTextStream>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace velmora;
 using namespace velmora::test;
 
 namespace {
-
-// Writes past `bytes` fail as on a full disk.
-class FileSizeLimit final {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 struct Run {
     int status = -1;
