@@ -181,13 +181,13 @@ void WriteFilesTogether(const QString& marker, const QList<FileContent>& files) 
     // An earlier switch that failed half-way is finished first: until then its .new files are the library.
     FinishFileSwitch(marker, paths);
     QByteArray names;
-    for (const FileContent& file : files) {
-        const QString fresh = file.path + NewFileSuffix();
-        ::unlink(native(fresh).constData());
-        writeCreated(native(fresh), file.data, fresh);
-        names += QFile::encodeName(QFileInfo(file.path).fileName()) + '\n';
-    }
     try {
+        for (const FileContent& file : files) {
+            const QString fresh = file.path + NewFileSuffix();
+            ::unlink(native(fresh).constData());
+            writeCreated(native(fresh), file.data, fresh);
+            names += QFile::encodeName(QFileInfo(file.path).fileName()) + '\n';
+        }
         WriteFileAtomically(marker, names);
     } catch (...) {
         for (const FileContent& file : files) {
