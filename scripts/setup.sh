@@ -84,6 +84,7 @@ velmora_move_old_library() {
     else
         mv "$old" "$target"
     fi
-    chmod 700 "$target"
+    # The string file holds passwords in plain text: nobody else on the machine may read the library.
+    chmod -R go-rwx "$target"
     echo "Moved your Velmora library from $old to $target (where it now lives; build/ may be deleted safely)."
 }

@@ -280,8 +280,8 @@ private:
     // Changing commands hold the lock for their whole run, so neither the main window nor a second tool can
     // change the files in between.
     bool lockForChange() {
-        if (!m_chosenFolder) {
-            // Only the default data folder is made on first use; one named on the command line must exist.
+        if (!m_chosenFolder && qEnvironmentVariableIsEmpty("VELMORA_APPDATA")) {
+            // Only the default data folder is made on first use; one the user named must exist already.
             PrepareDataFolder();
         }
         m_lock.emplace(LibraryLock::Holder::Tool);

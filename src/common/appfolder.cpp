@@ -48,16 +48,20 @@ QString AppDataFolder() {
     if (!fromEnv.isEmpty()) {
         return WithTrailingBackslash(QDir::toNativeSeparators(QFileInfo(fromEnv).absoluteFilePath()));
     }
-    const QString portable = AppFolder() + QStringLiteral("appdata");
-    if (QFileInfo(portable).isDir()) {
-        return WithTrailingBackslash(portable);
-    }
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative path here.
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    }
-    return WithTrailingBackslash(QDir::toNativeSeparators(QDir::cleanPath(base + QStringLiteral("/velmora"))));
+    // Decided once: every data file's path asks, and the answer must not change under a running program.
+    static const QString chosen = [] {
+        const QString portable = AppFolder() + QStringLiteral("appdata");
+        if (QFileInfo(portable).isDir()) {
+            return WithTrailingBackslash(portable);
+        }
+        QString base = qEnvironmentVariable("XDG_DATA_HOME");
+        // The base directory specification ignores a relative path here.
+        if (base.isEmpty() || QDir::isRelativePath(base)) {
+            base = QDir::homePath() + QStringLiteral("/.local/share");
+        }
+        return WithTrailingBackslash(QDir::toNativeSeparators(QDir::cleanPath(base + QStringLiteral("/velmora"))));
+    }();
+    return chosen;
 }
 
 const QList<DeliveredFile>& DeliveredFiles() {

@@ -95,7 +95,8 @@ bool exists(const QString& path) {
 }
 
 QString folderOf(const QString& path) {
-    return WithSeparator(QFileInfo(path).absolutePath());
+    const QString folder = QFileInfo(path).absolutePath();
+    return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
 // The names a marker lists, each a plain file name in the marker's folder.
@@ -116,10 +117,6 @@ QStringList markedPaths(const QString& marker) {
 }
 
 } // namespace
-
-QString WithSeparator(const QString& folder) {
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
 
 void WriteAll(QIODevice& device, QByteArrayView data, const QString& name) {
     qint64 done = 0;
@@ -184,13 +181,13 @@ void WriteFilesTogether(const QString& marker, const QList<FileContent>& files) 
     // An earlier switch that failed half-way is finished first: until then its .new files are the library.
     FinishFileSwitch(marker, paths);
     QByteArray names;
-    for (const FileContent& file : files) {
-        const QString fresh = file.path + NewFileSuffix();
-        ::unlink(native(fresh).constData());
-        writeCreated(native(fresh), file.data, fresh);
-        names += QFile::encodeName(QFileInfo(file.path).fileName()) + '\n';
-    }
     try {
+        for (const FileContent& file : files) {
+            const QString fresh = file.path + NewFileSuffix();
+            ::unlink(native(fresh).constData());
+            writeCreated(native(fresh), file.data, fresh);
+            names += QFile::encodeName(QFileInfo(file.path).fileName()) + '\n';
+        }
         WriteFileAtomically(marker, names);
     } catch (...) {
         for (const FileContent& file : files) {

@@ -46,9 +46,6 @@ QString CurrentFileOf(const QString& marker, const QString& path);
 // changes none; a kill between the renames may leave some renamed. For copies, never for the library pair.
 void WriteFilesAtomically(const QList<FileContent>& files);
 
-// The folder with a trailing "/".
-QString WithSeparator(const QString& folder);
-
 // Suffix of the not-yet-switched file beside its final name.
 inline QString NewFileSuffix() {
     return QStringLiteral(".new");

@@ -1,7 +1,6 @@
 #include "librarylock.h"
 
 #include "common/appfolder.h"
-#include "common/errors.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -124,11 +123,10 @@ QString LibraryLock::holder() const {
         .arg(found.host);
 }
 
-SwitchLock::SwitchLock(const QString& path, Mode mode) {
-    m_fd = openLockFile(path, O_RDWR | O_CREAT);
-    if (m_fd < 0) {
-        m_fd = openLockFile(path, O_RDONLY);
-    }
+SwitchLock::SwitchLock(const QString& folder, Mode mode) {
+    do {
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
         return;
     }

@@ -18,15 +18,15 @@ public:
 
     static QString lockFilePath();
 
-    // True when this process now holds the lock. False either because another process holds it (isHeld())
+    // True when this process now holds the lock. False either because another process holds it (isHeldByOther())
     // or because the lock file cannot be made or opened (errorString() gives the system's reason).
     bool tryLock();
     bool isLocked() const { return m_locked; }
     bool isHeldByOther() const { return m_heldByOther; }
     QString errorString() const { return m_error; }
 
-    // Who holds the lock when another process does, as that process wrote it; nullopt-like Unknown fields when
-    // it has not written them yet.
+    // Who holds the lock when another process does, as that process wrote it; `known` is false while the
+    // holder has not written it yet (or wrote something else).
     struct Owner {
         bool known = false;
         Holder kind = Holder::Tool;
@@ -47,12 +47,12 @@ private:
 
 // A short lock around the moment the record and string files are read or switched, so that a reader sees
 // both before a save or both after it, never one of each. Readers share it, the switch holds it alone. It is
-// taken on `path` (made when it can be); in a folder nobody can write no switch can happen, so there it is
-// simply not taken.
+// the kernel's lock on the library's folder itself: no file to leave behind, and a reader can take it in a
+// folder it cannot write. A folder that cannot be opened is read without it.
 class SwitchLock final {
 public:
     enum class Mode { Shared, Exclusive };
-    SwitchLock(const QString& path, Mode mode);
+    SwitchLock(const QString& folder, Mode mode);
     ~SwitchLock();
     Q_DISABLE_COPY_MOVE(SwitchLock)
 

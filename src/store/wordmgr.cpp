@@ -46,12 +46,13 @@ QStringList SplitStoredTags(const QString& tags) {
 TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
     : FWordRecFile(recordFileFor(dbFile)), FFileName(dbFile), m_mode(mode) {
     if (m_mode == OpenMode::ReadOnly) {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Shared);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Shared);
         loadFiles();
     } else {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
         // A save killed half-way is completed (or undone) before anything reads the pair.
         FinishFileSwitch(switchMarkerFile(), {FFileName, FWordRecFile});
+        removeStaleTemporaries();
         loadFiles();
     }
     m_tornBytes = int(FStream.size() % TWordRec::Size);
@@ -72,6 +73,8 @@ TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
             SaveRecDataFiles(true);
         } catch (const VelmoraError& error) {
             qWarning("%s", qPrintable(error.message()));
+            // Reported here; it must not keep the changes made from now on from being saved at the end.
+            m_saveFailed = false;
         }
     }
 }
@@ -102,8 +105,20 @@ QString TWordMgr::switchMarkerFile() const {
     return stemOf(FFileName) + QStringLiteral(".commit");
 }
 
-QString TWordMgr::switchLockFile() const {
-    return stemOf(FFileName) + QStringLiteral(".lock");
+QString TWordMgr::switchLockFolder() const {
+    return QFileInfo(FFileName).absolutePath();
+}
+
+void TWordMgr::removeStaleTemporaries() const {
+    // Saves write their temporary files under the exclusive lock held here, so any left is a killed save's.
+    QStringList patterns;
+    for (const QString& path : {FFileName, FWordRecFile, switchMarkerFile()}) {
+        patterns.append(QFileInfo(path).fileName() + QStringLiteral(".??????.tmp"));
+    }
+    const QDir folder = QFileInfo(FFileName).absoluteDir();
+    for (const QString& name : folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+        QFile::remove(folder.filePath(name));
+    }
 }
 
 void TWordMgr::loadFiles() {
@@ -324,7 +339,7 @@ void TWordMgr::SaveRecDataFiles(bool bk) {
     // and is tried again by the next one.
     try {
         if (FIndexChanged || FDataChanged) {
-            const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+            const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
             if (FIndexChanged && FDataChanged) {
                 // The string file goes first: a record never points into strings that are not on disk yet.
                 WriteFilesTogether(switchMarkerFile(), {{FFileName, FDataStream}, {FWordRecFile, FStream}});
@@ -390,7 +405,7 @@ void TWordMgr::CleanStreams() {
     }
     // The two files point into each other: the images change only once both are switched on disk.
     {
-        const SwitchLock lock(switchLockFile(), SwitchLock::Mode::Exclusive);
+        const SwitchLock lock(switchLockFolder(), SwitchLock::Mode::Exclusive);
         WriteFilesTogether(switchMarkerFile(), {{FFileName, strings}, {FWordRecFile, records}});
     }
     FDataStream = std::move(strings);

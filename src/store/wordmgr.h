@@ -141,7 +141,8 @@ private:
     static QString recordFileFor(const QString& dbFile);
     static QString stemOf(const QString& dbFile);
     QString switchMarkerFile() const;
-    QString switchLockFile() const;
+    QString switchLockFolder() const;
+    void removeStaleTemporaries() const;
     void loadFiles();
     QByteArray loadFile(const QString& path, std::unique_ptr<MappedFile>& mapped);
     RawText rawItem(qint32 offset) const;

@@ -223,6 +223,15 @@ private Q_SLOTS:
         QVERIFY(m_prompts->log.at(1).contains(QStringLiteral("wzTVItems.dat")));
     }
 
+    void startup_tornRecordFile_isReportedOnce() {
+        WriteBytes(file(QStringLiteral("worddata.idx")), QByteArray(35 + 9, '\xff'));
+        open();
+        QCOMPARE(m_prompts->log.size(), 1);
+        QVERIFY2(m_prompts->log.at(0).contains(QStringLiteral("记录文件末尾有不完整的记录")),
+                 qPrintable(m_prompts->log.at(0)));
+        QVERIFY(m_prompts->log.at(0).contains(file(QStringLiteral("worddata.idx"))));
+    }
+
     void startup_savedArticleListAndFolders() {
         writeSettings({"LastTag=旅行"});
         Tree articles{{QStringLiteral("北京"), 2, 0, {}}, {QStringLiteral("长城"), 2, 35, {}}};

@@ -142,8 +142,7 @@ private Q_SLOTS:
                     }
                     SetAppDataFolder({});
                 }
-                const QStringList leftovers =
-                    QDir(folder).entryList({QStringLiteral("*.new"), QStringLiteral("*.commit")}, QDir::Files);
+                const QStringList leftovers = QDir(folder).entryList({"*.new", "*.commit", "*.tmp"}, QDir::Files);
                 QVERIFY2(leftovers.isEmpty(), qPrintable(where + u' ' + leftovers.join(u' ')));
                 QVERIFY2(runInProcess(appdata + QStringList{"restore", "--all"}) == 0, qPrintable(where));
                 QVERIFY2(runInProcess(appdata + QStringList{"check"}) == 0, qPrintable(where));

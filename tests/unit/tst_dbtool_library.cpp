@@ -1,6 +1,7 @@
 // velmoradb and the library's home: which data folder it uses, and what it refuses to do to a damaged library.
 
 #include "app/dbtool.h"
+#include "filesizelimit.h"
 #include "storebytes.h"
 #include "tempappdata.h"
 
@@ -16,6 +17,24 @@
 
 using namespace velmora;
 using namespace velmora::test;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& args) {
+    Run result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = RunDbTool(args, out, err);
+    return result;
+}
+
+} // namespace
 
 class TestDbToolLibrary : public QObject {
     Q_OBJECT
@@ -94,6 +113,53 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(folder + QStringLiteral("/settings.ini")));
             QVERIFY(QFile::exists(folder + QStringLiteral("/worddata.idx")));
         }
+    }
+
+    // A save that fails (its second file cannot be made, or the disk is full) leaves both files as they were,
+    // says so once, and the library stays healthy for the next command.
+    void failedWrite_changesNothingAndSaysSoOnce_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("blocked"); // a folder at this name makes its creation fail; none: disk full
+        QTest::newRow("add, new record file") << QStringList{"add", "d.doc"} << "worddata.idx.new";
+        QTest::newRow("add, commit marker") << QStringList{"add", "d.doc"} << "worddata.commit";
+        QTest::newRow("compact, new string file") << QStringList{"compact"} << "worddata.data.new";
+        QTest::newRow("remove, disk full") << QStringList{"remove", "a.doc"} << "";
+        QTest::newRow("restore, disk full") << QStringList{"restore", "--all"} << "";
+        QTest::newRow("purge, disk full") << QStringList{"purge"} << "";
+    }
+    void failedWrite_changesNothingAndSaysSoOnce() {
+        QFETCH(QStringList, command);
+        QFETCH(QString, blocked);
+        const TempAppData appData;
+        for (const char* name : {"a.doc", "b.doc", "c.doc", "d.doc"}) {
+            WriteBytes(appData.file(QString::fromLatin1(name)), "x");
+        }
+        const auto withPaths = [&](QStringList args) {
+            for (QString& arg : args) {
+                arg = arg.endsWith(QLatin1String(".doc")) ? appData.file(arg) : arg;
+            }
+            return args;
+        };
+        QCOMPARE(run(withPaths({"add", "a.doc", "--tags", "甲", "--password", "p"})).status, 0);
+        QCOMPARE(run(withPaths({"add", "b.doc", "c.doc"})).status, 0);
+        QCOMPARE(run(withPaths({"remove", "c.doc"})).status, 0);
+        const QByteArray records = ReadBytes(appData.file(QStringLiteral("worddata.idx")));
+        const QByteArray strings = ReadBytes(appData.file(QStringLiteral("worddata.data")));
+        Run result;
+        if (blocked.isEmpty()) {
+            const FileSizeLimit limit(50);
+            result = run(withPaths(command));
+        } else {
+            QVERIFY(QDir().mkpath(appData.file(blocked + QStringLiteral("/x"))));
+            result = run(withPaths(command));
+            QVERIFY(QDir(appData.file(blocked)).removeRecursively());
+        }
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err.count(QStringLiteral("velmoradb:")), 1);
+        QCOMPARE(ReadBytes(appData.file(QStringLiteral("worddata.idx"))), records);
+        QCOMPARE(ReadBytes(appData.file(QStringLiteral("worddata.data"))), strings);
+        QCOMPARE(run({"check"}).status, 0);
+        QCOMPARE(run(withPaths(command)).status, 0);
     }
 
     // A record that points outside the string file: rewriting commands refuse and change nothing, show fails.

@@ -66,32 +66,6 @@ private Q_SLOTS:
     }
     void cleanup() { m_appData.reset(); }
 
-    // A save whose second write fails leaves both files as they were, keeps its change flags and raises once;
-    // the next save after the cause is gone writes the new pair.
-    void failedWrite_leavesLibraryUnchanged_data() {
-        QTest::addColumn<QString>("blocked");
-        QTest::newRow("new string file") << QStringLiteral("worddata.data.new");
-        QTest::newRow("new record file") << QStringLiteral("worddata.idx.new");
-        QTest::newRow("commit marker") << QStringLiteral("worddata.commit");
-    }
-    void failedWrite_leavesLibraryUnchanged() {
-        QFETCH(QString, blocked);
-        writeOldLibrary();
-        TWordMgr store(file("worddata.data"));
-        store.ImportAWord(QStringLiteral("/d/b.doc"), QString(), QString(), 0);
-        // A folder at the name makes creating or renaming onto it fail, as a full disk would.
-        QVERIFY(QDir().mkpath(m_appData->file(blocked + QStringLiteral("/x"))));
-        QVERIFY_THROWS_EXCEPTION(VelmoraError, store.SaveRecDataFiles(false));
-        QCOMPARE(ReadBytes(file("worddata.idx")), m_oldRecords);
-        QCOMPARE(ReadBytes(file("worddata.data")), m_oldStrings);
-        QVERIFY(store.IndexChanged() && store.DataChanged());
-        QVERIFY(QDir(m_appData->file(blocked)).removeRecursively());
-        store.SaveRecDataFiles(false);
-        QCOMPARE(ReadBytes(file("worddata.idx")), m_newRecords);
-        QCOMPARE(ReadBytes(file("worddata.data")), m_newStrings);
-        QVERIFY(!QFile::exists(file("worddata.commit")));
-    }
-
     // What a save killed at each step leaves, and what the next opening (writing or only reading) makes of it.
     void interruptedSwitch_opensOldOrNew_data() {
         QTest::addColumn<bool>("marker");

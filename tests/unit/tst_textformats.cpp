@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "common/streamstring.h"
 #include "common/textcodec.h"
+#include "filesizelimit.h"
 #include "tempappdata.h"
 
 #include <QBuffer>
@@ -16,6 +17,7 @@
 #include <sys/resource.h>
 
 using namespace velmora;
+using namespace velmora::test;
 using velmora::test::ReadBytes;
 using velmora::test::WriteBytes;
 
@@ -55,27 +57,6 @@ private:
     qint64 m_limit;
     qint64 m_chunk;
     bool m_stall;
-};
-
-// Makes every write past `bytes` fail with EFBIG, which holds for root too, unlike a read-only folder.
-class FileSizeLimit final {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FileSizeLimit)
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 QStringList entriesOf(const QString& dir) {
