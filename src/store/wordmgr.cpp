@@ -115,6 +115,8 @@ void TWordMgr::removeStaleTemporaries() const {
     for (const QString& path : {FFileName, FWordRecFile, switchMarkerFile()}) {
         patterns.append(QFileInfo(path).fileName() + QStringLiteral(".??????.tmp"));
     }
+    // The tag tree is saved under the library lock too, by the window and by velmoradb's new tags.
+    patterns.append(QStringLiteral("TagTVItems.dat.??????.tmp"));
     const QDir folder = QFileInfo(FFileName).absoluteDir();
     for (const QString& name : folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
         QFile::remove(folder.filePath(name));
