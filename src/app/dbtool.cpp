@@ -499,7 +499,8 @@ int DbTool::run(QStringList args) {
 }
 
 int DbTool::tags(QStringList args) {
-    if (args == QStringList{QStringLiteral("--list")}) {
+    if (args.contains(QStringLiteral("--list"))) {
+        expectCount(args, 1, "tags --list takes no other arguments");
         return tagList();
     }
     const bool shift = takeFlag(args, QStringLiteral("--shift"));
@@ -804,7 +805,9 @@ int DbTool::add(QStringList args) {
     const NormalTags normal = NormalizeTags(tagText.value_or(QString()));
     // The tree first: stopped in between, it names a tag no document has yet, which is harmless; the other way
     // round documents would carry tags the window's tree never shows.
-    AddTagNodesToFile(tagTreeFile(), normal.tags);
+    if (!normal.tags.isEmpty()) {
+        AddTagNodesToFile(tagTreeFile(), normal.tags);
+    }
     QStringList lines;
     for (const QString& path : adding) {
         const qint64 pos = library.ImportAWord(path, QString(), password, score);
@@ -908,7 +911,9 @@ int DbTool::set(QStringList args) {
         newTags[i] = normal.text;
         treeTags += normal.tags;
     }
-    AddTagNodesToFile(tagTreeFile(), treeTags);
+    if (!treeTags.isEmpty()) {
+        AddTagNodesToFile(tagTreeFile(), treeTags);
+    }
     QStringList lines;
     for (size_t i = 0; i < targets.size(); ++i) {
         if (newTags[i]) {

@@ -72,6 +72,8 @@ private Q_SLOTS:
         QTest::newRow("appdata empty") << QStringList{"--appdata", "", "stats"} << 2
                                        << "velmoradb: --appdata needs a folder";
         QTest::newRow("tags without query") << QStringList{"tags"} << 2 << "velmoradb: tags takes one QUERY, or --list";
+        QTest::newRow("tag list and query")
+            << QStringList{"tags", "--list", "--shift"} << 2 << "velmoradb: tags --list takes no other arguments";
         QTest::newRow("score out of range")
             << QStringList{"add", "/x.doc", "--score", "6"} << 2 << "velmoradb: --score takes 0 to 5";
         QTest::newRow("option without value")
