@@ -340,7 +340,7 @@ void BM_StartUp(benchmark::State& state, const QString* appData) {
 // -- the tag click --
 
 void clickGroup(TmForm& form, QTreeWidgetItem* node) {
-    tagView(form) Click(node, Qt::NoModifier);
+    form.tagTreeViewClick(node, Qt::NoModifier);
     // The user waits for the list to be drawn, not only filled.
     QCoreApplication::processEvents();
 }

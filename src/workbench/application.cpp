@@ -7,8 +7,10 @@ namespace velmora {
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Velmora"));
-    setApplicationDisplayName(QStringLiteral("Velmora"));
+    // No display name: Qt would append it to every caption ("Velmora 0.1.0 — Velmora").
     setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Ties the windows to the desktop entry that ./run.sh installs, for the taskbar's icon and grouping.
+    setDesktopFileName(QStringLiteral("velmora"));
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
