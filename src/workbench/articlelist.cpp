@@ -114,6 +114,8 @@ ArticleList::ArticleList(Workbench& bench, QWidget* parent) : QObject(parent), m
     wzTreeView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     wzTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(wzTreeView, 1);
+    connect(wzTreeView, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* article) { Q_EMIT articleActivated(ItemState(article)); });
     wzPanel->installEventFilter(this);
 }
 

@@ -43,6 +43,8 @@ public:
 
 Q_SIGNALS:
     void searchCleared();
+    // A document of the list was opened (double click or Enter), by its record position.
+    void articleActivated(qint64 position);
     void widthChanged(int width);
 
 protected:

@@ -10,6 +10,5 @@ inline const QString kTitleSortKey = QStringLiteral("文章标题");
 inline const QString kTagTreeRoot = QStringLiteral("标签分类");
 inline const QString kNotBuilt = QStringLiteral("尚未实现");
 inline const QString kFolderNotMade = QStringLiteral("创建文件夹失败");
-inline const QString kSettingsCaption = QStringLiteral("Velmora - 设置");
 
 } // namespace velmora
