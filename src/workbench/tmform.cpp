@@ -50,7 +50,7 @@ constexpr int kNavigationWidth = 180;
 const QString kUpdatePage = QStringLiteral("https://velmora.app/updates");
 // How long after showing the window its frame may still be unknown; a window manager adds it within this.
 constexpr int kFrameCheckMs = 25;
-constexpr int kFrameChecks = 80;
+constexpr int kFrameChecks = 160;
 
 // Each step of start-up and shutdown is tried on its own: one file that cannot be read or written must not keep
 // the others from being handled.
@@ -344,8 +344,10 @@ void TmForm::RestoreWindowPlacement() {
         m_frameCheck->setInterval(kFrameCheckMs);
         connect(m_frameCheck, &QTimer::timeout, this, [this] {
             fitFrameToPlacement();
-            if (++m_frameChecks >= kFrameChecks || frameGeometry().size() != geometry().size()) {
-                fitFrameToPlacement();
+            // Done once the frame is known and sits where it was saved; the window manager may still move the
+            // window after it has framed it.
+            const bool framed = frameGeometry().size() != geometry().size();
+            if (++m_frameChecks >= kFrameChecks || (framed && frameGeometry() == m_wantedFrame)) {
                 m_frameCheck->stop();
                 m_wantedFrame = QRect();
             }
@@ -359,13 +361,20 @@ void TmForm::fitFrameToPlacement() {
     if (m_wantedFrame.isNull() || isMaximized()) {
         return;
     }
-    const QSize frameExtra = frameGeometry().size() - geometry().size();
-    const QSize inner = m_wantedFrame.size() - frameExtra;
-    if (size() != inner) {
-        resize(inner);
-    }
-    if (pos() != m_wantedFrame.topLeft()) {
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    if (outer.size() == inner.size()) {
+        resize(m_wantedFrame.size());
         move(m_wantedFrame.topLeft());
+        return;
+    }
+    // With the frame known, the inner rectangle is placed itself: how a window manager places a frame that is
+    // asked for differs from one to the next, the inner rectangle does not.
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QRect wanted = m_wantedFrame.marginsRemoved(frame);
+    if (inner != wanted) {
+        setGeometry(wanted);
     }
 }
 
