@@ -38,6 +38,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <limits>
 
@@ -346,7 +347,7 @@ void TmForm::RestoreWindowPlacement() {
             fitFrameToPlacement();
             // Done once the frame is known and sits where it was saved; the window manager may still move the
             // window after it has framed it.
-            const bool framed = frameGeometry().size() != geometry().size();
+            const bool framed = windowHandle() != nullptr && !windowHandle()->frameMargins().isNull();
             if (++m_frameChecks >= kFrameChecks || (framed && frameGeometry() == m_wantedFrame)) {
                 m_frameCheck->stop();
                 m_wantedFrame = QRect();
@@ -361,19 +362,17 @@ void TmForm::fitFrameToPlacement() {
     if (m_wantedFrame.isNull() || isMaximized()) {
         return;
     }
-    const QRect outer = frameGeometry();
-    const QRect inner = geometry();
-    if (outer.size() == inner.size()) {
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull()) {
         resize(m_wantedFrame.size());
         move(m_wantedFrame.topLeft());
         return;
     }
     // With the frame known, the inner rectangle is placed itself: how a window manager places a frame that is
-    // asked for differs from one to the next, the inner rectangle does not.
-    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                         outer.bottom() - inner.bottom());
+    // asked for differs from one to the next, the inner rectangle does not. The target depends only on the
+    // saved rectangle and the frame, so asking again can never make the window grow.
     const QRect wanted = m_wantedFrame.marginsRemoved(frame);
-    if (inner != wanted) {
+    if (geometry() != wanted) {
         setGeometry(wanted);
     }
 }
