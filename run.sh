@@ -5,4 +5,5 @@ set -euo pipefail
 velmora_install_packages
 velmora_build
 velmora_move_old_library
+velmora_install_desktop_entry
 exec "$VELMORA_BUILD/velmora" "$@"

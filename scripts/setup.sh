@@ -13,6 +13,7 @@ velmora_packages=(
     xvfb xauth fonts-noto-cjk
     libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common xdotool libx11-dev
     libquazip1-qt6-dev libgsf-1-dev ccache strace
+    openbox
 )
 
 velmora_install_packages() {
@@ -87,4 +88,14 @@ velmora_move_old_library() {
     # The string file holds passwords in plain text: nobody else on the machine may read the library.
     chmod -R go-rwx "$target"
     echo "Moved your Velmora library from $old to $target (where it now lives; build/ may be deleted safely)."
+}
+
+# The program's entry in the desktop's menus, with its icon, for the user who runs it: it starts the program
+# built here.
+velmora_install_desktop_entry() {
+    local data=${XDG_DATA_HOME:-$HOME/.local/share}
+    mkdir -p "$data/applications" "$data/icons/hicolor/scalable/apps"
+    sed "s|@VELMORA_PROGRAM@|$VELMORA_BUILD/velmora|" "$VELMORA_ROOT/desktop/velmora.desktop.in" \
+        >"$data/applications/velmora.desktop"
+    cp "$VELMORA_ROOT/desktop/velmora.svg" "$data/icons/hicolor/scalable/apps/velmora.svg"
 }

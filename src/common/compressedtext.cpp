@@ -1,6 +1,7 @@
 #include "compressedtext.h"
 
 #include "errors.h"
+#include "readfile.h"
 #include "savefile.h"
 #include "textcodec.h"
 
@@ -64,11 +65,7 @@ void SaveCompressedText(const QString& text, const QString& fileName) {
 }
 
 QString LoadCompressedText(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(fileName, file.errorString()), fileName);
-    }
-    return DecompressText(file.readAll(), fileName);
+    return DecompressText(ReadWholeFile(fileName), fileName);
 }
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "textcodec.h"
 
 #include "errors.h"
+#include "readfile.h"
 #include "savefile.h"
 
 #include <QFile>
@@ -114,14 +115,10 @@ QString StreamToText(QIODevice& stream) {
 }
 
 QStringList ReadTextFile(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
+    if (!QFile::exists(path)) {
         return {};
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
-    }
-    return SplitLines(DecodeTextBytes(file.readAll()));
+    return SplitLines(DecodeTextBytes(ReadWholeFile(path)));
 }
 
 void WriteTextFile(const QString& path, const QStringList& lines) {

@@ -3,6 +3,7 @@
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/errors.h"
+#include "common/readfile.h"
 #include "common/savefile.h"
 #include "common/streamstring.h"
 #include "librarylock.h"
@@ -23,18 +24,10 @@ namespace {
 constexpr int kDeletedBeforeBackup = 50;
 
 QByteArray readWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
+    if (!QFile::exists(path)) {
         return {};
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
-    }
-    return bytes;
+    return ReadWholeFile(path);
 }
 
 } // namespace

@@ -2,13 +2,16 @@
 
 #include "common/errors.h"
 #include "common/prompts.h"
+#include "texts.h"
 
 namespace velmora {
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QStringLiteral("Velmora"));
-    setApplicationDisplayName(QStringLiteral("Velmora"));
+    setApplicationName(kProgramName);
+    // No display name: Qt would append it to every caption ("Velmora 0.1.0 — Velmora").
     setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Ties the windows to the desktop entry that ./run.sh installs, for the taskbar's icon and grouping.
+    setDesktopFileName(QStringLiteral("velmora"));
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {
@@ -31,7 +34,7 @@ void ReportErrorOf(const std::exception& error) noexcept {
 }
 
 void ReportError(const QString& text) {
-    ShowError(text, QStringLiteral("Velmora"));
+    ShowError(text, kProgramName);
 }
 
 } // namespace velmora

@@ -1,21 +1,29 @@
-// The article list: loading position lists, the eight sort keys and the two directions.
+#include "articlelist.h"
 
+#include "application.h"
 #include "common/datetime.h"
 #include "common/fileinfo.h"
 #include "common/gridsort.h"
 #include "common/pinyin.h"
+#include "controls.h"
 #include "imagelist.h"
 #include "store/pathfold.h"
-#include "tmform.h"
+#include "store/wordmgr.h"
 #include "treeview.h"
+#include "workbench.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCursor>
 #include <QDir>
+#include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStyle>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -26,6 +34,7 @@ namespace {
 constexpr int kArticleImage = 2;
 constexpr int kAscendingPicture = 24;
 constexpr int kDescendingPicture = 23;
+constexpr int kSortMenuPicture = 7;
 
 enum Column { KeyColumn = 0, TextColumn = 1, PositionColumn = 2 };
 
@@ -49,14 +58,119 @@ QString dateKey(std::optional<double> days) {
     return time.isValid() ? time.toString(QStringLiteral("yyyyMMddHHmmss")) : QStringLiteral("0");
 }
 
-} // namespace
-
-bool TmForm::isNumberKey(QAction* keyItem) {
-    const QString name = keyItem != nullptr ? keyItem->objectName() : QString();
-    return name != QLatin1String("ItemTitle") && name != QLatin1String("ItemTags");
+QString sortCaption(const QString& key) {
+    return QStringLiteral("按 %1 排序").arg(key);
 }
 
-QAction* TmForm::CheckedSortItem() const {
+} // namespace
+
+ArticleList::ArticleList(Workbench& bench, QWidget* parent) : QObject(parent), m_bench(bench) {
+    setObjectName(QStringLiteral("articleList"));
+    wzPanel = Named(new QWidget(parent), QStringLiteral("wzPanel"));
+    Describe(wzPanel, QStringLiteral("文章列表"));
+    m_layout = new QVBoxLayout(wzPanel);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    buildSortMenu();
+
+    auto* bar = new QWidget(wzPanel);
+    bar->setFixedHeight(24);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(2, 0, 4, 0);
+    barLayout->setSpacing(4);
+    sortEdit = Named(new QLineEdit(bar), QStringLiteral("sortEdit"));
+    sortEdit->setReadOnly(true);
+    Describe(sortEdit, QStringLiteral("排序方式"));
+    sortEditLeftButton = sortEdit->addAction(AppImage(kAscendingPicture), QLineEdit::LeadingPosition);
+    sortEditLeftButton->setObjectName(QStringLiteral("sortEditLeftButton"));
+    sortEditLeftButton->setText(QStringLiteral("升序/降序排列"));
+    sortEditLeftButton->setToolTip(sortEditLeftButton->text());
+    sortEditLeftButton->setData(kAscendingPicture);
+    sortEditRightButton = sortEdit->addAction(AppImage(kSortMenuPicture), QLineEdit::TrailingPosition);
+    sortEditRightButton->setObjectName(QStringLiteral("sortEditRightButton"));
+    sortEditRightButton->setText(QStringLiteral("排序方式"));
+    sortEditRightButton->setToolTip(sortEditRightButton->text());
+    ConnectReported(sortEditLeftButton, &QAction::triggered, this, [this] { sortEditLeftButtonClick(); });
+    ConnectReported(sortEditRightButton, &QAction::triggered, this, [this] { sortEditRightButtonClick(); });
+    // Wide enough for the longest caption beside both buttons, so that no key is ever shown clipped.
+    int widest = 0;
+    for (const QAction* item : std::as_const(sortKeyItems)) {
+        widest = std::max(widest, sortEdit->fontMetrics().horizontalAdvance(sortCaption(item->text())));
+    }
+    const int buttons = 2 * (sortEdit->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, sortEdit) + 12);
+    sortEdit->setFixedWidth(widest + buttons + 12);
+    wzNumLabel = Named(new QLabel(QStringLiteral("0条"), bar), QStringLiteral("wzNumLabel"));
+    Describe(wzNumLabel, QStringLiteral("文档数"));
+    wzNumLabel->hide();
+    barLayout->addWidget(sortEdit);
+    barLayout->addStretch(1);
+    barLayout->addWidget(wzNumLabel, 0, Qt::AlignRight | Qt::AlignVCenter);
+    m_layout->addWidget(bar);
+
+    wzTreeView = Named(new QTreeWidget(wzPanel), QStringLiteral("wzTreeView"));
+    Describe(wzTreeView, QStringLiteral("文章列表"));
+    ConfigureTree(wzTreeView, QColor(Qt::white));
+    wzTreeView->setRootIsDecorated(false);
+    wzTreeView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    wzTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_layout->addWidget(wzTreeView, 1);
+    connect(wzTreeView, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* article) { Q_EMIT articleActivated(ItemState(article)); });
+    wzPanel->installEventFilter(this);
+}
+
+void ArticleList::buildSortMenu() {
+    pmSort = Named(new QMenu(wzPanel), QStringLiteral("pmSort"));
+    const QList<std::pair<const char*, const char*>> keyItems{
+        {"ItemTitle", "文章标题"},    {"ItemTags", "标签"},           {"ItemReadNum", "阅读次数"},
+        {"ItemEditNum", "编辑次数"},  {"ItemScore", "评价(星级)"},    {"ItemCrDate", "创建日期"},
+        {"ItemModiDate", "修改日期"}, {"ItemAccessDate", "访问日期"},
+    };
+    int key = 0;
+    for (const auto& [name, caption] : keyItems) {
+        QAction* item = NamedAction(pmSort, QString::fromLatin1(name), QString::fromUtf8(caption));
+        item->setCheckable(true);
+        item->setData(key++);
+        ConnectReported(item, &QAction::triggered, this, [this, item] {
+            // Key items do not check themselves: the program checks the chosen one.
+            item->setChecked(!item->isChecked());
+            ItemTitleClick(item);
+        });
+        sortKeyItems.append(item);
+    }
+    sortKeyItems.first()->setChecked(true);
+    pmSort->addSeparator();
+    auto* direction = new QActionGroup(pmSort);
+    ItemSortHigh = NamedAction(pmSort, QStringLiteral("ItemSortHigh"), QStringLiteral("升序"));
+    ItemSortLow = NamedAction(pmSort, QStringLiteral("ItemSortLow"), QStringLiteral("降序"));
+    for (QAction* item : {ItemSortHigh, ItemSortLow}) {
+        item->setCheckable(true);
+        direction->addAction(item);
+        ConnectReported(item, &QAction::triggered, this, [this, item] { ItemSortHighClick(item); });
+    }
+    ItemSortHigh->setChecked(true);
+}
+
+QWidget* ArticleList::widget() const {
+    return wzPanel;
+}
+
+void ArticleList::placeAbove(QWidget* options) {
+    m_layout->insertWidget(1, options);
+}
+
+bool ArticleList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == wzPanel && event->type() == QEvent::Resize) {
+        Q_EMIT widthChanged(wzPanel->width());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+ArticleList::SortKey ArticleList::keyOf(const QAction* keyItem) {
+    return keyItem != nullptr ? SortKey(keyItem->data().toInt()) : SortKey::Title;
+}
+
+QAction* ArticleList::CheckedSortItem() const {
     for (QAction* item : sortKeyItems) {
         if (item->isChecked()) {
             return item;
@@ -65,46 +179,39 @@ QAction* TmForm::CheckedSortItem() const {
     return nullptr;
 }
 
-bool TmForm::sortAscendingChecked() const {
-    return ItemSortHigh->isChecked();
-}
-
-QString TmForm::ArticleSortKey(QAction* keyItem, const QString& fullPath, const QString& text) {
-    const QString name = keyItem != nullptr ? keyItem->objectName() : QStringLiteral("ItemTitle");
-    const TWordRec& rec = wdMgr->WordRec();
-    if (name == QLatin1String("ItemTags")) {
-        return PinyinInitials(wdMgr->StringAt(rec.wdTagsPos));
-    }
-    if (name == QLatin1String("ItemReadNum")) {
+QString ArticleList::ArticleSortKey(SortKey key, const TWordRec& rec, const QString& fullPath, const QString& text) {
+    switch (key) {
+    case SortKey::Title:
+        break;
+    case SortKey::Tags:
+        return PinyinInitials(m_bench.store().StringAt(rec.wdTagsPos));
+    case SortKey::ReadNum:
         return QString::number(rec.wdReadTimes);
-    }
-    if (name == QLatin1String("ItemEditNum")) {
+    case SortKey::EditNum:
         return QString::number(rec.wdEditTimes);
-    }
-    if (name == QLatin1String("ItemScore")) {
+    case SortKey::Score:
         return QString::number(rec.wdScore);
-    }
-    if (name == QLatin1String("ItemCrDate")) {
+    case SortKey::CrDate:
         return dateKey(rec.wdCreateTime);
-    }
-    if (name == QLatin1String("ItemModiDate")) {
+    case SortKey::ModiDate:
         return dateKey(GetFileDate(fullPath, FileDateKind::Written));
-    }
-    if (name == QLatin1String("ItemAccessDate")) {
+    case SortKey::AccessDate:
         return dateKey(GetFileDate(fullPath, FileDateKind::Accessed));
     }
     return PinyinInitials(text);
 }
 
-void TmForm::fillArticles(const QList<QStringList>& rows) {
+void ArticleList::fillArticles(const QList<QStringList>& rows) {
     StringGrid grid;
     grid.rows = rows;
-    QAction* key = CheckedSortItem();
-    const bool numeric = isNumberKey(key) && key != nullptr;
+    QAction* keyItem = CheckedSortItem();
+    const SortKey key = keyOf(keyItem);
+    const bool numeric = keyItem != nullptr && key != SortKey::Title && key != SortKey::Tags;
     // Number keys run the other way: "升序" puts the largest count, the best score, the latest date first.
-    const bool ascending = numeric ? !sortAscendingChecked() : sortAscendingChecked();
+    const bool ascending = numeric ? !ItemSortHigh->isChecked() : ItemSortHigh->isChecked();
     SortGrid(grid, KeyColumn, ascending, numeric);
 
+    TWordMgr& store = m_bench.store();
     QList<QTreeWidgetItem*> items;
     items.reserve(grid.rows.size());
     for (const QStringList& row : std::as_const(grid.rows)) {
@@ -114,7 +221,7 @@ void TmForm::fillArticles(const QList<QStringList>& rows) {
         }
         const qint64 pos = row.at(PositionColumn).toLongLong();
         items.append(MakeTreeItem(row.at(TextColumn), kArticleImage, qint32(pos)));
-        wdMgr->ReadDataHead(pos);
+        store.ReadDataHead(pos);
     }
     wzTreeView->setUpdatesEnabled(false);
     wzTreeView->clear();
@@ -122,8 +229,9 @@ void TmForm::fillArticles(const QList<QStringList>& rows) {
     wzTreeView->setUpdatesEnabled(true);
 }
 
-void TmForm::LoadArticleList(const QString& positionList, bool clearSearch) {
-    QAction* key = CheckedSortItem();
+void ArticleList::LoadArticleList(const QString& positionList, bool clearSearch) {
+    const SortKey key = keyOf(CheckedSortItem());
+    TWordMgr& store = m_bench.store();
     QList<QStringList> rows;
     const QStringList lines = positionList.split(QStringLiteral("\r\n"));
     rows.reserve(lines.size());
@@ -139,65 +247,86 @@ void TmForm::LoadArticleList(const QString& positionList, bool clearSearch) {
         }
         const QString path = line.mid(bar + 1);
         const QString text = articleText(path);
-        wdMgr->ReadDataHead(pos);
-        rows.append({ArticleSortKey(key, path, text), text, QString::number(pos)});
+        store.ReadDataHead(pos);
+        rows.append({ArticleSortKey(key, store.WordRec(), path, text), text, QString::number(pos)});
     }
     fillArticles(rows);
     showArticleCount();
     if (clearSearch) {
-        schEdit->clear();
+        Q_EMIT searchCleared();
     }
 }
 
-void TmForm::SortArticleList(QAction* keyItem) {
+void ArticleList::SortArticleList(QAction* keyItem) {
+    const SortKey key = keyOf(keyItem);
+    TWordMgr& store = m_bench.store();
     QList<QStringList> rows;
     rows.reserve(wzTreeView->topLevelItemCount());
     for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* article = wzTreeView->topLevelItem(i);
         const qint64 pos = ItemState(article);
-        wdMgr->ReadDataHead(pos);
-        const QString path = wdMgr->ReadAStrItem(pos, wdiFullName, false);
-        rows.append({ArticleSortKey(keyItem, path, article->text(0)), article->text(0), QString::number(pos)});
+        store.ReadDataHead(pos);
+        const QString path = store.ReadAStrItem(pos, wdiFullName, false);
+        rows.append(
+            {ArticleSortKey(key, store.WordRec(), path, article->text(0)), article->text(0), QString::number(pos)});
     }
     fillArticles(rows);
 }
 
-void TmForm::showArticleCount() {
-    wzNumLabel->setText(
-        QStringLiteral("%1 %2条 ").arg(setting(QStringLiteral("LastTag"))).arg(wzTreeView->topLevelItemCount()));
-    wzNumLabel->show();
+void ArticleList::clearArticles() {
+    wzTreeView->clear();
 }
 
-void TmForm::SelectSortItem(const QString& caption) {
-    for (QAction* item : sortKeyItems) {
+void ArticleList::showArticleCount() {
+    wzNumLabel->setText(QStringLiteral("%1 %2条 ")
+                            .arg(m_bench.settings().value(SettingKey::LastTag))
+                            .arg(wzTreeView->topLevelItemCount()));
+    wzNumLabel->show();
+    m_bench.setShownListCaption(wzNumLabel->text());
+}
+
+void ArticleList::SelectSortItem(const QString& caption) {
+    for (QAction* item : std::as_const(sortKeyItems)) {
         item->setChecked(SameIgnoringAsciiCase(item->text(), caption));
     }
-    sortEdit->setText(QStringLiteral("按 %1 排序").arg(caption));
+    sortEdit->setText(sortCaption(caption));
 }
 
-void TmForm::ItemTitleClick(QAction* keyItem) {
+void ArticleList::ItemTitleClick(QAction* keyItem) {
     SelectSortItem(keyItem->text());
-    setSetting(QStringLiteral("SortType"), keyItem->text());
-    SaveSettings();
+    m_bench.settings().set(SettingKey::SortType, keyItem->text());
+    m_bench.saveSettings();
     if (wzTreeView->topLevelItemCount() > 0) {
         SortArticleList(keyItem);
     }
 }
 
-void TmForm::ItemSortHighClick(QAction* directionItem) {
+void ArticleList::ItemSortHighClick(QAction* directionItem) {
     directionItem->setChecked(true);
     const int picture = directionItem == ItemSortHigh ? kAscendingPicture : kDescendingPicture;
     sortEditLeftButton->setIcon(AppImage(picture));
     sortEditLeftButton->setData(picture);
 }
 
-void TmForm::sortEditLeftButtonClick() {
+void ArticleList::sortEditLeftButtonClick() {
     ItemSortHighClick(sortEditLeftButton->data().toInt() == kDescendingPicture ? ItemSortHigh : ItemSortLow);
     SortArticleList(CheckedSortItem());
 }
 
-void TmForm::sortEditRightButtonClick() {
+void ArticleList::sortEditRightButtonClick() {
     pmSort->popup(QCursor::pos());
+}
+
+void ArticleList::loadSaved() {
+    if (LoadTVItems(wzTreeView, m_bench.dataFile(QStringLiteral("wzTVItems.dat")))) {
+        showArticleCount();
+    }
+}
+
+void ArticleList::saveList() {
+    if (wzTreeView->topLevelItemCount() > 0) {
+        SaveTVItems(wzTreeView, m_bench.dataFile(QStringLiteral("wzTVItems.dat")));
+    }
 }
 
 } // namespace velmora

@@ -1,15 +1,22 @@
-// The filter tree: fixed one-click filters over the whole library.
+#include "filtertree.h"
 
+#include "application.h"
+#include "controls.h"
 #include "store/pathfold.h"
-#include "tmform.h"
+#include "store/wordmgr.h"
 #include "treeview.h"
+#include "workbench.h"
 
-#include <QLabel>
 #include <QTreeWidget>
 
 namespace velmora {
 
-void TmForm::buildFilterTree() {
+FilterTree::FilterTree(Workbench& bench, QWidget* parent) : QObject(parent), m_bench(bench) {
+    setObjectName(QStringLiteral("filterTree"));
+    filtTreeView = Named(new QTreeWidget(parent), QStringLiteral("filtTreeView"));
+    Describe(filtTreeView, QStringLiteral("筛选"), QStringLiteral("快速筛选"));
+    ConfigureTree(filtTreeView, filtTreeView->palette().color(QPalette::ToolTipBase));
+
     QTreeWidgetItem* root = MakeTreeItem(QStringLiteral("快速筛选"), 4);
     QTreeWidgetItem* properties = MakeTreeItem(QStringLiteral("属性"), 12);
     properties->addChild(MakeTreeItem(QStringLiteral("无标签文档"), 3));
@@ -29,34 +36,42 @@ void TmForm::buildFilterTree() {
         root->addChild(dates);
     }
     filtTreeView->addTopLevelItem(root);
+    filtTreeView->expandAll();
+
+    ConnectReported(filtTreeView, &QTreeWidget::itemClicked, this,
+                    [this](QTreeWidgetItem* node) { filtTreeViewClick(node); });
+    OnEnterKey(filtTreeView, [this](QTreeWidgetItem* node) { filtTreeViewClick(node); });
 }
 
-void TmForm::filtTreeViewClick(QTreeWidgetItem* node) {
-    if (node == nullptr || wzNumLabel->text().startsWith(node->text(0) + u' ') || ItemDepth(node) < 2) {
+QWidget* FilterTree::view() const {
+    return filtTreeView;
+}
+
+void FilterTree::filtTreeViewClick(QTreeWidgetItem* node) {
+    if (node == nullptr || m_bench.shownListCaption().startsWith(node->text(0) + u' ') || ItemDepth(node) < 2) {
         return;
     }
-    wzTreeView->setUpdatesEnabled(false);
-    wzTreeView->clear();
+    Q_EMIT listCleared();
     const QString word = node->text(0).trimmed();
     const QString group = node->parent()->text(0).trimmed();
+    TWordMgr& store = m_bench.store();
     QString list;
     if (SameIgnoringAsciiCase(word, QStringLiteral("无标签文档"))) {
-        wdMgr->QkSearchByTag(word, list);
+        store.QkSearchByTag(word, list);
     } else if (SameIgnoringAsciiCase(word, QStringLiteral("有密码文档"))) {
-        wdMgr->QkSearchByPSW(list);
+        store.QkSearchByPSW(list);
     } else if (word.contains(QStringLiteral("星"))) {
-        wdMgr->QkSearchByScore(word, list);
+        store.QkSearchByScore(word, list);
     } else if (SameIgnoringAsciiCase(group, QStringLiteral("创建日期"))) {
-        wdMgr->QkSearchByDateTime(word, DateSource::FileCreated, list);
+        store.QkSearchByDateTime(word, DateSource::FileCreated, list);
     } else if (SameIgnoringAsciiCase(group, QStringLiteral("修改日期"))) {
-        wdMgr->QkSearchByDateTime(word, DateSource::FileWritten, list);
+        store.QkSearchByDateTime(word, DateSource::FileWritten, list);
     } else if (SameIgnoringAsciiCase(group, QStringLiteral("访问日期"))) {
-        wdMgr->QkSearchByDateTime(word, DateSource::Accessed, list);
+        store.QkSearchByDateTime(word, DateSource::Accessed, list);
     }
     if (!list.isEmpty()) {
-        LoadArticleList(list, true);
+        Q_EMIT positionsReady(list, true);
     }
-    wzTreeView->setUpdatesEnabled(true);
 }
 
 } // namespace velmora

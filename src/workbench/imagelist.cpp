@@ -244,6 +244,23 @@ void drawMenu(QPainter& p) {
     }
 }
 
+void drawSearch(QPainter& p) {
+    p.setPen(QPen(kInk, 1.6));
+    p.setBrush(kPaper);
+    p.drawEllipse(QPointF(7.5, 7.5), 4.5, 4.5);
+    p.setPen(QPen(kInk, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(11, 11), QPointF(15.5, 15.5));
+}
+
+void drawProgram(QPainter& p) {
+    drawDocument(p, kBlue);
+    p.save();
+    p.translate(4, 5);
+    p.scale(0.7, 0.7);
+    drawTag(p, kAmber);
+    p.restore();
+}
+
 using Painter = void (*)(QPainter&);
 
 QIcon render(Painter paint) {
@@ -287,6 +304,9 @@ QIcon AppImage(int index) {
     case 7:
         paint = drawSortMenu;
         break;
+    case 8:
+        paint = drawSearch;
+        break;
     case 12:
         paint = drawList;
         break;
@@ -313,6 +333,21 @@ QIcon AppImage(int index) {
     }
     const QIcon icon = paint != nullptr ? render(paint) : QIcon();
     cache.insert(index, icon);
+    return icon;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64, 128}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(side / double(kSize), side / double(kSize));
+        drawProgram(p);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
     return icon;
 }
 

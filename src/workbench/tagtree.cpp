@@ -1,15 +1,19 @@
-// The tag tree: listing a tag's documents, counting tag use, and arranging the tags.
+#include "tagtree.h"
 
-#include "common/appfolder.h"
+#include "application.h"
 #include "common/prompts.h"
 #include "common/textcodec.h"
+#include "controls.h"
 #include "store/pathfold.h"
+#include "store/wordmgr.h"
 #include "tagtreewidget.h"
-#include "tmform.h"
+#include "texts.h"
 #include "treeview.h"
+#include "workbench.h"
 
 #include <QAction>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QMenu>
 
 #include <algorithm>
 
@@ -50,28 +54,66 @@ QTreeWidgetItem* sibling(const QTreeWidgetItem* node, int index) {
     return node->parent() != nullptr ? node->parent()->child(index) : node->treeWidget()->topLevelItem(index);
 }
 
-QTreeWidgetItem* takeNode(QTreeWidgetItem* node) {
-    if (QTreeWidgetItem* parent = node->parent()) {
-        parent->removeChild(node);
-        return node;
-    }
-    QTreeWidget* tree = node->treeWidget();
-    return tree->takeTopLevelItem(tree->indexOfTopLevelItem(node));
-}
-
 } // namespace
 
-QString TmForm::GetTagQuery(QTreeWidgetItem* node) {
+TagTree::TagTree(Workbench& bench, QWidget* parent) : QObject(parent), m_bench(bench) {
+    setObjectName(QStringLiteral("tagTree"));
+    tagTreeView = Named(new TagTreeWidget(parent), QStringLiteral("tagTreeView"));
+    Describe(tagTreeView, QStringLiteral("标签"), QStringLiteral("标签树"));
+    ConfigureTree(tagTreeView, QColor(238, 243, 246));
+    tagTreeView->addTopLevelItem(MakeTreeItem(kTagTreeRoot, 1));
+    tagTreeView->onDropped = [this] { markChanged(); };
+    ConnectReported(tagTreeView, &QTreeWidget::itemClicked, this,
+                    [this](QTreeWidgetItem* node) { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
+    OnEnterKey(tagTreeView,
+               [this](QTreeWidgetItem* node) { tagTreeViewClick(node, QGuiApplication::keyboardModifiers()); });
+
+    pmNavTreeView = Named(new QMenu(tagTreeView), QStringLiteral("pmNavTreeView"));
+    ItemSort = NamedAction(pmNavTreeView, QStringLiteral("ItemSort"), QStringLiteral("标签节点排序"));
+    ItemCollapse = NamedAction(pmNavTreeView, QStringLiteral("ItemCollapse"), QStringLiteral("折叠所有标签"));
+    ItemAddToSC = NamedAction(pmNavTreeView, QStringLiteral("ItemAddToSC"), QStringLiteral("当前标签添加到快捷方式"));
+    MarkNotBuilt(ItemAddToSC);
+    pmNavTreeView->addSeparator();
+    ItemToLeft = NamedAction(pmNavTreeView, QStringLiteral("ItemToLeft"), QStringLiteral("当前节点向左"));
+    ItemToRight = NamedAction(pmNavTreeView, QStringLiteral("ItemToRight"), QStringLiteral("当前节点向右"));
+    ItemUp = NamedAction(pmNavTreeView, QStringLiteral("ItemUp"), QStringLiteral("当前节点向上"));
+    ItemDown = NamedAction(pmNavTreeView, QStringLiteral("ItemDown"), QStringLiteral("当前节点向下"));
+    pmNavTreeView->addSeparator();
+    ItemDelTag = NamedAction(pmNavTreeView, QStringLiteral("ItemDelTag"), QStringLiteral("删除当前标签"));
+    ConnectReported(ItemSort, &QAction::triggered, this, [this] { ItemTagSortClick(); });
+    ConnectReported(ItemCollapse, &QAction::triggered, this, [this] { ItemCollapseClick(); });
+    ConnectReported(ItemToLeft, &QAction::triggered, this, [this] { ItemToLeftClick(); });
+    ConnectReported(ItemToRight, &QAction::triggered, this, [this] { ItemToRightClick(); });
+    ConnectReported(ItemUp, &QAction::triggered, this, [this] { ItemUpClick(); });
+    ConnectReported(ItemDown, &QAction::triggered, this, [this] { ItemDownClick(); });
+    ConnectReported(ItemDelTag, &QAction::triggered, this, [this] { ItemDelTagClick(); });
+    ConnectReported(pmNavTreeView, &QMenu::aboutToShow, this, [this] { pmNavTreeViewPopup(); });
+}
+
+QWidget* TagTree::view() const {
+    return tagTreeView;
+}
+
+QMenu* TagTree::menu() const {
+    return pmNavTreeView;
+}
+
+void TagTree::markChanged() {
+    m_changed = true;
+    Q_EMIT treeChanged();
+}
+
+QString TagTree::GetTagQuery(QTreeWidgetItem* node) {
     QString query = node->text(0) + u' ';
     appendDescendants(node, query);
     return query;
 }
 
-bool TmForm::TagInTree(const QString& text) const {
+bool TagTree::TagInTree(const QString& text) const {
     return FindTagNode(text) != nullptr;
 }
 
-QTreeWidgetItem* TmForm::FindTagNode(const QString& text) const {
+QTreeWidgetItem* TagTree::FindTagNode(const QString& text) const {
     for (QTreeWidgetItem* node : PreOrder(tagTreeView)) {
         if (SameIgnoringAsciiCase(node->text(0), text)) {
             return node;
@@ -80,34 +122,30 @@ QTreeWidgetItem* TmForm::FindTagNode(const QString& text) const {
     return nullptr;
 }
 
-int TmForm::tagNodeIndex(QTreeWidgetItem* node) const {
-    return int(PreOrder(tagTreeView).indexOf(node));
-}
-
-QTreeWidgetItem* TmForm::tagNodeAt(int index) const {
+QTreeWidgetItem* TagTree::tagNodeAt(int index) const {
     const QList<QTreeWidgetItem*> nodes = PreOrder(tagTreeView);
     return index >= 0 && index < nodes.size() ? nodes.at(index) : nullptr;
 }
 
-void TmForm::tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers) {
+void TagTree::tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers) {
     if (node == nullptr) {
         return;
     }
     const QString tag = node->text(0);
-    if (wzNumLabel->text().startsWith(tag + u' ')) {
+    if (m_bench.shownListCaption().startsWith(tag + u' ')) {
         return;
     }
-    setSetting(QStringLiteral("LastTag"), tag);
+    m_bench.settings().set(SettingKey::LastTag, tag);
     const QString query = modifiers.testFlag(Qt::ControlModifier) ? tag : GetTagQuery(node);
-    const QString list = wdMgr->GetListForLoadwzTV(query, modifiers.testFlag(Qt::ShiftModifier));
+    const QString list = m_bench.store().GetListForLoadwzTV(query, modifiers.testFlag(Qt::ShiftModifier));
     if (!list.isEmpty()) {
         IncTagFrequency(tag);
-        LoadArticleList(list, true);
+        Q_EMIT positionsReady(list, true);
     }
 }
 
-void TmForm::IncTagFrequency(const QString& tag) {
-    const QString file = AppDataFolder() + QStringLiteral("TagsFre.ini");
+void TagTree::IncTagFrequency(const QString& tag) {
+    const QString file = m_bench.dataFile(QStringLiteral("TagsFre.ini"));
     QStringList lines = ReadTextFile(file);
     const QString prefix = tag + u'=';
     const auto found =
@@ -123,7 +161,7 @@ void TmForm::IncTagFrequency(const QString& tag) {
     WriteTextFile(file, lines);
 }
 
-QTreeWidgetItem* TmForm::selectedTagNode(bool report) {
+QTreeWidgetItem* TagTree::selectedTagNode(bool report) const {
     QTreeWidgetItem* node = tagTreeView->currentItem();
     if (node == nullptr || !node->isSelected()) {
         if (report) {
@@ -134,7 +172,7 @@ QTreeWidgetItem* TmForm::selectedTagNode(bool report) {
     return node;
 }
 
-void TmForm::pmNavTreeViewPopup() {
+void TagTree::pmNavTreeViewPopup() {
     QTreeWidgetItem* node = selectedTagNode(false);
     if (node == nullptr) {
         return;
@@ -147,92 +185,106 @@ void TmForm::pmNavTreeViewPopup() {
     ItemDelTag->setEnabled(node->childCount() == 0);
 }
 
-void TmForm::ItemToLeftClick() {
+void TagTree::ItemToLeftClick() {
     QTreeWidgetItem* node = selectedTagNode(true);
     if (node == nullptr || ItemDepth(node) < 2) {
         return;
     }
     QTreeWidgetItem* grandparent = node->parent()->parent();
-    grandparent->insertChild(0, takeNode(node));
+    MoveBranch(node, grandparent, 0);
     grandparent->setExpanded(true);
     tagTreeView->setCurrentItem(node);
-    m_tagTreeChanged = true;
+    markChanged();
 }
 
-void TmForm::ItemToRightClick() {
+void TagTree::ItemToRightClick() {
     QTreeWidgetItem* node = selectedTagNode(true);
     if (node == nullptr || indexAmongSiblings(node) == 0) {
         return;
     }
     QTreeWidgetItem* previous = sibling(node, indexAmongSiblings(node) - 1);
-    previous->addChild(takeNode(node));
+    MoveBranch(node, previous, -1);
     previous->setExpanded(true);
     tagTreeView->setCurrentItem(node);
-    m_tagTreeChanged = true;
+    markChanged();
 }
 
-void TmForm::moveAmongSiblings(int step) {
+void TagTree::moveAmongSiblings(int step) {
     QTreeWidgetItem* node = selectedTagNode(true);
     if (node == nullptr) {
         return;
     }
-    const int index = indexAmongSiblings(node);
-    const int target = index + step;
+    const int target = indexAmongSiblings(node) + step;
     if (target < 0 || target >= siblingCount(node)) {
         return;
     }
-    QTreeWidgetItem* parent = node->parent();
-    // Taking a node out of the tree collapses it; it comes back as the user left it.
-    const bool expanded = node->isExpanded();
-    takeNode(node);
-    if (parent != nullptr) {
-        parent->insertChild(target, node);
-    } else {
-        tagTreeView->insertTopLevelItem(target, node);
-    }
-    node->setExpanded(expanded);
+    MoveBranch(node, node->parent(), target);
     tagTreeView->setCurrentItem(node);
-    m_tagTreeChanged = true;
+    markChanged();
 }
 
-void TmForm::ItemUpClick() {
+void TagTree::ItemUpClick() {
     moveAmongSiblings(-1);
 }
 
-void TmForm::ItemDownClick() {
+void TagTree::ItemDownClick() {
     moveAmongSiblings(+1);
 }
 
-void TmForm::ItemDelTagClick() {
+void TagTree::ItemDelTagClick() {
     QTreeWidgetItem* node = selectedTagNode(true);
     if (node == nullptr || node->childCount() > 0) {
         return;
     }
     if (AskYesNo(QStringLiteral("确定要删除选定的标签吗？"))) {
-        delete takeNode(node);
-        m_tagTreeChanged = true;
+        delete TakeNode(node);
+        markChanged();
     }
 }
 
-void TmForm::ItemCollapseClick() {
+void TagTree::ItemCollapseClick() {
     tagTreeView->collapseAll();
 }
 
-void TmForm::ItemTagSortClick() {
+void TagTree::ItemTagSortClick() {
     if (tagTreeView->topLevelItemCount() == 0) {
         return;
     }
     QTreeWidgetItem* selected = tagTreeView->currentItem();
+    const ExpandedNodes expanded(tagTreeView);
     QList<QTreeWidgetItem*> top;
     while (tagTreeView->topLevelItemCount() > 0) {
         top.append(tagTreeView->takeTopLevelItem(0));
     }
     sortChildren(top);
     tagTreeView->addTopLevelItems(top);
+    expanded.restore();
     if (selected != nullptr) {
         tagTreeView->setCurrentItem(selected);
     }
     SaveTagTree();
+}
+
+void TagTree::SaveTagTree() {
+    SaveTVItems(tagTreeView, m_bench.dataFile(QStringLiteral("TagTVItems.dat")));
+    m_changed = false;
+}
+
+void TagTree::load() {
+    LoadTVItems(tagTreeView, m_bench.dataFile(QStringLiteral("TagTVItems.dat")));
+}
+
+void TagTree::selectNode(int index) {
+    if (QTreeWidgetItem* node = tagNodeAt(index)) {
+        tagTreeView->setCurrentItem(node);
+        tagTreeView->scrollToItem(node);
+    }
+}
+
+int TagTree::selectedNodeIndex() const {
+    QTreeWidgetItem* selected = tagTreeView->currentItem();
+    const bool isSelected = selected != nullptr && selected->isSelected();
+    return isSelected ? int(PreOrder(tagTreeView).indexOf(selected)) : -1;
 }
 
 } // namespace velmora

@@ -33,6 +33,25 @@ TagTreeWidget::TagTreeWidget(QWidget* parent) : QTreeWidget(parent) {
     setAutoScroll(false);
 }
 
+QItemSelectionModel::SelectionFlags TagTreeWidget::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+    // Ctrl+click lists only the tag itself; it must not also toggle the selection off the node it lists.
+    QItemSelectionModel::SelectionFlags flags = QTreeWidget::selectionCommand(index, event);
+    if (flags.testFlag(QItemSelectionModel::Deselect)) {
+        flags = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    }
+    return flags;
+}
+
+void TagTreeWidget::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTreeWidget::currentChanged(current, previous);
+    // The view's own auto-scroll is off for our line-by-line drag scrolling, and with it the view would no
+    // longer follow the current node.
+    if (current.isValid() && isVisible()) {
+        scrollTo(current);
+    }
+}
+
 void TagTreeWidget::dragEnterEvent(QDragEnterEvent* event) {
     if (event->source() == this) {
         event->acceptProposedAction();
@@ -80,16 +99,11 @@ void TagTreeWidget::dropSelectedOn(QTreeWidgetItem* target) {
     if (moved != nullptr) {
         QTreeWidgetItem* oldParent = moved->parent();
         if (moved != target && !isInSubtreeOf(target, moved)) {
-            if (oldParent != nullptr) {
-                oldParent->removeChild(moved);
-            } else {
-                takeTopLevelItem(indexOfTopLevelItem(moved));
-            }
             if (target != nullptr) {
-                target->addChild(moved);
+                MoveBranch(moved, target, -1);
                 target->setExpanded(true);
             } else {
-                addTopLevelItem(moved);
+                MoveBranch(moved, nullptr, -1);
             }
             setCurrentItem(moved);
         }

@@ -22,6 +22,9 @@ public:
     void dropSelectedOn(QTreeWidgetItem* target);
 
 protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,59 +1,77 @@
-// Start-up, settings, window placement and shutdown of the main window.
-
 #include "tmform.h"
 
 #include "application.h"
+#include "articlelist.h"
+#include "backup.h"
 #include "common/appfolder.h"
 #include "common/errors.h"
-#include "common/settings.h"
-#include "common/textcodec.h"
+#include "common/prompts.h"
+#include "controls.h"
+#include "documenttabs.h"
+#include "ebookworkbook.h"
+#include "filtertree.h"
 #include "fmsetting.h"
-#include "tagtreewidget.h"
-#include "treeview.h"
+#include "foldertree.h"
+#include "imagelist.h"
+#include "import.h"
+#include "information.h"
+#include "macros.h"
+#include "search.h"
+#include "shell.h"
+#include "shortcutgrids.h"
+#include "store/wordmgr.h"
+#include "tagspanel.h"
+#include "tagtree.h"
+#include "texts.h"
+#include "workbench.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include <QDate>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
+#include <QHBoxLayout>
+#include <QMenu>
 #include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <limits>
 
 namespace velmora {
 
 namespace {
 
-QString dataFile(const QString& name) {
-    return AppDataFolder() + name;
-}
-
-// What a settings file holds when there is none yet: every key, since keys are never added later.
-const QStringList& defaultSettings() {
-    static const QStringList lines{
-        QStringLiteral("ImportDir="),   QStringLiteral("SaveAsDir="),         QStringLiteral("SortType=文章标题"),
-        QStringLiteral("WinPosLTHW="),  QStringLiteral("LastTag="),           QStringLiteral("LastNode=-1"),
-        QStringLiteral("AutoGoBack=0"), QStringLiteral("AutoSaveInterval=5"),
-    };
-    return lines;
-}
-
-int settingAsInt(const QString& value, int fallback) {
-    bool ok = false;
-    const int number = value.trimmed().toInt(&ok);
-    return ok ? number : fallback;
-}
-
 constexpr int kDefaultAutoSaveMinutes = 5;
-constexpr int kFolderImage = 33;
+constexpr int kNavigationWidth = 180;
+const QString kUpdatePage = QStringLiteral("https://velmora.app/updates");
+// How long after showing the window its frame may still be unknown; a window manager adds it within this.
+constexpr int kFrameCheckMs = 25;
+constexpr int kFrameChecks = 160;
+
+// Each step of start-up and shutdown is tried on its own: one file that cannot be read or written must not keep
+// the others from being handled.
+template <typename Work>
+void reportedStep(Work&& work) {
+    try {
+        work();
+    } catch (const VelmoraError& error) {
+        ReportError(error.message());
+    }
+}
 
 } // namespace
 
 TmForm::TmForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("mForm"));
+    m_bench = new Workbench(this);
     buildLayout();
+    connectAreas();
     FormCreate();
 }
 
@@ -61,93 +79,200 @@ TmForm::~TmForm() {
     FormDestroy();
 }
 
-QString TmForm::setting(const QString& key) const {
-    return GetSetting(key, setList);
+// -- layout --
+
+void TmForm::buildLayout() {
+    resize(1180, 760);
+    setWindowIcon(ProgramIcon());
+    Describe(this, QStringLiteral("Velmora"));
+    buildMenus();
+    buildToolbar();
+
+    Splitter1 = Named(new QSplitter(Qt::Horizontal, this), QStringLiteral("Splitter1"));
+    Splitter1->setChildrenCollapsible(false);
+    auto* leftPanel = Named(new QWidget(Splitter1), QStringLiteral("leftPanel"));
+    auto* leftLayout = new QHBoxLayout(leftPanel);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(1);
+    buildNavigation(leftPanel);
+    m_articles = new ArticleList(*m_bench, leftPanel);
+    m_articles->placeAbove(m_search->options());
+    leftLayout->addWidget(m_articles->widget(), 1);
+
+    auto* mPanel = Named(new QWidget(Splitter1), QStringLiteral("mPanel"));
+    auto* right = new QVBoxLayout(mPanel);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    m_tagsPanel = new TagsPanel(*m_bench, RzToolbar, mPanel);
+    m_documents = new DocumentTabs(*m_bench, RzToolbar, mPanel);
+    right->addWidget(m_tagsPanel->panel());
+    right->addWidget(m_documents->pager(), 1);
+    addAction(m_documents->goBackAction());
+
+    Splitter1->addWidget(leftPanel);
+    Splitter1->addWidget(mPanel);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({430, 750});
+    setCentralWidget(Splitter1);
+
+    m_import = new Import(*m_bench, RzToolbar);
+    m_information = new Information(*m_bench, RzToolbar);
+    m_macros = new Macros(*m_bench, RzToolbar);
+    m_ebook = new EbookWorkbook(*m_bench, RzToolbar);
+
+    // The toolbar in its order; the e-book workbook's button exists but is never shown.
+    RzToolbar->addWidget(RzToolButton1);
+    RzToolbar->addWidget(tbtTree);
+    RzToolbar->addWidget(m_import->toolButton());
+    RzToolbar->addWidget(m_search->box());
+    for (QWidget* button : m_documents->fileButtons()) {
+        RzToolbar->addWidget(button);
+    }
+    RzToolbar->addWidget(m_tagsPanel->toolButton());
+    RzToolbar->addWidget(m_information->toolButton());
+    RzToolbar->addWidget(m_documents->embedButton());
+    RzToolbar->addWidget(m_macros->toolButton());
+    RzToolbar->addWidget(m_ebook->toolButton())->setVisible(false);
+    RzToolbar->addWidget(BtnUtilities);
+    RzToolbar->addWidget(btnHelp);
+
+    m_quit = Named(new QAction(QStringLiteral("退出"), this), QStringLiteral("ItemQuit"));
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(m_quit);
+    connect(m_quit, &QAction::triggered, this, &QWidget::close);
 }
 
-void TmForm::setSetting(const QString& key, const QString& value) {
-    SetSetting(key, value, setList);
+void TmForm::buildMenus() {
+    pmMain = Named(new QMenu(this), QStringLiteral("pmMain"));
+    const QList<std::pair<const char*, const char*>> mainItems{
+        {"ItemNew", "新建word文档"},
+        {"ItemSave", "保存"},
+        {"ItemSaveAll", "保存全部文档"},
+        {"ItemSaveAs", "另存为"},
+        {"ItemClose", "关闭"},
+        {"ItemDelDoc", "移除当前word文档"},
+        {nullptr, nullptr},
+        {"ItemImport", "导入word文档"},
+        {nullptr, nullptr},
+        {"ItemSearch", "文档搜索"},
+        {"ItemDocTags", "文档标签"},
+        {"ItemInfo", "文档信息"},
+        {"ItemBackup", "备份数据信息(不包括word文档)"},
+        {nullptr, nullptr},
+        {"ItemTagSort", "标签节点排序"},
+        {nullptr, nullptr},
+        {"ItemWeibo", "关注更新"},
+    };
+    for (const auto& [name, caption] : mainItems) {
+        if (name == nullptr) {
+            pmMain->addSeparator();
+            continue;
+        }
+        // Document actions come with the document tabs; "文档搜索" has no action at all.
+        MarkNotBuilt(NamedAction(pmMain, QString::fromLatin1(name), QString::fromUtf8(caption)));
+    }
+    ItemBackup = pmMain->findChild<QAction*>(QStringLiteral("ItemBackup"));
+    ItemTagSort = pmMain->findChild<QAction*>(QStringLiteral("ItemTagSort"));
+    ItemWeibo = pmMain->findChild<QAction*>(QStringLiteral("ItemWeibo"));
+    for (QAction* item : {ItemBackup, ItemTagSort, ItemWeibo}) {
+        item->setEnabled(true);
+        item->setToolTip(item->text());
+        item->setStatusTip(QString());
+    }
+    ConnectReported(ItemBackup, &QAction::triggered, this, [this] { ItemBackupClick(); });
+    ConnectReported(ItemWeibo, &QAction::triggered, this, [this] { ItemWeiboClick(); });
 }
 
-void TmForm::SaveSettings() {
-    WriteTextFile(dataFile(QStringLiteral("settings.ini")), setList);
+void TmForm::buildToolbar() {
+    RzToolbar = Named(new QToolBar(this), QStringLiteral("RzToolbar"));
+    RzToolbar->setMovable(false);
+    RzToolbar->setIconSize(QSize(18, 18));
+    RzToolbar->setMinimumHeight(29);
+    Describe(RzToolbar, QStringLiteral("工具栏"));
+    addToolBar(Qt::TopToolBarArea, RzToolbar);
+
+    RzToolButton1 = MakeToolButton(RzToolbar, QStringLiteral("RzToolButton1"), QStringLiteral("菜单"), QString());
+    RzToolButton1->setMenu(pmMain);
+    RzToolButton1->setPopupMode(QToolButton::InstantPopup);
+    tbtTree = MakeToolButton(RzToolbar, QStringLiteral("tbtTree"), QString(), QStringLiteral("导航标签操作"));
+    tbtTree->setPopupMode(QToolButton::InstantPopup);
+    m_search = new Search(*m_bench, RzToolbar, this);
+    BtnUtilities = MakeToolButton(RzToolbar, QStringLiteral("BtnUtilities"), QStringLiteral("Utilities"),
+                                  QStringLiteral("程序设置"));
+    ConnectReported(BtnUtilities, &QToolButton::clicked, this, [this] { BtnUtilitiesClick(); });
+    btnHelp = MakeToolButton(RzToolbar, QStringLiteral("btnHelp"), QString(), QStringLiteral("帮助"));
+    MarkNotBuilt(btnHelp);
 }
 
-void TmForm::reportError(const QString& text) {
-    ReportError(text);
+void TmForm::buildNavigation(QWidget* left) {
+    auto* navPanel = Named(new QWidget(left), QStringLiteral("navPanel"));
+    navPanel->setFixedWidth(kNavigationWidth);
+    auto* layout = new QVBoxLayout(navPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* scSplitter = Named(new QSplitter(Qt::Vertical, navPanel), QStringLiteral("scSplitter"));
+    scSplitter->setChildrenCollapsible(false);
+    m_shortcuts = new ShortcutGrids(*m_bench, scSplitter, this);
+
+    Page = Named(new QTabWidget, QStringLiteral("Page"));
+    Page->setDocumentMode(true);
+    Describe(Page, QStringLiteral("导航与筛选"));
+    m_tags = new TagTree(*m_bench, Page);
+    m_filters = new FilterTree(*m_bench, Page);
+    m_folders = new FolderTree(*m_bench, Page);
+    Page->addTab(m_tags->view(), QStringLiteral("标签"));
+    Page->addTab(m_filters->view(), QStringLiteral("筛选"));
+    Page->addTab(m_folders->page(), QStringLiteral("文件夹"));
+    tbtTree->setMenu(m_tags->menu());
+
+    QWidget* filtPanel = CaptionedPanel(QStringLiteral("filtPanel"), QStringLiteral("导航与筛选"), Page, scSplitter);
+    scSplitter->addWidget(m_shortcuts->panel());
+    scSplitter->addWidget(filtPanel);
+    scSplitter->setSizes({132, 600});
+    scSplitter->setStretchFactor(1, 1);
+    layout->addWidget(scSplitter);
+    left->layout()->addWidget(navPanel);
 }
+
+void TmForm::connectAreas() {
+    // A list is loaded by a handler of its own, so that an error in it is reported as the tree's click goes on.
+    auto load = [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); };
+    ConnectReported(m_tags, &TagTree::positionsReady, this, load);
+    ConnectReported(m_filters, &FilterTree::positionsReady, this, load);
+    connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
+    connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
+    connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);
+    ConnectReported(ItemTagSort, &QAction::triggered, this, [this] { m_tags->ItemTagSortClick(); });
+}
+
+// -- start-up --
 
 void TmForm::FormCreate() {
-    setWindowTitle(QStringLiteral("Velmora %1").arg(QCoreApplication::applicationVersion()));
-    filtTreeView->expandAll();
-
+    setWindowTitle(QStringLiteral("%1 %2").arg(kProgramName, QCoreApplication::applicationVersion()));
+    reportedStep([] { PrepareDataFolder(); });
     try {
-        PrepareDataFolder();
+        m_bench->open();
     } catch (const VelmoraError& error) {
-        reportError(error.message());
-    }
-    const QString settingsFile = dataFile(QStringLiteral("settings.ini"));
-    if (QFile::exists(settingsFile)) {
-        setList = ReadTextFile(settingsFile);
-    } else {
-        // Without the file no setting could ever be kept, so it is made from the delivered defaults.
-        setList = defaultSettings();
-        try {
-            SaveSettings();
-        } catch (const VelmoraError& error) {
-            reportError(error.message());
+        if (!m_bench->hasStore()) {
+            throw;
         }
+        ReportError(error.message());
     }
-
-    wdMgr = std::make_unique<TWordMgr>(dataFile(QStringLiteral("worddata.data")));
-    if (wdMgr->TornRecordBytes() > 0) {
-        reportError(QStringLiteral("记录文件末尾有不完整的记录: %1").arg(wdMgr->RecordFileName()));
+    // A torn tail is harmless to reading (it is never a record) but tells of an earlier failure the user should know.
+    if (m_bench->hasStore() && m_bench->store().TornRecordBytes() > 0) {
+        ReportError(QStringLiteral("记录文件末尾有不完整的记录: %1").arg(m_bench->store().RecordFileName()));
     }
-    loadSavedTrees();
-    selectRememberedTagNode();
-
-    const int minutes = settingAsInt(setting(QStringLiteral("AutoSaveInterval")), kDefaultAutoSaveMinutes);
-    svTimer->setInterval(std::max(0, minutes) * 60000);
-    if (minutes <= 0) {
-        svTimer->stop();
-    }
-    SelectSortItem(setting(QStringLiteral("SortType")));
-}
-
-void TmForm::loadSavedTrees() {
     // A damaged file is reported and its tree keeps its designed content; start-up goes on.
-    try {
-        LoadTVItems(tagTreeView, dataFile(QStringLiteral("TagTVItems.dat")));
-    } catch (const VelmoraError& error) {
-        reportError(error.message());
+    reportedStep([this] { m_tags->load(); });
+    reportedStep([this] { m_articles->loadSaved(); });
+    reportedStep([this] { m_folders->load(); });
+    const int lastNode = m_bench->settings().number(SettingKey::LastNode, -1);
+    if (lastNode >= 0) {
+        m_tags->selectNode(lastNode);
     }
-    try {
-        if (LoadTVItems(wzTreeView, dataFile(QStringLiteral("wzTVItems.dat")))) {
-            showArticleCount();
-        }
-    } catch (const VelmoraError& error) {
-        reportError(error.message());
-    }
-    try {
-        Tree folders;
-        if (LoadTreeText(dataFile(QStringLiteral("FdTVItems.dat")), folders)) {
-            SetImageEverywhere(folders, kFolderImage);
-            FillTreeWidget(fdTreeView, folders);
-        }
-    } catch (const VelmoraError& error) {
-        reportError(error.message());
-    }
-}
-
-void TmForm::selectRememberedTagNode() {
-    const int index = settingAsInt(setting(QStringLiteral("LastNode")), -1);
-    if (index < 0) {
-        return;
-    }
-    if (QTreeWidgetItem* node = tagNodeAt(index)) {
-        tagTreeView->setCurrentItem(node);
-        tagTreeView->scrollToItem(node);
-    }
+    m_documents->startAutoSave(m_bench->settings().number(SettingKey::AutoSaveInterval, kDefaultAutoSaveMinutes));
+    m_articles->SelectSortItem(m_bench->settings().value(SettingKey::SortType));
 }
 
 void TmForm::showEvent(QShowEvent* event) {
@@ -177,7 +302,7 @@ void TmForm::FormActivate() {
 }
 
 void TmForm::RestoreWindowPlacement() {
-    const QString placement = setting(QStringLiteral("WinPosLTHW"));
+    const QString placement = m_bench->settings().value(SettingKey::WinPosLTHW);
     if (placement.isEmpty()) {
         return;
     }
@@ -197,11 +322,7 @@ void TmForm::RestoreWindowPlacement() {
             return;
         }
     }
-    const int left = numbers[0];
-    const int top = numbers[1];
-    const int height = std::max(numbers[2], 100);
-    const int width = std::max(numbers[3], 100);
-    QRect frame(left, top, width, height);
+    QRect frame(numbers[0], numbers[1], std::max(numbers[3], 100), std::max(numbers[2], 100));
     // A placement saved on a screen that is gone is brought onto the nearest screen that is there.
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (!screens.isEmpty() && QGuiApplication::screenAt(frame.center()) == nullptr) {
@@ -220,10 +341,49 @@ void TmForm::RestoreWindowPlacement() {
         frame.moveLeft(std::clamp(frame.left(), nearest.left(), nearest.right() - frame.width() + 1));
         frame.moveTop(std::clamp(frame.top(), nearest.top(), nearest.bottom() - frame.height() + 1));
     }
-    const QSize frameExtra = frameGeometry().size() - geometry().size();
-    move(frame.topLeft());
-    resize(frame.size() - frameExtra);
+    // The saved size is the outer one. A window manager frames the window only after it is mapped, so the
+    // inner size is fitted again once the frame is known; otherwise the window would grow by its frame at
+    // every start.
+    m_wantedFrame = frame;
+    fitFrameToPlacement();
+    if (!m_frameCheck) {
+        m_frameCheck = new QTimer(this);
+        m_frameCheck->setInterval(kFrameCheckMs);
+        connect(m_frameCheck, &QTimer::timeout, this, [this] {
+            fitFrameToPlacement();
+            // Done once the frame is known and sits where it was saved; the window manager may still move the
+            // window after it has framed it.
+            const bool framed = windowHandle() != nullptr && !windowHandle()->frameMargins().isNull();
+            if (++m_frameChecks >= kFrameChecks || (framed && frameGeometry() == m_wantedFrame)) {
+                m_frameCheck->stop();
+                m_wantedFrame = QRect();
+            }
+        });
+    }
+    m_frameChecks = 0;
+    m_frameCheck->start();
 }
+
+void TmForm::fitFrameToPlacement() {
+    if (m_wantedFrame.isNull() || isMaximized()) {
+        return;
+    }
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull()) {
+        resize(m_wantedFrame.size());
+        move(m_wantedFrame.topLeft());
+        return;
+    }
+    // With the frame known, the inner rectangle is placed itself: how a window manager places a frame that is
+    // asked for differs from one to the next, the inner rectangle does not. The target depends only on the
+    // saved rectangle and the frame, so asking again can never make the window grow.
+    const QRect wanted = m_wantedFrame.marginsRemoved(frame);
+    if (geometry() != wanted) {
+        setGeometry(wanted);
+    }
+}
+
+// -- shutdown --
 
 void TmForm::SaveWindowPlacement() {
     QString value;
@@ -233,8 +393,8 @@ void TmForm::SaveWindowPlacement() {
         const QRect frame = frameGeometry();
         value = QStringLiteral("%1,%2,%3,%4").arg(frame.left()).arg(frame.top()).arg(frame.height()).arg(frame.width());
     }
-    setSetting(QStringLiteral("WinPosLTHW"), value);
-    SaveSettings();
+    m_bench->settings().set(SettingKey::WinPosLTHW, value);
+    m_bench->saveSettings();
 }
 
 void TmForm::closeEvent(QCloseEvent* event) {
@@ -247,60 +407,100 @@ void TmForm::FormClose() {
         return;
     }
     m_closed = true;
-    // Each step is tried on its own: one file that cannot be written must not keep the others from being saved.
-    auto step = [this](auto&& work) {
-        try {
-            work();
-        } catch (const VelmoraError& error) {
-            reportError(error.message());
-        }
-    };
-    step([this] { SaveWindowPlacement(); });
-    step([this] {
-        if (m_tagTreeChanged) {
-            SaveTagTree();
+    reportedStep([this] { SaveWindowPlacement(); });
+    reportedStep([this] {
+        if (m_tags->tagTreeChanged()) {
+            m_tags->SaveTagTree();
         }
     });
-    step([this] {
-        QTreeWidgetItem* selected = tagTreeView->currentItem();
-        const bool isSelected = selected != nullptr && selected->isSelected();
-        setSetting(QStringLiteral("LastNode"), QString::number(isSelected ? tagNodeIndex(selected) : -1));
-        SaveSettings();
+    reportedStep([this] {
+        m_bench->settings().set(SettingKey::LastNode, QString::number(m_tags->selectedNodeIndex()));
+        m_bench->saveSettings();
     });
-    step([this] {
-        if (wzTreeView->topLevelItemCount() > 0) {
-            SaveTVItems(wzTreeView, dataFile(QStringLiteral("wzTVItems.dat")));
-        }
-    });
+    reportedStep([this] { m_articles->saveList(); });
 }
 
 void TmForm::FormDestroy() {
-    setList.clear();
-    if (wdMgr) {
-        try {
-            wdMgr->SaveRecDataFiles(false);
-        } catch (const VelmoraError& error) {
-            reportError(error.message());
-        }
-        wdMgr.reset();
+    m_bench->settings().clear();
+    reportedStep([this] { m_bench->closeStore(); });
+}
+
+// -- handlers of the window itself --
+
+void TmForm::BtnUtilitiesClick() {
+    SettingsList& settings = m_bench->settings();
+    TfmSetting dialog(settings.value(SettingKey::AutoGoBack), settings.value(SettingKey::AutoSaveInterval), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        settings.set(SettingKey::AutoGoBack, dialog.autoGoBack());
+        settings.set(SettingKey::AutoSaveInterval, dialog.autoSaveInterval());
     }
+}
+
+void TmForm::ItemBackupClick() {
+    BackupSmallFiles(AppDataFolder(), QDate::currentDate());
+}
+
+void TmForm::ItemWeiboClick() {
+    ShowInfo(QStringLiteral("请关注我的微博，跟踪最新版本，提出改进意见"));
+    OpenWithShell(kUpdatePage);
+}
+
+// -- what other parts call --
+
+QString TmForm::setting(const QString& key) const {
+    return m_bench->settings().value(key);
+}
+
+void TmForm::SaveSettings() {
+    m_bench->saveSettings();
+}
+
+TWordMgr& TmForm::store() {
+    return m_bench->store();
+}
+
+void TmForm::LoadArticleList(const QString& positionList, bool clearSearch) {
+    m_articles->LoadArticleList(positionList, clearSearch);
+}
+
+void TmForm::SortArticleList(QAction* keyItem) {
+    m_articles->SortArticleList(keyItem);
+}
+
+QAction* TmForm::CheckedSortItem() const {
+    return m_articles->CheckedSortItem();
+}
+
+void TmForm::SelectSortItem(const QString& caption) {
+    m_articles->SelectSortItem(caption);
+}
+
+QString TmForm::GetTagQuery(QTreeWidgetItem* node) {
+    return TagTree::GetTagQuery(node);
+}
+
+bool TmForm::TagInTree(const QString& text) const {
+    return m_tags->TagInTree(text);
+}
+
+QTreeWidgetItem* TmForm::FindTagNode(const QString& text) const {
+    return m_tags->FindTagNode(text);
+}
+
+void TmForm::IncTagFrequency(const QString& tag) {
+    m_tags->IncTagFrequency(tag);
+}
+
+bool TmForm::tagTreeChanged() const {
+    return m_tags->tagTreeChanged();
 }
 
 void TmForm::SaveTagTree() {
-    SaveTVItems(tagTreeView, dataFile(QStringLiteral("TagTVItems.dat")));
-    m_tagTreeChanged = false;
+    m_tags->SaveTagTree();
 }
 
-void TmForm::Splitter1Moved() {
-    schEdit->setFixedWidth(wzPanel->width() + 1);
-}
-
-void TmForm::BtnUtilitiesClick() {
-    TfmSetting dialog(setting(QStringLiteral("AutoGoBack")), setting(QStringLiteral("AutoSaveInterval")), this);
-    if (dialog.exec() == QDialog::Accepted) {
-        setSetting(QStringLiteral("AutoGoBack"), dialog.autoGoBack());
-        setSetting(QStringLiteral("AutoSaveInterval"), dialog.autoSaveInterval());
-    }
+void TmForm::tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers) {
+    m_tags->tagTreeViewClick(node, modifiers);
 }
 
 } // namespace velmora

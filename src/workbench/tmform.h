@@ -1,33 +1,37 @@
 #pragma once
 
-#include "store/wordmgr.h"
-#include "treefile.h"
-
 #include <QMainWindow>
-#include <QStringList>
-
-#include <memory>
+#include <QRect>
+#include <QString>
 
 class QAction;
-class QLabel;
-class QLineEdit;
 class QMenu;
 class QSplitter;
 class QTabWidget;
-class QTableWidget;
 class QTimer;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace velmora {
 
-class TagTreeWidget;
+class ArticleList;
+class DocumentTabs;
+class EbookWorkbook;
+class FilterTree;
+class FolderTree;
+class Import;
+class Information;
+class Macros;
+class Search;
+class ShortcutGrids;
+class TWordMgr;
+class TagTree;
+class TagsPanel;
+class Workbench;
 
-// The main window. Its areas live in one source file each: start-up and settings (tmform.cpp), layout
-// (layout.cpp), the article list (articlelist.cpp), the tag tree (tagtree.cpp), the filter tree
-// (filtertree.cpp) and the backup (backup.cpp).
+// The main window: it builds one object per area, connects them, and runs start-up and shutdown in their
+// orders. The areas own their controls; what other parts of the program call is forwarded here.
 class TmForm final : public QMainWindow {
     Q_OBJECT
 
@@ -35,33 +39,22 @@ public:
     explicit TmForm(QWidget* parent = nullptr);
     ~TmForm() override;
 
-    // -- settings (the lines of settings.ini, held for the whole run) --
     QString setting(const QString& key) const;
-    void setSetting(const QString& key, const QString& value);
     void SaveSettings();
-    const QStringList& settingsList() const { return setList; }
+    TWordMgr& store();
 
-    TWordMgr& store() { return *wdMgr; }
-
-    // -- article list --
     void LoadArticleList(const QString& positionList, bool clearSearch);
     void SortArticleList(QAction* keyItem);
     QAction* CheckedSortItem() const;
     void SelectSortItem(const QString& caption);
-    QString ArticleSortKey(QAction* keyItem, const QString& fullPath, const QString& articleText);
 
-    // -- tag tree --
     static QString GetTagQuery(QTreeWidgetItem* node);
     bool TagInTree(const QString& text) const;
     QTreeWidgetItem* FindTagNode(const QString& text) const;
     void IncTagFrequency(const QString& tag);
-    bool tagTreeChanged() const { return m_tagTreeChanged; }
-    void setTagTreeChanged(bool changed) { m_tagTreeChanged = changed; }
+    bool tagTreeChanged() const;
     void SaveTagTree();
     void tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers);
-
-    // -- filter tree --
-    void filtTreeViewClick(QTreeWidgetItem* node);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,137 +62,59 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // start-up and shutdown
+    void buildLayout();
+    void buildMenus();
+    void buildToolbar();
+    void buildNavigation(QWidget* left);
+    void connectAreas();
+
     void FormCreate();
     void FormShow();
     void FormActivate();
     void FormClose();
     void FormDestroy();
     void RestoreWindowPlacement();
+    void fitFrameToPlacement();
     void SaveWindowPlacement();
-    void loadSavedTrees();
-    void selectRememberedTagNode();
     void BtnUtilitiesClick();
-    void Splitter1Moved();
-    void reportError(const QString& text);
-
-    // layout
-    void buildLayout();
-    void buildToolbar();
-    void buildNavigation();
-    void buildArticleColumn();
-    void buildMainPanel();
-    void buildMenus();
-    void buildFilterTree();
-    QToolButton* addToolButton(const QString& name, const QString& caption, const QString& hint);
-
-    // article list
-    void ItemTitleClick(QAction* keyItem);
-    void ItemSortHighClick(QAction* directionItem);
-    void sortEditLeftButtonClick();
-    void sortEditRightButtonClick();
-    void showArticleCount();
-    bool sortAscendingChecked() const;
-    static bool isNumberKey(QAction* keyItem);
-    void fillArticles(const QList<QStringList>& rows);
-
-    // tag tree
-    void ItemTagSortClick();
-    void ItemCollapseClick();
-    void ItemToLeftClick();
-    void ItemToRightClick();
-    void ItemUpClick();
-    void ItemDownClick();
-    void ItemDelTagClick();
-    void moveAmongSiblings(int step);
-    void pmNavTreeViewPopup();
-    QTreeWidgetItem* selectedTagNode(bool report);
-    int tagNodeIndex(QTreeWidgetItem* node) const;
-    QTreeWidgetItem* tagNodeAt(int index) const;
-
-    // backup and notice
     void ItemBackupClick();
     void ItemWeiboClick();
 
-    std::unique_ptr<TWordMgr> wdMgr;
-    QStringList setList;
-    bool m_tagTreeChanged = false;
+    Workbench* m_bench = nullptr;
     bool m_activated = false;
     bool m_closed = false;
     bool m_shown = false;
+    // The outer rectangle the window was placed at, until the window manager's frame is known and the inner
+    // size can be made to fit it.
+    QRect m_wantedFrame;
+    QTimer* m_frameCheck = nullptr;
+    int m_frameChecks = 0;
 
-public:
-    // Controls, named as the rest of the program and the tests know them (also their objectName).
+    ArticleList* m_articles = nullptr;
+    TagTree* m_tags = nullptr;
+    FilterTree* m_filters = nullptr;
+    FolderTree* m_folders = nullptr;
+    ShortcutGrids* m_shortcuts = nullptr;
+    DocumentTabs* m_documents = nullptr;
+    TagsPanel* m_tagsPanel = nullptr;
+    Search* m_search = nullptr;
+    Import* m_import = nullptr;
+    Information* m_information = nullptr;
+    Macros* m_macros = nullptr;
+    EbookWorkbook* m_ebook = nullptr;
+
     QToolBar* RzToolbar = nullptr;
     QToolButton* RzToolButton1 = nullptr;
     QToolButton* tbtTree = nullptr;
-    QToolButton* tbtImport = nullptr;
-    QLineEdit* schEdit = nullptr;
-    QToolButton* tbtCreate = nullptr;
-    QToolButton* tbtSave = nullptr;
-    QToolButton* tbtSaveAll = nullptr;
-    QToolButton* tbtTag = nullptr;
-    QToolButton* tbtInfo = nullptr;
-    QToolButton* tbtEmbed = nullptr;
-    QToolButton* tbtMacro = nullptr;
-    QToolButton* tbtXls = nullptr;
     QToolButton* BtnUtilities = nullptr;
     QToolButton* btnHelp = nullptr;
-
     QSplitter* Splitter1 = nullptr;
-    QWidget* leftPanel = nullptr;
-    QWidget* navPanel = nullptr;
-    QWidget* scPanel = nullptr;
-    QTableWidget* rzGrid = nullptr;
-    QSplitter* scSplitter = nullptr;
-    QWidget* filtPanel = nullptr;
     QTabWidget* Page = nullptr;
-    TagTreeWidget* tagTreeView = nullptr;
-    QTreeWidget* filtTreeView = nullptr;
-    QTreeWidget* fdTreeView = nullptr;
-    QToolBar* fdToolbar = nullptr;
-
-    QWidget* wzPanel = nullptr;
-    QLineEdit* sortEdit = nullptr;
-    QAction* sortEditLeftButton = nullptr;
-    QAction* sortEditRightButton = nullptr;
-    QLabel* wzNumLabel = nullptr;
-    QWidget* pnlSchOption = nullptr;
-    QTreeWidget* wzTreeView = nullptr;
-
-    QWidget* mPanel = nullptr;
-    QWidget* tagPanel = nullptr;
-    QTabWidget* Pager = nullptr;
-    QWidget* scPnl = nullptr;
-    QTableWidget* tagGrid = nullptr;
-    QWidget* pnlClose = nullptr;
-
     QMenu* pmMain = nullptr;
-    QMenu* pmSort = nullptr;
-    QMenu* pmNavTreeView = nullptr;
-    QMenu* pmMacro = nullptr;
-    QAction* ItemTagSort = nullptr;
     QAction* ItemBackup = nullptr;
+    QAction* ItemTagSort = nullptr;
     QAction* ItemWeibo = nullptr;
-    QList<QAction*> sortKeyItems;
-    QAction* ItemSortHigh = nullptr;
-    QAction* ItemSortLow = nullptr;
-    QAction* ItemSort = nullptr;
-    QAction* ItemCollapse = nullptr;
-    QAction* ItemAddToSC = nullptr;
-    QAction* ItemToLeft = nullptr;
-    QAction* ItemToRight = nullptr;
-    QAction* ItemUp = nullptr;
-    QAction* ItemDown = nullptr;
-    QAction* ItemDelTag = nullptr;
-    QAction* GoBackAction = nullptr;
-
-    QTimer* Timer1 = nullptr;
-    QTimer* svTimer = nullptr;
+    QAction* m_quit = nullptr;
 };
-
-// Item data roles of the tree widgets: the picture index and the integer state of a node.
-constexpr int kImageRole = Qt::UserRole + 1;
-constexpr int kStateRole = Qt::UserRole + 2;
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/pinyin.h"
+#include "common/readfile.h"
 #include "common/savefile.h"
 #include "common/textcodec.h"
 
@@ -31,14 +32,6 @@ void forEachNode(Tree& tree, Visit& visit) {
         visit(node);
         forEachNode(node.children, visit);
     }
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()), path);
-    }
-    return file.readAll();
 }
 
 } // namespace
@@ -164,7 +157,7 @@ bool LoadTreeFile(const QString& path, Tree& tree) {
     if (!QFile::exists(path)) {
         return false;
     }
-    tree = DecodeTreeFile(readFile(path), path);
+    tree = DecodeTreeFile(ReadWholeFile(path), path);
     return true;
 }
 
@@ -172,7 +165,7 @@ bool LoadTreeText(const QString& path, Tree& tree) {
     if (!QFile::exists(path)) {
         return false;
     }
-    tree = DecodeTreeText(readFile(path), path);
+    tree = DecodeTreeText(ReadWholeFile(path), path);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "treeview.h"
 
 #include "imagelist.h"
-#include "tmform.h"
 
 #include <QTreeWidget>
 
@@ -33,7 +32,53 @@ QTreeWidgetItem* itemFromNode(const TreeNode& node) {
     return item;
 }
 
+void appendExpanded(QTreeWidgetItem* item, QList<QTreeWidgetItem*>& nodes) {
+    if (item->isExpanded()) {
+        nodes.append(item);
+    }
+    for (int i = 0; i < item->childCount(); ++i) {
+        appendExpanded(item->child(i), nodes);
+    }
+}
+
 } // namespace
+
+ExpandedNodes::ExpandedNodes(const QTreeWidget* view) {
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        appendExpanded(view->topLevelItem(i), m_nodes);
+    }
+}
+
+ExpandedNodes::ExpandedNodes(const QTreeWidgetItem* branch) {
+    appendExpanded(const_cast<QTreeWidgetItem*>(branch), m_nodes);
+}
+
+void ExpandedNodes::restore() const {
+    for (QTreeWidgetItem* node : m_nodes) {
+        node->setExpanded(true);
+    }
+}
+
+QTreeWidgetItem* TakeNode(QTreeWidgetItem* node) {
+    if (QTreeWidgetItem* parent = node->parent()) {
+        parent->removeChild(node);
+        return node;
+    }
+    QTreeWidget* tree = node->treeWidget();
+    return tree->takeTopLevelItem(tree->indexOfTopLevelItem(node));
+}
+
+void MoveBranch(QTreeWidgetItem* node, QTreeWidgetItem* parent, int index) {
+    QTreeWidget* tree = node->treeWidget();
+    const ExpandedNodes expanded(node);
+    TakeNode(node);
+    if (parent != nullptr) {
+        parent->insertChild(index < 0 ? parent->childCount() : index, node);
+    } else {
+        tree->insertTopLevelItem(index < 0 ? tree->topLevelItemCount() : index, node);
+    }
+    expanded.restore();
+}
 
 QTreeWidgetItem* MakeTreeItem(const QString& text, int image, qint32 state) {
     auto* item = new QTreeWidgetItem(QStringList{text});

@@ -124,6 +124,16 @@ private:
         }
     }
 
+    // The window's controls by their names, wherever their area keeps them.
+    template <typename T>
+    T* ctl(const char* name) const {
+        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+
     QTreeWidgetItem* tagNode(const QString& text) { return m_form->FindTagNode(text); }
 
     void click(QTreeWidget* tree, QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -133,7 +143,7 @@ private:
     }
 
     void select(QTreeWidgetItem* item) {
-        m_form->tagTreeView->setCurrentItem(item);
+        ctl<TagTreeWidget>("tagTreeView")->setCurrentItem(item);
         item->setSelected(true);
     }
 
@@ -158,10 +168,10 @@ private Q_SLOTS:
             ReadBytes(file(QStringLiteral("settings.ini"))),
             EncodeAnsi(QStringLiteral("ImportDir=\r\nSaveAsDir=\r\nSortType=文章标题\r\nWinPosLTHW=\r\nLastTag=\r\n"
                                       "LastNode=-1\r\nAutoGoBack=0\r\nAutoSaveInterval=5\r\n")));
-        QCOMPARE(m_form->svTimer->interval(), 5 * 60000);
-        QCOMPARE(m_form->sortEdit->text(), QStringLiteral("按 文章标题 排序"));
-        QCOMPARE(treeShape(m_form->tagTreeView), QStringLiteral("标签分类"));
-        QVERIFY(m_form->wzNumLabel->isHidden());
+        QCOMPARE(ctl<QTimer>("svTimer")->interval(), 5 * 60000);
+        QCOMPARE(ctl<QLineEdit>("sortEdit")->text(), QStringLiteral("按 文章标题 排序"));
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("标签分类"));
+        QVERIFY(ctl<QLabel>("wzNumLabel")->isHidden());
         QVERIFY(m_prompts->log.isEmpty());
     }
 
@@ -191,11 +201,11 @@ private Q_SLOTS:
         writeSettings(settings);
         SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "标签分类"}, {1, "a"}, {2, "b"}, {1, "c"}}));
         open();
-        QTreeWidgetItem* current = m_form->tagTreeView->currentItem();
+        QTreeWidgetItem* current = ctl<TagTreeWidget>("tagTreeView")->currentItem();
         QCOMPARE(current != nullptr ? current->text(0) : QString(), selected);
-        QCOMPARE(m_form->svTimer->interval(), interval);
-        QCOMPARE(m_form->svTimer->isActive(), interval > 0);
-        QCOMPARE(m_form->sortEdit->text(), sortText);
+        QCOMPARE(ctl<QTimer>("svTimer")->interval(), interval);
+        QCOMPARE(ctl<QTimer>("svTimer")->isActive(), interval > 0);
+        QCOMPARE(ctl<QLineEdit>("sortEdit")->text(), sortText);
     }
 
     void startup_damagedTreeFiles_reportAndKeepTheDesignedTrees_data() {
@@ -215,8 +225,8 @@ private Q_SLOTS:
         WriteBytes(file(QStringLiteral("TagTVItems.dat")), bytes);
         WriteBytes(file(QStringLiteral("wzTVItems.dat")), bytes);
         open();
-        QCOMPARE(treeShape(m_form->tagTreeView), QStringLiteral("标签分类"));
-        QCOMPARE(m_form->wzTreeView->topLevelItemCount(), 0);
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("标签分类"));
+        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
         QCOMPARE(m_prompts->log.size(), 2);
         QVERIFY2(m_prompts->log.at(0).startsWith(QStringLiteral("error: Velmora: ")), qPrintable(m_prompts->log.at(0)));
         QVERIFY(m_prompts->log.at(0).contains(QStringLiteral("TagTVItems.dat")));
@@ -238,12 +248,12 @@ private Q_SLOTS:
         SaveTreeFile(file(QStringLiteral("wzTVItems.dat")), articles);
         WriteBytes(file(QStringLiteral("FdTVItems.dat")), EncodeAnsi(QStringLiteral("笔记\r\n\t旅行\r\n工作\r\n")));
         open();
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"北京", "长城"}));
-        QCOMPARE(ItemState(m_form->wzTreeView->topLevelItem(1)), 35);
-        QCOMPARE(m_form->wzNumLabel->text(), QStringLiteral("旅行 2条 "));
-        QVERIFY(m_form->wzNumLabel->isVisible());
-        QCOMPARE(treeShape(m_form->fdTreeView), QStringLiteral("笔记 -旅行 工作"));
-        QCOMPARE(ItemImage(m_form->fdTreeView->topLevelItem(0)), 33);
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"北京", "长城"}));
+        QCOMPARE(ItemState(ctl<QTreeWidget>("wzTreeView")->topLevelItem(1)), 35);
+        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("旅行 2条 "));
+        QVERIFY(ctl<QLabel>("wzNumLabel")->isVisible());
+        QCOMPARE(treeShape(ctl<QTreeWidget>("fdTreeView")), QStringLiteral("笔记 -旅行 工作"));
+        QCOMPARE(ItemImage(ctl<QTreeWidget>("fdTreeView")->topLevelItem(0)), 33);
     }
 
     void placement_roundTrip_data() {
@@ -284,32 +294,32 @@ private Q_SLOTS:
                      treeOf({{0, "标签分类"}, {1, "work"}, {2, "report"}, {1, "notes"}, {1, "empty"}}));
         writeSettings({"LastTag=", "SortType=文章标题"});
         open();
-        m_form->tagTreeView->expandAll();
+        ctl<TagTreeWidget>("tagTreeView")->expandAll();
 
-        click(m_form->tagTreeView, tagNode("work"));
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"a", "b"}));
-        QCOMPARE(m_form->wzNumLabel->text(), QStringLiteral("work 2条 "));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
+        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("work 2条 "));
         QCOMPARE(m_form->setting("LastTag"), QStringLiteral("work"));
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), QStringList{"work=1"});
 
         // The list already shown is not asked for again, nor counted.
-        click(m_form->tagTreeView, tagNode("work"));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), QStringList{"work=1"});
 
-        click(m_form->tagTreeView, tagNode("report"));
-        QCOMPARE(articleTexts(m_form->wzTreeView), QStringList{"b"});
-        click(m_form->tagTreeView, tagNode("work"), Qt::ControlModifier);
-        QCOMPARE(articleTexts(m_form->wzTreeView), QStringList{"a"});
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("report"));
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"b"});
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"), Qt::ControlModifier);
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"a"});
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), (QStringList{"work=2", "report=1"}));
 
         // Shift adds the documents one of whose tags lies in their own path: d.doc is in notes/.
-        click(m_form->tagTreeView, tagNode("report"), Qt::ShiftModifier);
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"b", "d"}));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("report"), Qt::ShiftModifier);
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "d"}));
 
         // A tag that lists nothing changes nothing.
-        click(m_form->tagTreeView, tagNode("empty"));
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"b", "d"}));
-        QCOMPARE(m_form->wzNumLabel->text(), QStringLiteral("report 2条 "));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("empty"));
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "d"}));
+        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("report 2条 "));
         QVERIFY(!ReadTextFile(file("TagsFre.ini")).join(u' ').contains(QStringLiteral("empty")));
     }
 
@@ -364,11 +374,11 @@ private Q_SLOTS:
                      treeOf({{0, "r"}, {1, "a"}, {2, "a1"}, {2, "a2"}, {3, "x"}, {1, "b"}, {1, "c"}}));
         open();
         select(tagNode(node));
-        const QString before = treeShape(m_form->tagTreeView);
-        m_form->pmNavTreeView->findChild<QAction*>(move)->trigger();
-        QCOMPARE(treeShape(m_form->tagTreeView), shape);
+        const QString before = treeShape(ctl<TagTreeWidget>("tagTreeView"));
+        ctl<QMenu>("pmNavTreeView")->findChild<QAction*>(move)->trigger();
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), shape);
         QCOMPARE(m_form->tagTreeChanged(), shape != before);
-        QCOMPARE(m_form->tagTreeView->currentItem()->text(0), node);
+        QCOMPARE(ctl<TagTreeWidget>("tagTreeView")->currentItem()->text(0), node);
         // Moving keeps the pictures.
         QCOMPARE(ItemImage(tagNode("a2")), 1);
         QCOMPARE(ItemImage(tagNode("b")), 3);
@@ -397,29 +407,29 @@ private Q_SLOTS:
                      treeOf({{0, "r"}, {1, "a"}, {2, "a1"}, {2, "a2"}, {3, "x"}, {1, "b"}, {1, "c"}, {0, "s"}}));
         open();
         select(tagNode(node));
-        Q_EMIT m_form->pmNavTreeView->aboutToShow();
+        Q_EMIT ctl<QMenu>("pmNavTreeView")->aboutToShow();
         QStringList found;
-        const QList<std::pair<QAction*, const char*>> items{{m_form->ItemToLeft, "left"},
-                                                            {m_form->ItemToRight, "right"},
-                                                            {m_form->ItemUp, "up"},
-                                                            {m_form->ItemDown, "down"},
-                                                            {m_form->ItemDelTag, "delete"}};
+        const QList<std::pair<QAction*, const char*>> items{{ctl<QAction>("ItemToLeft"), "left"},
+                                                            {ctl<QAction>("ItemToRight"), "right"},
+                                                            {ctl<QAction>("ItemUp"), "up"},
+                                                            {ctl<QAction>("ItemDown"), "down"},
+                                                            {ctl<QAction>("ItemDelTag"), "delete"}};
         for (const auto& [item, name] : items) {
             if (item->isEnabled()) {
                 found.append(QString::fromLatin1(name));
             }
         }
         QCOMPARE(found.join(u' '), enabled);
-        QVERIFY(m_form->ItemSort->isEnabled());
-        QVERIFY(m_form->ItemCollapse->isEnabled());
+        QVERIFY(ctl<QAction>("ItemSort")->isEnabled());
+        QVERIFY(ctl<QAction>("ItemCollapse")->isEnabled());
     }
 
     void menuCommands_withoutSelection_say() {
         open();
-        m_form->tagTreeView->clearSelection();
-        m_form->tagTreeView->setCurrentItem(nullptr);
-        m_form->ItemUp->trigger();
-        m_form->ItemDelTag->trigger();
+        ctl<TagTreeWidget>("tagTreeView")->clearSelection();
+        ctl<TagTreeWidget>("tagTreeView")->setCurrentItem(nullptr);
+        ctl<QAction>("ItemUp")->trigger();
+        ctl<QAction>("ItemDelTag")->trigger();
         QCOMPARE(m_prompts->log, (QStringList{"info: 没有选定的标签", "info: 没有选定的标签"}));
     }
 
@@ -429,11 +439,11 @@ private Q_SLOTS:
         select(tagNode("a"));
         m_prompts->yesNoAnswers.enqueue(false);
         m_prompts->yesNoAnswers.enqueue(true);
-        m_form->ItemDelTag->trigger();
-        QCOMPARE(treeShape(m_form->tagTreeView), QStringLiteral("r -a -b"));
+        ctl<QAction>("ItemDelTag")->trigger();
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("r -a -b"));
         QVERIFY(!m_form->tagTreeChanged());
-        m_form->ItemDelTag->trigger();
-        QCOMPARE(treeShape(m_form->tagTreeView), QStringLiteral("r -b"));
+        ctl<QAction>("ItemDelTag")->trigger();
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("r -b"));
         QVERIFY(m_form->tagTreeChanged());
         QCOMPARE(m_prompts->log.last(), QStringLiteral("yesno: 确定要删除选定的标签吗？"));
     }
@@ -470,8 +480,8 @@ private Q_SLOTS:
                      treeOf({{0, "r"}, {1, "g"}, {2, "only"}, {1, "leaf"}, {0, "s"}}));
         open();
         select(tagNode(dragged));
-        m_form->tagTreeView->dropSelectedOn(target.isEmpty() ? nullptr : tagNode(target));
-        QCOMPARE(treeShape(m_form->tagTreeView), shape);
+        ctl<TagTreeWidget>("tagTreeView")->dropSelectedOn(target.isEmpty() ? nullptr : tagNode(target));
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), shape);
         QCOMPARE(QStringLiteral("%1 %2 %3")
                      .arg(ItemImage(tagNode("g")))
                      .arg(ItemImage(tagNode("leaf")))
@@ -484,8 +494,8 @@ private Q_SLOTS:
         SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
                      treeOf({{0, "z"}, {1, "b"}, {1, "a"}, {0, "m"}, {1, "d"}, {2, "y"}, {2, "x"}}));
         open();
-        m_form->ItemTagSort->trigger();
-        QCOMPARE(treeShape(m_form->tagTreeView), QStringLiteral("m -d --x --y z -a -b"));
+        ctl<QAction>("ItemTagSort")->trigger();
+        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("m -d --x --y z -a -b"));
         Tree saved;
         QVERIFY(LoadTreeFile(file(QStringLiteral("TagTVItems.dat")), saved));
         QCOMPARE(saved.front().text, QStringLiteral("m"));
@@ -494,8 +504,8 @@ private Q_SLOTS:
 
     void sortTree_emptyTreeWritesNothing() {
         open();
-        m_form->tagTreeView->clear();
-        m_form->ItemSort->trigger();
+        ctl<TagTreeWidget>("tagTreeView")->clear();
+        ctl<QAction>("ItemSort")->trigger();
         QVERIFY(!QFile::exists(file(QStringLiteral("TagTVItems.dat"))));
     }
 
@@ -522,9 +532,9 @@ private Q_SLOTS:
         writeSettings({"LastTag=前一个", "SortType=文章标题"});
         open();
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n").arg(m_docs), true);
-        m_form->Page->setCurrentWidget(m_form->filtTreeView);
+        ctl<QTabWidget>("Page")->setCurrentWidget(ctl<QTreeWidget>("filtTreeView"));
         QTreeWidgetItem* groupNode = nullptr;
-        for (QTreeWidgetItem* node : PreOrder(m_form->filtTreeView)) {
+        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>("filtTreeView"))) {
             if (node->text(0) == group) {
                 groupNode = node;
             }
@@ -535,23 +545,24 @@ private Q_SLOTS:
                 node = groupNode->child(i);
             }
         }
-        click(m_form->filtTreeView, node);
-        QCOMPARE(articleTexts(m_form->wzTreeView), listed);
+        click(ctl<QTreeWidget>("filtTreeView"), node);
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), listed);
         // The label keeps naming the last tag; after an empty result it still counts the old list.
-        QCOMPARE(m_form->wzNumLabel->text(), QStringLiteral("前一个 %1条 ").arg(listed.isEmpty() ? 1 : listed.size()));
+        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(),
+                 QStringLiteral("前一个 %1条 ").arg(listed.isEmpty() ? 1 : listed.size()));
     }
 
     void filterGroupNodes_doNothing() {
         writeLibrary({{"a.doc"}});
         open();
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n").arg(m_docs), true);
-        m_form->Page->setCurrentWidget(m_form->filtTreeView);
-        for (QTreeWidgetItem* node : PreOrder(m_form->filtTreeView)) {
+        ctl<QTabWidget>("Page")->setCurrentWidget(ctl<QTreeWidget>("filtTreeView"));
+        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>("filtTreeView"))) {
             if (ItemDepth(node) < 2) {
-                click(m_form->filtTreeView, node);
+                click(ctl<QTreeWidget>("filtTreeView"), node);
             }
         }
-        QCOMPARE(articleTexts(m_form->wzTreeView), QStringList{"a"});
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"a"});
     }
 
     void sortKeys_data() {
@@ -595,11 +606,11 @@ private Q_SLOTS:
         }
         m_form->LoadArticleList(store.GetListForLoadwzTV2(listing), true);
         if (!ascending) {
-            m_form->ItemSortLow->trigger();
-            QCOMPARE(m_form->sortEditLeftButton->data().toInt(), 23);
+            ctl<QAction>("ItemSortLow")->trigger();
+            QCOMPARE(ctl<QAction>("sortEditLeftButton")->data().toInt(), 23);
         }
-        m_form->pmSort->findChild<QAction*>(key)->trigger();
-        QCOMPARE(articleTexts(m_form->wzTreeView), order);
+        ctl<QMenu>("pmSort")->findChild<QAction*>(key)->trigger();
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), order);
         QCOMPARE(m_form->CheckedSortItem()->objectName(), key);
         QCOMPARE(GetSettingFromFile(), m_form->CheckedSortItem()->text());
     }
@@ -608,30 +619,30 @@ private Q_SLOTS:
         writeLibrary({{"b.doc"}, {"a.doc"}});
         open();
         m_form->LoadArticleList(m_form->store().GetListForLoadwzTV2(m_docs + "a.doc\n" + m_docs + "b.doc"), true);
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"a", "b"}));
-        m_form->ItemSortLow->trigger();
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"a", "b"}));
-        m_form->sortEditLeftButton->trigger();
-        QVERIFY(m_form->ItemSortHigh->isChecked());
-        QCOMPARE(m_form->sortEditLeftButton->data().toInt(), 24);
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"a", "b"}));
-        m_form->sortEditLeftButton->trigger();
-        QVERIFY(m_form->ItemSortLow->isChecked());
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"b", "a"}));
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
+        ctl<QAction>("ItemSortLow")->trigger();
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
+        ctl<QAction>("sortEditLeftButton")->trigger();
+        QVERIFY(ctl<QAction>("ItemSortHigh")->isChecked());
+        QCOMPARE(ctl<QAction>("sortEditLeftButton")->data().toInt(), 24);
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
+        ctl<QAction>("sortEditLeftButton")->trigger();
+        QVERIFY(ctl<QAction>("ItemSortLow")->isChecked());
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "a"}));
     }
 
     void loadArticleList_skipsShortAndBlankLinesAndEmptyLists() {
         writeLibrary({{"a.doc"}, {".doc"}, {"c.doc"}});
         writeSettings({"LastTag=x"});
         open();
-        m_form->schEdit->setText(QStringLiteral("kw"));
+        ctl<QLineEdit>("schEdit")->setText(QStringLiteral("kw"));
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n1|b\r\n35|%1.doc\r\n70|%1c.doc\r\n").arg(m_docs), false);
-        QCOMPARE(articleTexts(m_form->wzTreeView), (QStringList{"a", "c"}));
-        QCOMPARE(m_form->schEdit->text(), QStringLiteral("kw"));
+        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "c"}));
+        QCOMPARE(ctl<QLineEdit>("schEdit")->text(), QStringLiteral("kw"));
         m_form->LoadArticleList(QString(), true);
-        QCOMPARE(m_form->wzTreeView->topLevelItemCount(), 0);
-        QCOMPARE(m_form->wzNumLabel->text(), QStringLiteral("x 0条 "));
-        QCOMPARE(m_form->schEdit->text(), QString());
+        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
+        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("x 0条 "));
+        QCOMPARE(ctl<QLineEdit>("schEdit")->text(), QString());
     }
 
     void settingsDialog_okWritesCancelDoesNot_data() {
@@ -658,11 +669,11 @@ private Q_SLOTS:
                 dialog->reject();
             }
         });
-        QTest::mouseClick(m_form->BtnUtilities, Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>("BtnUtilities"), Qt::LeftButton);
         QCOMPARE(m_form->setting("AutoGoBack"), ok ? QStringLiteral("0") : QStringLiteral("1"));
         QCOMPARE(m_form->setting("AutoSaveInterval"), ok ? QStringLiteral("10") : QStringLiteral("5"));
         // The autosave keeps its interval until the next start.
-        QCOMPARE(m_form->svTimer->interval(), 5 * 60000);
+        QCOMPARE(ctl<QTimer>("svTimer")->interval(), 5 * 60000);
     }
 
     void backup_copiesTheSmallFilesIntoTodaysFolder() {
@@ -671,9 +682,9 @@ private Q_SLOTS:
         WriteTextFile(file("TagsFre.ini"), {"a=1"});
         WriteBytes(file("book.xlsx"), "x");
         open();
-        m_form->ItemBackup->trigger();
+        ctl<QAction>("ItemBackup")->trigger();
         WriteTextFile(file("TagsFre.ini"), {"a=2"});
-        m_form->ItemBackup->trigger();
+        ctl<QAction>("ItemBackup")->trigger();
         const QString dated =
             file(QStringLiteral("databackup/")) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
         QStringList copied = QDir(dated).entryList(QDir::Files, QDir::Name);
@@ -684,7 +695,7 @@ private Q_SLOTS:
 
     void updateNotice_thenOpensThePage() {
         open();
-        m_form->ItemWeibo->trigger();
+        ctl<QAction>("ItemWeibo")->trigger();
         QCOMPARE(m_prompts->log, QStringList{"info: 请关注我的微博，跟踪最新版本，提出改进意见"});
         QCOMPARE(m_opened.size(), 1);
         QVERIFY(m_opened.first().startsWith(QStringLiteral("https://")));
@@ -710,12 +721,12 @@ private Q_SLOTS:
         QVERIFY(settings.filter(QStringLiteral("WinPosLTHW=")).first().count(u',') == 3);
 
         open();
-        click(m_form->tagTreeView, tagNode("t"));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("t"));
         select(tagNode("t"));
-        m_form->ItemUp->trigger();
+        ctl<QAction>("ItemUp")->trigger();
         select(tagNode("r"));
-        m_form->ItemDown->trigger();
-        m_form->tagTreeView->dropSelectedOn(tagNode("t"));
+        ctl<QAction>("ItemDown")->trigger();
+        ctl<TagTreeWidget>("tagTreeView")->dropSelectedOn(tagNode("t"));
         closeForm();
         QVERIFY(QFileInfo(file(QStringLiteral("TagTVItems.dat"))).lastModified().date().year() != 2020);
         Tree articles;
@@ -734,13 +745,13 @@ private Q_SLOTS:
         records.replace(4, 4, QByteArray::fromHex("ffffff00"));
         WriteBytes(file(QStringLiteral("worddata.idx")), records);
         open();
-        click(m_form->tagTreeView, tagNode("work"));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
         QCOMPARE(m_prompts->log.size(), 1);
         QVERIFY2(m_prompts->log.first().startsWith(QStringLiteral("error: Velmora: ")),
                  qPrintable(m_prompts->log.first()));
         QVERIFY(m_prompts->log.first().contains(QStringLiteral("16777215")));
         QVERIFY(m_form->isVisible());
-        click(m_form->tagTreeView, tagNode("other"));
+        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("other"));
         QCOMPARE(m_prompts->log.size(), 2);
     }
 

@@ -1,0 +1,117 @@
+#include "controls.h"
+
+#include "application.h"
+#include "imagelist.h"
+#include "texts.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+namespace {
+
+class EnterKeyFilter final : public QObject {
+public:
+    EnterKeyFilter(QTreeWidget* tree, std::function<void(QTreeWidgetItem*)> handler)
+        : QObject(tree), m_tree(tree), m_handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_tree && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_tree->currentItem() != nullptr) {
+                RunReported([this] { m_handler(m_tree->currentItem()); });
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTreeWidget* m_tree;
+    std::function<void(QTreeWidgetItem*)> m_handler;
+};
+
+} // namespace
+
+void Describe(QWidget* widget, const QString& name, const QString& description) {
+    widget->setAccessibleName(name);
+    widget->setAccessibleDescription(description.isEmpty() ? name : description);
+}
+
+QAction* NamedAction(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QToolButton* MakeToolButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint) {
+    auto* button = Named(new QToolButton(parent), name);
+    button->setIcon(ToolbarImage(name));
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    Describe(button, caption.isEmpty() ? hint : caption, hint);
+    return button;
+}
+
+void MarkNotBuilt(QWidget* widget) {
+    widget->setEnabled(false);
+    QList<QWidget*> widgets = widget->findChildren<QWidget*>();
+    widgets.prepend(widget);
+    for (QWidget* part : std::as_const(widgets)) {
+        part->setToolTip(kNotBuilt);
+        part->setStatusTip(kNotBuilt);
+        part->setAccessibleDescription(kNotBuilt);
+        for (QAction* action : part->actions()) {
+            MarkNotBuilt(action);
+        }
+    }
+}
+
+void MarkNotBuilt(QAction* action) {
+    action->setEnabled(false);
+    action->setToolTip(kNotBuilt);
+    action->setStatusTip(kNotBuilt);
+}
+
+void ConfigureTree(QTreeWidget* tree, const QColor& background) {
+    tree->setHeaderHidden(true);
+    tree->setRootIsDecorated(true);
+    tree->setIndentation(15);
+    tree->setIconSize(QSize(18, 18));
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tree->setUniformRowHeights(true);
+    tree->setAutoFillBackground(true);
+    tree->setStyleSheet(QStringLiteral("QTreeWidget { background: %1; border: none; }").arg(background.name()));
+}
+
+QWidget* CaptionedPanel(const QString& name, const QString& caption, QWidget* content, QWidget* parent) {
+    auto* panel = Named(new QWidget(parent), name);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* title = Named(new QLabel(caption, panel), name + QStringLiteral("Caption"));
+    title->setContentsMargins(6, 3, 6, 3);
+    title->setStyleSheet(QStringLiteral("background: #dfe7ee; color: #2c3e50; font-weight: bold;"));
+    Describe(title, caption);
+    Describe(panel, caption);
+    layout->addWidget(title);
+    layout->addWidget(content, 1);
+    return panel;
+}
+
+void OnEnterKey(QTreeWidget* tree, std::function<void(QTreeWidgetItem*)> handler) {
+    tree->installEventFilter(new EnterKeyFilter(tree, std::move(handler)));
+}
+
+} // namespace velmora

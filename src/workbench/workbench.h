@@ -1,0 +1,60 @@
+#pragma once
+
+#include "settingslist.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace velmora {
+
+class TWordMgr;
+class TiExcel;
+class TiWord;
+class WindowSystem;
+
+// What the areas of the main window share, without a widget: the library, the settings list, the office
+// programs and the window system. Each area is handed this context instead of reaching into another area.
+class Workbench final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Workbench(QObject* parent = nullptr);
+    ~Workbench() override;
+    Q_DISABLE_COPY_MOVE(Workbench)
+
+    // The data folder's file of that name.
+    static QString dataFile(const QString& name);
+
+    // Reads the settings (making the file when there is none) and opens the library. An error writing the new
+    // settings file is raised after the library is open, so that start-up can report it and go on.
+    void open();
+    // Writes what the store changed and lets it go; an error is raised after the store is gone.
+    void closeStore();
+
+    TWordMgr& store();
+    bool hasStore() const { return m_store != nullptr; }
+    SettingsList& settings() { return m_settings; }
+    const SettingsList& settings() const { return m_settings; }
+    void saveSettings();
+
+    // The office programs, started or attached on first need, and replaced when their server has gone away.
+    TiWord& word();
+    TiExcel& excel();
+    WindowSystem& windows();
+
+    // The caption the article list shows ("tag N条 "). A tree asks it before listing, so that the list already
+    // shown is not asked for again.
+    const QString& shownListCaption() const { return m_shownListCaption; }
+    void setShownListCaption(const QString& caption) { m_shownListCaption = caption; }
+
+private:
+    SettingsList m_settings;
+    std::unique_ptr<TWordMgr> m_store;
+    std::unique_ptr<TiWord> m_word;
+    std::unique_ptr<TiExcel> m_excel;
+    QString m_shownListCaption;
+};
+
+} // namespace velmora
