@@ -14,6 +14,14 @@ class TiExcel;
 class TiWord;
 class WindowSystem;
 
+// The document of the active tab, as the document tabs publish it for the other areas.
+struct ActiveTab {
+    bool open = false;     // no tab is open when false; the other fields are then empty
+    int position = -1;     // record position; -1 a new document not yet in the library, -811 the help document
+    QString path;          // the document's or workbook's full path
+    bool workbook = false; // the tab shows a workbook, not a document
+};
+
 // What the areas of the main window share, without a widget: the library, the settings list, the office
 // programs and the window system. Each area is handed this context instead of reaching into another area.
 class Workbench final : public QObject {
@@ -49,12 +57,21 @@ public:
     const QString& shownListCaption() const { return m_shownListCaption; }
     void setShownListCaption(const QString& caption) { m_shownListCaption = caption; }
 
+    const ActiveTab& activeTab() const { return m_activeTab; }
+    void setActiveTab(const ActiveTab& tab) { m_activeTab = tab; }
+
+    // While an import runs, tags reaching the library are stored by the import itself.
+    bool importing() const { return m_importing; }
+    void setImporting(bool running) { m_importing = running; }
+
 private:
     SettingsList m_settings;
     std::unique_ptr<TWordMgr> m_store;
     std::unique_ptr<TiWord> m_word;
     std::unique_ptr<TiExcel> m_excel;
     QString m_shownListCaption;
+    ActiveTab m_activeTab;
+    bool m_importing = false;
 };
 
 } // namespace velmora
