@@ -10,6 +10,8 @@
 #include <QUuid>
 
 #include <com/sun/star/awt/PosSize.hpp>
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/awt/XTopWindow2.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/NamedValue.hpp>
@@ -24,6 +26,7 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/linguistic2/LinguProperties.hpp>
 #include <com/sun/star/script/provider/XScript.hpp>
@@ -35,6 +38,7 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/DocumentZoomType.hpp>
 #include <cppuhelper/implbase1.hxx>
+#include <rtl/process.h>
 
 namespace velmora::lo {
 
@@ -151,6 +155,21 @@ void StampCreation(const Reference<css::frame::XModel>& model) {
 
 } // namespace
 
+quint64 NativeWindowOf(const Doc& doc) {
+    const Reference<css::awt::XSystemDependentWindowPeer> peer(WindowOf(doc), UNO_QUERY);
+    if (!peer.is()) {
+        return 0;
+    }
+    // The office does not check the process id: a window of another process is answered all the same.
+    Sequence<sal_Int8> process(16);
+    rtl_getGlobalProcessId(reinterpret_cast<sal_uInt8*>(process.getArray()));
+    css::awt::SystemDependentXWindow window;
+    if (!(peer->getWindowHandle(process, css::lang::SystemDependent::SYSTEM_XWINDOW) >>= window)) {
+        return 0;
+    }
+    return quint64(window.WindowHandle);
+}
+
 // --- WriterDoc ---------------------------------------------------------------------------------------------------
 
 Reference<css::text::XTextDocument> WriterDoc::text() const {
@@ -202,21 +221,18 @@ void WordCore::adoptForeignDocuments() {
             const OUString url = model->getURL();
             const QString name = url.isEmpty() ? ToQ(Reference<css::frame::XTitle>(model, UNO_QUERY_THROW)->getTitle())
                                                : QFileInfo(LocalPath(url)).fileName();
-            Doc previous;
-            {
-                std::lock_guard lock(m_mutex);
-                previous = m_active;
-            }
             const Doc doc = track(model, name);
-            // Adopting a document does not make it the active one.
+            // Adopting a document does not make it the active one, unless there is none.
             std::lock_guard lock(m_mutex);
-            m_active = previous && !previous->closed ? previous : doc;
+            if (!m_active || m_active->closed) {
+                m_active = doc;
+            }
         }
     }
 }
 
 Doc WordCore::activeDocument() {
-    documents();
+    followCurrent(documents());
     std::lock_guard lock(m_mutex);
     if (!m_active) {
         throw AutomationError(QStringLiteral("This command is not available because no document is open."));
@@ -224,9 +240,32 @@ Doc WordCore::activeDocument() {
     return m_active;
 }
 
+// The office reports the document whose frame was activated last: the user's click or focus into its window. It
+// wins only when it changed since we last looked, so that a document opened hidden through the server, whose frame
+// may not become the office's current one, stays active until the user actually moves.
+void WordCore::followCurrent(const QList<Doc>& docs) {
+    const Reference<css::frame::XModel> current(session->desktop()->getCurrentComponent(), UNO_QUERY);
+    std::lock_guard lock(m_mutex);
+    if (current == m_seenCurrent) {
+        return;
+    }
+    m_seenCurrent = current;
+    for (const Doc& doc : docs) {
+        if (doc->model == current && !doc->closed) {
+            m_active = doc;
+        }
+    }
+}
+
 void WordCore::setActive(const Doc& doc) {
+    const Reference<css::frame::XController> controller = doc->model->getCurrentController();
+    if (controller.is() && controller->getFrame().is()) {
+        controller->getFrame()->activate();
+    }
+    const Reference<css::frame::XModel> current(session->desktop()->getCurrentComponent(), UNO_QUERY);
     std::lock_guard lock(m_mutex);
     m_active = doc;
+    m_seenCurrent = current;
 }
 
 Doc WordCore::track(const Reference<css::frame::XModel>& model, const QString& name) {
@@ -240,7 +279,6 @@ Doc WordCore::track(const Reference<css::frame::XModel>& model, const QString& n
     }
     std::lock_guard lock(m_mutex);
     m_documents.append(doc);
-    m_active = doc;
     return doc;
 }
 
@@ -289,6 +327,7 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
     if (encrypted) {
         doc->password = password;
     }
+    setActive(doc);
     return doc;
 }
 
@@ -302,6 +341,7 @@ Doc WordCore::add() {
     doc->titled = true;
     StampCreation(model);
     Reference<css::util::XModifiable>(model, UNO_QUERY_THROW)->setModified(false);
+    setActive(doc);
     return doc;
 }
 
@@ -566,6 +606,10 @@ protected:
     OleVariant invoke(const Request& r) override {
         if (m_level == Level::Window && r.is("selection")) {
             return MakeWordSelection(m_core, m_doc);
+        }
+        if (m_level == Level::Window && r.is("hwnd")) {
+            // Word's window handle; here the X11 window of the document's frame, 0 without a display.
+            return double(NativeWindowOf(m_doc));
         }
         if (m_level == Level::Window && r.is("activepane")) {
             return MakeObject<WindowObject>(m_core, m_doc, Level::Pane);
