@@ -6,7 +6,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QUuid>
 
 #include <com/sun/star/awt/PosSize.hpp>
@@ -129,6 +131,47 @@ Reference<css::awt::XWindow> WindowOf(const Doc& doc) {
         return {};
     }
     return controller->getFrame()->getContainerWindow();
+}
+
+// Whether an office runs on the profile: its command line names the profile it was started with.
+bool OfficeRunsOn(const QString& profile) {
+    const QByteArray option = "-env:UserInstallation=";
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!entry.at(0).isDigit() || !cmdline.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& argument : cmdline.readAll().split('\0')) {
+            if (argument.startsWith(option) &&
+                QUrl::fromEncoded(argument.mid(option.size())).toLocalFile() == profile) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether another office (of this user or another) holds the file: its lock file lies beside it. A lock that an
+// office of ours left behind when it was killed holds nothing: it is removed, as the office itself would offer.
+bool HeldElsewhere(const QString& absolute) {
+    const QFileInfo file(absolute);
+    const QString lockPath = file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#');
+    QFile lock(lockPath);
+    if (!lock.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // full name,user,host,time,profile URL;
+    const QList<QByteArray> fields = lock.read(4096).trimmed().split(',');
+    const QByteArray profileUrl = fields.size() >= 5 ? QByteArray(fields.at(4)).replace(';', "") : QByteArray();
+    const QString profile = QUrl::fromEncoded(profileUrl).toLocalFile();
+    const bool ours =
+        profile.contains(QLatin1String("/velmora-lo-")) || profile.contains(QLatin1String("/velmora/libreoffice/"));
+    if (ours && !OfficeRunsOn(profile)) {
+        lock.close();
+        QFile::remove(lockPath);
+        return false;
+    }
+    return true;
 }
 
 // A document the office made (new, or read from plain text) has no creation date or author until someone sets
@@ -298,13 +341,19 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
     if (encrypted && password.isEmpty()) {
         throw AutomationError(QStringLiteral("The document %1 needs a password.").arg(QFileInfo(path).fileName()));
     }
-    std::vector<PropertyValue> args{Prop("Hidden", Any(!visible)), Prop("ReadOnly", Any(readOnly))};
+    // A document that another office holds (its lock file is there) cannot be opened for writing without asking
+    // the user, which a server cannot: it is opened read-only, as the office would offer.
+    const bool held = !readOnly && HeldElsewhere(absolute);
+    std::vector<PropertyValue> args{Prop("Hidden", Any(!visible)), Prop("ReadOnly", Any(readOnly || held))};
     if (!password.isEmpty()) {
         args.push_back(Prop("Password", Any(ToOU(password))));
     }
     Reference<css::lang::XComponent> component;
     try {
         component = session->desktop()->loadComponentFromURL(FileUrl(absolute), "_blank", 0, Props(args));
+        if (!component.is() && (held || HeldElsewhere(absolute))) {
+            throw AutomationError(QStringLiteral("%1 已被其他程序打开").arg(QDir::toNativeSeparators(absolute)));
+        }
     } catch (const css::uno::RuntimeException&) {
         throw;
     } catch (const Exception&) {
@@ -317,6 +366,9 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
             QStringLiteral("%1 cannot be opened: %2").arg(QFileInfo(path).fileName(), CaughtMessage()));
     }
     const Reference<css::frame::XModel> model(component, UNO_QUERY);
+    if (!component.is()) {
+        throw AutomationError(QStringLiteral("%1 cannot be opened.").arg(QDir::toNativeSeparators(absolute)));
+    }
     if (!model.is() || !Reference<css::text::XTextDocument>(component, UNO_QUERY).is()) {
         if (const Reference<css::util::XCloseable> closeable{component, UNO_QUERY}; closeable.is()) {
             closeable->close(true);
@@ -375,7 +427,12 @@ void WordCore::save(const Doc& doc) {
     if (doc->model->getURL().isEmpty()) {
         throw AutomationError(QStringLiteral("%1 has never been saved: it needs SaveAs.").arg(doc->name));
     }
-    Reference<css::frame::XStorable>(doc->model, UNO_QUERY_THROW)->store();
+    const Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY_THROW);
+    if (storable->isReadonly()) {
+        throw AutomationError(QStringLiteral("%1 is open read-only and cannot be saved; save it under another name.")
+                                  .arg(doc->fullName()));
+    }
+    storable->store();
     // The office keeps a loaded or saved document's encryption when it stores it again; should it ever not, the
     // file is written again through the checked path at once.
     if (!doc->password.isEmpty() && !IsEncryptedWordFile(doc->fullName())) {
