@@ -209,7 +209,8 @@ std::shared_ptr<OfficeSession> OfficeSession::attach(const QString& pipe) {
     try {
         session->connect();
     } catch (const Exception&) {
-        throw AutomationError(QStringLiteral("no LibreOffice answers on %1").arg(pipe), AutomationFault::NoServer);
+        throw AutomationError(QStringLiteral("no LibreOffice answers on %1: %2").arg(pipe, CaughtMessage()),
+                              AutomationFault::NoServer);
     }
     session->listen();
     return session;
