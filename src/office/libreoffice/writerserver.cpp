@@ -287,6 +287,10 @@ Doc WordCore::activeDocument() {
 // wins only when it changed since we last looked, so that a document opened hidden through the server, whose frame
 // may not become the office's current one, stays active until the user actually moves.
 void WordCore::followCurrent(const QList<Doc>& docs) {
+    // A headless office has no user who could move anywhere.
+    if (session->headless()) {
+        return;
+    }
     const Reference<css::frame::XModel> current(session->desktop()->getCurrentComponent(), UNO_QUERY);
     std::lock_guard lock(m_mutex);
     if (current == m_seenCurrent) {
@@ -301,11 +305,15 @@ void WordCore::followCurrent(const QList<Doc>& docs) {
 }
 
 void WordCore::setActive(const Doc& doc) {
-    const Reference<css::frame::XController> controller = doc->model->getCurrentController();
+    // Only a shown document can have the user's focus; activating a hidden frame costs a round of the office's
+    // user interface for nothing.
+    const Reference<css::frame::XController> controller =
+        visible ? doc->model->getCurrentController() : Reference<css::frame::XController>();
     if (controller.is() && controller->getFrame().is()) {
         controller->getFrame()->activate();
     }
-    const Reference<css::frame::XModel> current(session->desktop()->getCurrentComponent(), UNO_QUERY);
+    const Reference<css::frame::XModel> current(
+        session->headless() ? nullptr : session->desktop()->getCurrentComponent(), UNO_QUERY);
     std::lock_guard lock(m_mutex);
     m_active = doc;
     m_seenCurrent = current;
