@@ -47,6 +47,9 @@ constexpr int kMaxEarlyEnds = 4;
 
 Reference<XComponentContext> localContext() {
     static const Reference<XComponentContext> context = [] {
+        // An office that dies while we write to its pipe (killed during a handshake) must fail the call with an
+        // error, not end this program with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
         // Without the bootstrap variables the UNO runtime cannot find its type and service files and crashes.
         if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP")) {
             qputenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" VELMORA_LO_PROGRAM_DIR "/fundamentalrc");
@@ -112,6 +115,8 @@ pid_t spawnOffice(const SessionOptions& options) {
                 _exit(127);
             }
         }
+        // An ignored signal stays ignored across exec; the office gets the default this program may have changed.
+        std::signal(SIGPIPE, SIG_DFL);
         execve(argv.front(), argv.data(), environ);
         _exit(127);
     }
