@@ -117,6 +117,36 @@ void BM_OpenTextClose_FiftyChinesePages(benchmark::State& state) {
     OpenReadClose(state, office().fiftyPages);
 }
 
+// A tab switch: the tab's document made the active one, then one call that acts on the active document.
+void BM_SwitchActiveDocument(benchmark::State& state) {
+    TiWord& word = *office().reader;
+    const QString other = office().dir.filePath(QStringLiteral("other.docx"));
+    QFile::copy(office().onePage, other);
+    word.OpenWordFile(office().onePage, QString(), true);
+    word.OpenWordFile(other, QString(), true);
+    bool first = true;
+    for (auto _ : state) {
+        word.ActivateDoc(first ? office().onePage : other);
+        benchmark::DoNotOptimize(word.ActiveDocName());
+        first = !first;
+    }
+    word.CloseAllFiles();
+}
+
+// Import and search start an office of their own: from asking for it to its first answer.
+void BM_StartPrivateOffice(benchmark::State& state) {
+    office();
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        auto word = std::make_unique<TiWord>(true);
+        benchmark::DoNotOptimize(word->OpenedDocs());
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        // Ending it is not part of the start.
+        word.reset();
+    }
+}
+
 void BM_SaveAsWithPassword(benchmark::State& state) {
     TiWord& word = *office().reader;
     word.OpenWordFile(office().onePage, QString(), false);
@@ -137,6 +167,13 @@ BENCHMARK(BM_ConnectToRunningServer)
     ->ReportAggregatesOnly();
 BENCHMARK(BM_OpenTextClose_OnePage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_OpenTextClose_FiftyChinesePages)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SwitchActiveDocument)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_StartPrivateOffice)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_SaveAsWithPassword)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 int main(int argc, char** argv) {

@@ -7,9 +7,9 @@
 
 namespace velmora {
 
-OleVariant StartOfficeServer(const QString& progId) {
+OleVariant StartOfficeServer(const QString& progId, bool privateServer) {
     try {
-        return CreateOleObject(progId);
+        return privateServer ? CreatePrivateOleObject(progId) : CreateOleObject(progId);
     } catch (const std::exception&) {
         throw AutomationError(QString::fromUtf16(kNoOfficeMessage), AutomationFault::NoServer);
     }

@@ -11,8 +11,9 @@ namespace velmora {
 // The one message for an office program that cannot be started or reached at construction.
 inline constexpr char16_t kNoOfficeMessage[] = u"您的电脑上没哦安装Office";
 
-// Starts a new server of progId. Any failure becomes the one message above, as an AutomationError.
-OleVariant StartOfficeServer(const QString& progId);
+// Starts a new server of progId, one of the caller's own when privateServer is set. Any failure becomes the one
+// message above, as an AutomationError.
+OleVariant StartOfficeServer(const QString& progId, bool privateServer = false);
 
 // The running server of progId when one is registered (created is then false), or a new one (created true).
 OleVariant ConnectOrStartOfficeServer(const QString& progId, bool& created);

@@ -30,7 +30,9 @@ TiWord::TiWord(bool AlwaysCreate) {
         CreateOrConnectWord();
         return;
     }
-    FWord = StartOfficeServer(kWordProgId);
+    // Import and search read documents in an office of their own, which must never become the one the window
+    // shows the user's documents in.
+    FWord = StartOfficeServer(kWordProgId, true);
     FCreated = true;
 }
 
@@ -296,6 +298,24 @@ void TiWord::CloseAllFiles() {
         DocumentAt(i).call(QStringLiteral("Close"));
     }
     FVisible = false;
+}
+
+bool TiWord::ActivateDoc(const QString& DocName) {
+    const int i = FindDoc(DocName, OpenedDocs());
+    if (i == 0) {
+        return false;
+    }
+    DocumentAt(i).call(QStringLiteral("Activate"));
+    return true;
+}
+
+quint64 TiWord::WindowOf(const QString& DocName) {
+    const int i = FindDoc(DocName, OpenedDocs());
+    if (i == 0) {
+        return 0;
+    }
+    const double handle = DocumentAt(i).get(QStringLiteral("ActiveWindow")).get(QStringLiteral("Hwnd")).toDouble();
+    return handle > 0 ? quint64(handle) : 0;
 }
 
 void TiWord::GoBack() {

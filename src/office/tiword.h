@@ -58,6 +58,13 @@ public:
     void CloseWordFileByName(const QString& DocName);
     void CloseAllFiles();
 
+    // Makes the open document DocName (a full name, or the name of a new document) the active one, before an
+    // operation made for its tab; false when it is not open.
+    bool ActivateDoc(const QString& DocName);
+    // The native window the office shows DocName in (an X11 window id), 0 when it is not open or has no window.
+    // Finding the window by its caption is the fallback for a 0.
+    quint64 WindowOf(const QString& DocName);
+
     // Editing position and clipboard.
     void GoBack();
     void MoveToEnd();

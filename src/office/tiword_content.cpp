@@ -130,6 +130,9 @@ int TiWord::GetDocPages() {
 }
 
 QString TiWord::GetDocPropStr(int idx) {
+    if (idx < 0 || idx > 2 || OpenedDocs() == 0) {
+        return QString();
+    }
     const OleVariant document = FWord.get(QStringLiteral("ActiveDocument"));
     switch (idx) {
     case 0:

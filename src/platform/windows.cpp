@@ -1,5 +1,7 @@
 #include "windows.h"
 
+#include <QRegularExpression>
+
 namespace velmora {
 
 WindowSystem::~WindowSystem() = default;
@@ -12,19 +14,42 @@ WindowSystem& Windows() {
     return *system;
 }
 
+bool WindowSystem::activateWindow(WindowId) {
+    return false;
+}
+
+namespace {
+
+// What the office puts after a document's name in its window's caption.
+bool IsOfficeSuffix(QStringView rest) {
+    static const QRegularExpression suffix(
+        QStringLiteral("^(?: \\((?:read-only|只读)\\))? - LibreOffice(?: [A-Za-z]+)?$"));
+    return rest.isEmpty() || suffix.match(rest.toString()).hasMatch();
+}
+
+} // namespace
+
 WindowId FindTopWindowByCaption(WindowSystem& windows, const QString& name) {
     if (name.isEmpty()) {
         return 0;
     }
+    WindowId exact = 0;
+    WindowId begins = 0;
     for (const TopWindow& window : windows.topWindows()) {
         if ((!window.visible && !window.minimised) || window.owner != 0 || window.toolWindow) {
             continue;
         }
-        if (window.caption.startsWith(name) && window.caption.contains(name, Qt::CaseInsensitive)) {
-            return window.id;
+        if (!window.caption.startsWith(name)) {
+            continue;
+        }
+        // Later windows in stacking order are the newer ones.
+        if (IsOfficeSuffix(QStringView(window.caption).mid(name.size()))) {
+            exact = window.id;
+        } else if (window.caption.contains(name, Qt::CaseInsensitive)) {
+            begins = window.id;
         }
     }
-    return 0;
+    return exact != 0 ? exact : begins;
 }
 
 } // namespace velmora

@@ -34,6 +34,8 @@ public:
     virtual bool showWindow(WindowId window, bool show) = 0;
     // Drops the title bar and the window menu, so that the window sits in another like a child.
     virtual bool removeFrame(WindowId window) = 0;
+    // Raises the window and gives it the keyboard focus, as a user's click into it does.
+    virtual bool activateWindow(WindowId window);
 };
 
 // The window system of this session: X11 when a display answers, otherwise one that has no windows.
@@ -43,9 +45,11 @@ std::unique_ptr<WindowSystem> MakeNullWindows();
 // Nothing when there is no X11 display (or the program was built without X11).
 std::unique_ptr<WindowSystem> MakeX11Windows();
 
-// The first top-level window, in enumeration order, whose caption begins with name (exact comparison) and
-// contains it ignoring case; hidden and not minimised windows, owned windows and tool windows are left out.
-// 0 when there is none.
+// The top-level window of the document called name. A caption that is exactly the name followed by the office's
+// title suffix (" - LibreOffice Writer", optionally with " (read-only)" before it) wins over one that merely begins
+// with the name (exact comparison) and contains it ignoring case, so that 笔记.docx never takes the window of
+// 笔记.docx.bak; among equals the newest, the last in stacking order. Hidden and not minimised windows, owned windows
+// and tool windows are left out. 0 when there is none.
 WindowId FindTopWindowByCaption(WindowSystem& windows, const QString& name);
 
 } // namespace velmora

@@ -84,6 +84,24 @@ public:
         return lastError == 0;
     }
 
+    bool activateWindow(WindowId window) override {
+        lastError = 0;
+        XRaiseWindow(m_display, Window(window));
+        // A window manager decides about the focus itself and is asked the way pagers ask it (source 2: a
+        // user's action); without one the focus is set directly.
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = Window(window);
+        event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSetInputFocus(m_display, Window(window), RevertToParent, CurrentTime);
+        XSync(m_display, False);
+        return lastError == 0;
+    }
+
 private:
     Window root() const { return DefaultRootWindow(m_display); }
     Atom atom(const char* name) const { return XInternAtom(m_display, name, False); }

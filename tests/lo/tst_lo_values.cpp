@@ -207,10 +207,21 @@ private Q_SLOTS:
             << QList<TopWindow>{Shown(13, QStringLiteral("Report.docx") + writer)} << "report.docx" << WindowId(0);
         QTest::newRow("name inside the caption only")
             << QList<TopWindow>{Shown(14, QStringLiteral("副本 报告.docx") + writer)} << "报告.docx" << WindowId(0);
-        QTest::newRow("first match in enumeration order")
-            << QList<TopWindow>{Shown(15, QStringLiteral("文档1") + writer),
-                                Shown(16, QStringLiteral("文档1") + writer)}
-            << "文档1" << WindowId(15);
+        QTest::newRow("among equals the newest") << QList<TopWindow>{Shown(15, QStringLiteral("文档1") + writer),
+                                                                     Shown(16, QStringLiteral("文档1") + writer)}
+                                                 << "文档1" << WindowId(16);
+        // The newer window of a longer name must not take the document's own.
+        const QList<TopWindow> notes{Shown(20, QStringLiteral("笔记.docx") + writer),
+                                     Shown(21, QStringLiteral("笔记.docx.bak") + writer),
+                                     Shown(22, QStringLiteral("笔记 2.docx") + writer)};
+        QTest::newRow("exact caption before a longer name") << notes << "笔记.docx" << WindowId(20);
+        QTest::newRow("longer name asked for") << notes << "笔记.docx.bak" << WindowId(21);
+        QTest::newRow("read-only document")
+            << QList<TopWindow>{Shown(23, QStringLiteral("笔记.docx (read-only)") + writer),
+                                Shown(24, QStringLiteral("笔记.docx.bak") + writer)}
+            << "笔记.docx" << WindowId(23);
+        QTest::newRow("only a longer name: the fallback")
+            << QList<TopWindow>{Shown(25, QStringLiteral("笔记.docx.bak") + writer)} << "笔记.docx" << WindowId(25);
         QTest::newRow("empty name") << QList<TopWindow>{Shown(17, QString())} << "" << WindowId(0);
     }
     void findWindowByCaption() {

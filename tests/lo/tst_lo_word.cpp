@@ -4,6 +4,7 @@
 #include "office/automation/automationerror.h"
 #include "office/tiword.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -138,6 +139,24 @@ private Q_SLOTS:
         QVERIFY(!word->GetABuiltInProp(11, path).isEmpty());
         QCOMPARE(word->GetABuiltInProp(11, env->path(QStringLiteral("not-open.docx"))), QString());
         QCOMPARE(word->GetTitle(), QStringLiteral("第一段：中文文档的内容。"));
+    }
+
+    // The office's separate endnote page is no page of the printed body, and a hyperlink is one of Word's fields.
+    void endnotesAndLinks_countAsWordDoes() {
+        QCOMPARE(word->GetDocPropStr(2), QString());
+        const QString path = env->path(QStringLiteral("endnote.rtf"));
+        QFile rtf(path);
+        QVERIFY(rtf.open(QIODevice::WriteOnly));
+        rtf.write("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\fet1\\enddoc\\aenddoc\n"
+                  "\\pard Body text{\\super\\chftn{\\footnote\\ftnalt\\pard{\\super\\chftn} Endnote text.}} and "
+                  "{\\field{\\*\\fldinst HYPERLINK \"http://example.com/\"}{\\fldrslt a link}}.\\par}\n");
+        rtf.close();
+        word->OpenWordFile(path, QString(), false);
+        QCOMPARE(word->GetDocProp(3), 1);
+        QCOMPARE(word->GetDocProp(6), 1);
+        QCOMPARE(word->GetDocProp(4), 1);
+        QCOMPARE(word->GetDocPages(), 1);
+        QCOMPARE(word->GetDocPropStr(2), path);
     }
 
     void formatting_reachesTheSavedFile() {

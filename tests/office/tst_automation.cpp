@@ -174,6 +174,13 @@ void TestAutomation::registry_createsFromFactory() {
     QCOMPARE(CreateOleObject(kProgId).toInt(), 2);
     // Creating is not running: only a server that registers itself is found as the running one.
     QVERIFY(!IsOleServerRunning(kProgId));
+    // A private server comes from the private factory when there is one, otherwise from the common one.
+    QCOMPARE(CreatePrivateOleObject(kProgId).toInt(), 3);
+    RegisterOleServer(
+        kProgId, [] { return std::make_shared<ValueObject>(OleVariant(QStringLiteral("common"))); },
+        [] { return std::make_shared<ValueObject>(OleVariant(QStringLiteral("private"))); });
+    QCOMPARE(CreatePrivateOleObject(kProgId).toString(), QStringLiteral("private"));
+    QCOMPARE(CreateOleObject(kProgId).toString(), QStringLiteral("common"));
 }
 
 void TestAutomation::registry_withoutServer_raisesNoServer() {

@@ -17,6 +17,7 @@ namespace {
 struct Registry {
     QMutex mutex;
     QHash<QString, OleServerFactory> factories;
+    QHash<QString, OleServerFactory> privateFactories;
     QHash<QString, std::vector<std::shared_ptr<Dispatch>>> running;
     QHash<QString, ActiveObjectFinder> finders;
 };
@@ -32,24 +33,35 @@ QString keyOf(const QString& progId) {
 
 } // namespace
 
-void RegisterOleServer(const QString& progId, OleServerFactory factory) {
+void RegisterOleServer(const QString& progId, OleServerFactory factory, OleServerFactory privateFactory) {
     Registry& r = registry();
     QMutexLocker lock(&r.mutex);
     r.factories.insert(keyOf(progId), std::move(factory));
+    if (privateFactory) {
+        r.privateFactories.insert(keyOf(progId), std::move(privateFactory));
+    } else {
+        r.privateFactories.remove(keyOf(progId));
+    }
 }
 
 void UnregisterOleServer(const QString& progId) {
     Registry& r = registry();
     QMutexLocker lock(&r.mutex);
     r.factories.remove(keyOf(progId));
+    r.privateFactories.remove(keyOf(progId));
 }
 
-OleVariant CreateOleObject(const QString& progId) {
+namespace {
+
+OleVariant Create(const QString& progId, bool privateServer) {
     OleServerFactory factory;
     {
         Registry& r = registry();
         QMutexLocker lock(&r.mutex);
-        factory = r.factories.value(keyOf(progId));
+        factory = privateServer ? r.privateFactories.value(keyOf(progId)) : OleServerFactory();
+        if (!factory) {
+            factory = r.factories.value(keyOf(progId));
+        }
     }
     if (!factory) {
         throw AutomationError(QStringLiteral("no automation server is installed as %1").arg(progId),
@@ -69,6 +81,16 @@ OleVariant CreateOleObject(const QString& progId) {
                               AutomationFault::NoServer);
     }
     return OleVariant(std::move(server));
+}
+
+} // namespace
+
+OleVariant CreateOleObject(const QString& progId) {
+    return Create(progId, false);
+}
+
+OleVariant CreatePrivateOleObject(const QString& progId) {
+    return Create(progId, true);
 }
 
 void SetActiveObjectFinder(const QString& progId, ActiveObjectFinder finder) {

@@ -14,12 +14,15 @@ using OleServerFactory = std::function<std::shared_ptr<Dispatch>()>;
 // Servers are found by program identifier ("Word.Application"), letter case ignored, as on the desktops the
 // wrappers were made for. A server is installed once (its factory) and, while it runs, may be registered as the
 // active object of its identifier, which is what a client that wants "the running one" attaches to.
-void RegisterOleServer(const QString& progId, OleServerFactory factory);
+// privateFactory, when given, starts a server of the caller's own that never becomes the running one.
+void RegisterOleServer(const QString& progId, OleServerFactory factory, OleServerFactory privateFactory = {});
 void UnregisterOleServer(const QString& progId);
 
 // A new application object from the installed factory. Raises AutomationError (NoServer) when no server is
 // installed under progId, and passes on the factory's error when it fails.
 OleVariant CreateOleObject(const QString& progId);
+// A server for the caller alone: from the private factory when one is installed, otherwise as CreateOleObject.
+OleVariant CreatePrivateOleObject(const QString& progId);
 
 // The active object of progId. Raises AutomationError (NoServer) when none is registered.
 OleVariant GetActiveOleObject(const QString& progId);

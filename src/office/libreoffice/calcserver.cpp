@@ -8,8 +8,10 @@
 #include <QList>
 
 #include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -33,6 +35,7 @@
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 
@@ -46,6 +49,7 @@ namespace {
 
 struct Book {
     Reference<css::frame::XModel> model;
+    bool adopted = false;           // opened by the user or another program, not by this server: never closed by it
     int activeSheet = 0;            // 0-based
     QPair<int, int> selected{1, 1}; // row, column
 };
@@ -65,6 +69,7 @@ public:
     bool visible = false;
 
     QList<BookPtr> books() {
+        adoptForeignBooks();
         books_.removeIf([](const BookPtr& book) {
             try {
                 // A workbook the user closed in its window is gone from the desktop.
@@ -138,6 +143,50 @@ public:
         books();
     }
 
+    // Workbooks of the office that this server did not open join its list after its own, as Writer's documents do,
+    // so that counting them keeps a server from quitting an office that still holds them.
+    void adoptForeignBooks() {
+        const Reference<css::container::XEnumeration> components =
+            session->desktop()->getComponents()->createEnumeration();
+        while (components->hasMoreElements()) {
+            const Reference<css::frame::XModel> model(components->nextElement(), UNO_QUERY);
+            if (!model.is() || !Reference<css::sheet::XSpreadsheetDocument>(model, UNO_QUERY).is()) {
+                continue;
+            }
+            bool known = false;
+            for (const BookPtr& book : books_) {
+                known = known || book->model == model;
+            }
+            if (!known) {
+                const BookPtr previous = active;
+                track(model)->adopted = true;
+                active = previous ? previous : active;
+            }
+        }
+    }
+
+    // Closes what this server opened; the office ends only when this server started it and nothing else is open
+    // in it. Otherwise the office keeps running for whoever holds its other documents.
+    void quit() {
+        if (registered) {
+            RevokeActiveObject(progId, registered);
+            registered = nullptr;
+        }
+        for (const BookPtr& book : books()) {
+            if (!book->adopted) {
+                try {
+                    Reference<css::util::XCloseable>(book->model, UNO_QUERY_THROW)->close(true);
+                } catch (const css::uno::Exception&) {
+                }
+            }
+        }
+        if (session->owned() && !session->holdsDocuments()) {
+            session->terminate();
+        } else {
+            session->release();
+        }
+    }
+
     void showAll(bool show) {
         for (const BookPtr& book : books()) {
             const Reference<css::frame::XController> controller = book->model->getCurrentController();
@@ -145,14 +194,6 @@ public:
                 controller->getFrame()->getContainerWindow()->setVisible(show);
             }
         }
-    }
-
-    void quit() {
-        if (registered) {
-            RevokeActiveObject(progId, registered);
-            registered = nullptr;
-        }
-        session->terminate();
     }
 
 private:
@@ -235,6 +276,23 @@ QPair<int, int> CellNamed(const QString& text) {
         throw AutomationError(QStringLiteral("Not a cell name: %1").arg(text), AutomationFault::BadArguments);
     }
     return {row, column};
+}
+
+// The office writes links to local files relative to the workbook by default, which a moved workbook breaks; a
+// link to a book on disk must keep its full path.
+void KeepLinksAbsolute(const std::shared_ptr<OfficeSession>& session) {
+    try {
+        const Reference<css::lang::XMultiServiceFactory> provider =
+            css::configuration::theDefaultProvider::get(session->context());
+        const Any node(css::beans::NamedValue("nodepath", Any(OUString("/org.openoffice.Office.Common/Save/URL"))));
+        const Reference<XInterface> access = provider->createInstanceWithArguments(
+            "com.sun.star.configuration.ConfigurationUpdateAccess", Sequence<Any>(&node, 1));
+        Reference<css::beans::XPropertySet>(access, UNO_QUERY_THROW)->setPropertyValue("FileSystem", Any(false));
+        Reference<css::util::XChangesBatch>(access, UNO_QUERY_THROW)->commitChanges();
+    } catch (const css::uno::Exception&) {
+        throw AutomationError(QStringLiteral("LibreOffice Calc could not be set up: %1").arg(CaughtMessage()),
+                              AutomationFault::NoServer);
+    }
 }
 
 class ExcelObject : public LoObject {
@@ -569,8 +627,11 @@ protected:
         }
         if (r.is("close")) {
             // Excel asks about unsaved workbooks here; a server cannot, and the program gives up or saves first.
+            // Workbooks that others opened in the same office are theirs to close.
             for (const BookPtr& book : m_core->books()) {
-                m_core->close(book, 0);
+                if (!book->adopted) {
+                    m_core->close(book, 0);
+                }
             }
             return OleVariant();
         }
@@ -643,6 +704,7 @@ std::shared_ptr<Dispatch> StartExcelServer(const std::shared_ptr<OfficeSession>&
     core->progId = progId;
     core->visible = false;
     std::shared_ptr<Dispatch> application = std::make_shared<ExcelApplication>(core);
+    KeepLinksAbsolute(session);
     if (registerAsRunning) {
         RegisterActiveObject(progId, application);
         core->registered = application.get();

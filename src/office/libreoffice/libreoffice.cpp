@@ -69,9 +69,9 @@ std::shared_ptr<Dispatch> Serve(const std::shared_ptr<lo::OfficeSession>& sessio
     return server;
 }
 
-std::shared_ptr<Dispatch> StartServer(const Kind& kind) {
+std::shared_ptr<Dispatch> StartServer(const Kind& kind, bool privateOnly) {
     const QString mainPipe = MainPipe(kind);
-    const bool main = !IsOleServerRunning(kind.progId) && !lo::OfficeSession::answers(mainPipe);
+    const bool main = !privateOnly && !IsOleServerRunning(kind.progId) && !lo::OfficeSession::answers(mainPipe);
     lo::SessionOptions options;
     if (main) {
         options.pipe = mainPipe;
@@ -84,6 +84,8 @@ std::shared_ptr<Dispatch> StartServer(const Kind& kind) {
         options.profileDir = QDir::tempPath() + QStringLiteral("/velmora-lo-") + id;
         options.headless = true;
         options.removeProfile = true;
+        // Nobody else knows its pipe, so nobody but this program can be using it.
+        options.endWithParent = true;
     }
     return Serve(lo::OfficeSession::start(options), kind, main);
 }
@@ -96,7 +98,8 @@ bool RegisterLibreOfficeServers() {
     }
     static bool once = false;
     for (const Kind& kind : {Kind{kWord, QStringLiteral("word"), true}, Kind{kExcel, QStringLiteral("excel"), false}}) {
-        RegisterOleServer(kind.progId, [kind] { return StartServer(kind); });
+        RegisterOleServer(
+            kind.progId, [kind] { return StartServer(kind, false); }, [kind] { return StartServer(kind, true); });
         // While the application object lives, the office's bridge libraries do too; after it, at exit, they may
         // already be gone, so the exit handler is only the fallback of a program without one.
         if (!std::exchange(once, true)) {

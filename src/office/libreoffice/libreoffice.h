@@ -10,7 +10,8 @@ namespace velmora {
 // the main one: it listens on a pipe named per user, keeps its profile in the user's cache folder and shows its
 // windows when there is a display; it is registered as the running server, so a later "get the running one"
 // (here, or in a second Velmora of the same user, which finds it at its own start-up) attaches to it. The others
-// are private: headless, with a throw-away profile, never registered.
+// are private, and so is every server asked for as a private one (CreatePrivateOleObject): headless, with a
+// throw-away profile, never registered, and killed with the program that started them.
 //
 // Returns false, registering nothing, when LibreOffice is not installed.
 bool RegisterLibreOfficeServers();

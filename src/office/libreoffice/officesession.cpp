@@ -19,13 +19,15 @@
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +47,9 @@ constexpr int kMaxEarlyEnds = 4;
 
 Reference<XComponentContext> localContext() {
     static const Reference<XComponentContext> context = [] {
+        // An office that dies while we write to its pipe (killed during a handshake) must fail the call with an
+        // error, not end this program with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
         // Without the bootstrap variables the UNO runtime cannot find its type and service files and crashes.
         if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP")) {
             qputenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" VELMORA_LO_PROGRAM_DIR "/fundamentalrc");
@@ -91,16 +96,32 @@ pid_t spawnOffice(const SessionOptions& options) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        throw AutomationError(QStringLiteral("LibreOffice could not be started: %1").arg(qt_error_string(failed)),
+    const pid_t parent = getpid();
+    const bool endWithParent = options.endWithParent;
+    // fork rather than posix_spawn: the child must ask for its own death signal before it becomes soffice. Only
+    // async-signal-safe calls run in it, as the parent has threads.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open("/dev/null", O_WRONLY);
+        if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) {
+            _exit(127);
+        }
+        if (endWithParent) {
+            // The signal comes when the thread that forked ends; offices are started from the thread that uses
+            // them, which lives as long as the program's use of them.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) {
+                _exit(127);
+            }
+        }
+        // An ignored signal stays ignored across exec; the office gets the default this program may have changed.
+        std::signal(SIGPIPE, SIG_DFL);
+        execve(argv.front(), argv.data(), environ);
+        _exit(127);
+    }
+    if (pid < 0) {
+        throw AutomationError(QStringLiteral("LibreOffice could not be started: %1").arg(qt_error_string(errno)),
                               AutomationFault::NoServer);
     }
     return pid;
@@ -193,7 +214,8 @@ std::shared_ptr<OfficeSession> OfficeSession::attach(const QString& pipe) {
     try {
         session->connect();
     } catch (const Exception&) {
-        throw AutomationError(QStringLiteral("no LibreOffice answers on %1").arg(pipe), AutomationFault::NoServer);
+        throw AutomationError(QStringLiteral("no LibreOffice answers on %1: %2").arg(pipe, CaughtMessage()),
+                              AutomationFault::NoServer);
     }
     session->listen();
     return session;
@@ -283,7 +305,29 @@ void OfficeSession::checkAlive() {
     }
 }
 
+bool OfficeSession::holdsDocuments() {
+    checkAlive();
+    const Reference<css::container::XEnumeration> components = m_desktop->getComponents()->createEnumeration();
+    while (components->hasMoreElements()) {
+        if (Reference<css::frame::XModel>(components->nextElement(), UNO_QUERY).is()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void OfficeSession::release() noexcept {
+    markDead();
+    // Still our child, but no longer ours to end: it outlives this session, and its profile stays with it.
+    m_pid = 0;
+    m_removeProfile = false;
+}
+
 void OfficeSession::terminate() noexcept {
+    if (!m_owned) {
+        release();
+        return;
+    }
     if (!m_dead) {
         try {
             // Documents are closed without asking: terminate alone would refuse while one is modified.

@@ -20,6 +20,8 @@ struct SessionOptions {
     QString profileDir;
     bool headless = true;
     bool removeProfile = true; // a throw-away profile, removed when the office ends
+    // The office is killed when this program ends, however it ends (a private office that only it can reach).
+    bool endWithParent = false;
 };
 
 // One soffice process and the bridge to it. A session either owns its process (it started it and ends it) or is
@@ -53,8 +55,13 @@ public:
     // Run once, on whichever thread notices the end first.
     void setDeathHandler(std::function<void()> handler);
 
-    // Ends the office: every document is closed without asking, then the process. Never raises.
+    // Ends the office this session started: every document is closed without asking, then the process. An office
+    // that someone else started is only let go, as by release(). Never raises.
     void terminate() noexcept;
+    // Lets go of the office and leaves it running with whatever it holds; the session is dead from now on.
+    void release() noexcept;
+    // Whether any document is open in the office, whoever opened it.
+    bool holdsDocuments();
 
 private:
     OfficeSession() = default;

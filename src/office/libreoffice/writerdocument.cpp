@@ -242,7 +242,12 @@ int CountOf(const Doc& doc, const QString& collection) {
         return CountFields(doc, true);
     }
     if (collection == u"fields") {
-        return CountFields(doc, false);
+        // Word keeps hyperlinks and tables of contents and indexes as fields too; the office keeps them apart.
+        return CountFields(doc, false) + int(HyperlinksOf(doc).size()) +
+               CountIndexes(doc, "com.sun.star.text.DocumentIndex") +
+               CountIndexes(doc, "com.sun.star.text.ContentIndex") +
+               CountIndexes(doc, "com.sun.star.text.IllustrationsIndex") +
+               CountIndexes(doc, "com.sun.star.text.Bibliography");
     }
     if (collection == u"endnotes") {
         return int(Reference<css::text::XEndnotesSupplier>(doc->model, UNO_QUERY_THROW)->getEndnotes()->getCount());

@@ -19,6 +19,7 @@
 #include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/XEndnotesSupplier.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
@@ -621,13 +622,30 @@ private:
         const Reference<css::beans::XPropertySet> view(m_doc->model->getCurrentController(), UNO_QUERY_THROW);
         switch (type) {
         case 4: // pages in the document
-            return FromAny(view->getPropertyValue("PageCount"));
+            return bodyPages(view);
         case 1: // page of the selection's end, as numbered and as counted
         case 3:
             return int(Reference<css::text::XPageCursor>(m_doc->viewCursor(), UNO_QUERY_THROW)->getPage());
         default:
             fail(QStringLiteral("Information(%1) is not supported").arg(type), AutomationFault::BadArguments);
         }
+    }
+
+    // The office lays endnotes out on a page of their own after the body, which Word does not print as a page of
+    // its own: then the pages are those up to the body's end. The selection is put back where it was.
+    int bodyPages(const Reference<css::beans::XPropertySet>& view) {
+        const int pages = FromAny(view->getPropertyValue("PageCount")).toInt();
+        if (Reference<css::text::XEndnotesSupplier>(m_doc->model, UNO_QUERY_THROW)->getEndnotes()->getCount() == 0) {
+            return pages;
+        }
+        const Reference<css::text::XTextViewCursor> cursor = m_doc->viewCursor();
+        const Reference<css::text::XTextRange> start = cursor->getStart();
+        const Reference<css::text::XTextRange> end = cursor->getEnd();
+        cursor->gotoRange(m_doc->text()->getText()->getEnd(), false);
+        const int bodyEnd = int(Reference<css::text::XPageCursor>(cursor, UNO_QUERY_THROW)->getPage());
+        cursor->gotoRange(start, false);
+        cursor->gotoRange(end, true);
+        return bodyEnd > 0 ? qMin(bodyEnd, pages) : pages;
     }
 
     void insertFile(const Reference<css::text::XTextViewCursor>& cursor, const Request& r) {

@@ -6,10 +6,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QUuid>
 
 #include <com/sun/star/awt/PosSize.hpp>
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/awt/XTopWindow2.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/NamedValue.hpp>
@@ -24,6 +28,7 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/linguistic2/LinguProperties.hpp>
 #include <com/sun/star/script/provider/XScript.hpp>
@@ -35,6 +40,7 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/DocumentZoomType.hpp>
 #include <cppuhelper/implbase1.hxx>
+#include <rtl/process.h>
 
 namespace velmora::lo {
 
@@ -127,6 +133,47 @@ Reference<css::awt::XWindow> WindowOf(const Doc& doc) {
     return controller->getFrame()->getContainerWindow();
 }
 
+// Whether an office runs on the profile: its command line names the profile it was started with.
+bool OfficeRunsOn(const QString& profile) {
+    const QByteArray option = "-env:UserInstallation=";
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (!entry.at(0).isDigit() || !cmdline.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& argument : cmdline.readAll().split('\0')) {
+            if (argument.startsWith(option) &&
+                QUrl::fromEncoded(argument.mid(option.size())).toLocalFile() == profile) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether another office (of this user or another) holds the file: its lock file lies beside it. A lock that an
+// office of ours left behind when it was killed holds nothing: it is removed, as the office itself would offer.
+bool HeldElsewhere(const QString& absolute) {
+    const QFileInfo file(absolute);
+    const QString lockPath = file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#');
+    QFile lock(lockPath);
+    if (!lock.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // full name,user,host,time,profile URL;
+    const QList<QByteArray> fields = lock.read(4096).trimmed().split(',');
+    const QByteArray profileUrl = fields.size() >= 5 ? QByteArray(fields.at(4)).replace(';', "") : QByteArray();
+    const QString profile = QUrl::fromEncoded(profileUrl).toLocalFile();
+    const bool ours =
+        profile.contains(QLatin1String("/velmora-lo-")) || profile.contains(QLatin1String("/velmora/libreoffice/"));
+    if (ours && !OfficeRunsOn(profile)) {
+        lock.close();
+        QFile::remove(lockPath);
+        return false;
+    }
+    return true;
+}
+
 // A document the office made (new, or read from plain text) has no creation date or author until someone sets
 // them; Word gives them when it creates the document.
 void StampCreation(const Reference<css::frame::XModel>& model) {
@@ -150,6 +197,21 @@ void StampCreation(const Reference<css::frame::XModel>& model) {
 }
 
 } // namespace
+
+quint64 NativeWindowOf(const Doc& doc) {
+    const Reference<css::awt::XSystemDependentWindowPeer> peer(WindowOf(doc), UNO_QUERY);
+    if (!peer.is()) {
+        return 0;
+    }
+    // The office does not check the process id: a window of another process is answered all the same.
+    Sequence<sal_Int8> process(16);
+    rtl_getGlobalProcessId(reinterpret_cast<sal_uInt8*>(process.getArray()));
+    css::awt::SystemDependentXWindow window;
+    if (!(peer->getWindowHandle(process, css::lang::SystemDependent::SYSTEM_XWINDOW) >>= window)) {
+        return 0;
+    }
+    return quint64(window.WindowHandle);
+}
 
 // --- WriterDoc ---------------------------------------------------------------------------------------------------
 
@@ -202,21 +264,18 @@ void WordCore::adoptForeignDocuments() {
             const OUString url = model->getURL();
             const QString name = url.isEmpty() ? ToQ(Reference<css::frame::XTitle>(model, UNO_QUERY_THROW)->getTitle())
                                                : QFileInfo(LocalPath(url)).fileName();
-            Doc previous;
-            {
-                std::lock_guard lock(m_mutex);
-                previous = m_active;
-            }
             const Doc doc = track(model, name);
-            // Adopting a document does not make it the active one.
+            // Adopting a document does not make it the active one, unless there is none.
             std::lock_guard lock(m_mutex);
-            m_active = previous && !previous->closed ? previous : doc;
+            if (!m_active || m_active->closed) {
+                m_active = doc;
+            }
         }
     }
 }
 
 Doc WordCore::activeDocument() {
-    documents();
+    followCurrent(documents());
     std::lock_guard lock(m_mutex);
     if (!m_active) {
         throw AutomationError(QStringLiteral("This command is not available because no document is open."));
@@ -224,9 +283,40 @@ Doc WordCore::activeDocument() {
     return m_active;
 }
 
+// The office reports the document whose frame was activated last: the user's click or focus into its window. It
+// wins only when it changed since we last looked, so that a document opened hidden through the server, whose frame
+// may not become the office's current one, stays active until the user actually moves.
+void WordCore::followCurrent(const QList<Doc>& docs) {
+    // A headless office has no user who could move anywhere.
+    if (session->headless()) {
+        return;
+    }
+    const Reference<css::frame::XModel> current(session->desktop()->getCurrentComponent(), UNO_QUERY);
+    std::lock_guard lock(m_mutex);
+    if (current == m_seenCurrent) {
+        return;
+    }
+    m_seenCurrent = current;
+    for (const Doc& doc : docs) {
+        if (doc->model == current && !doc->closed) {
+            m_active = doc;
+        }
+    }
+}
+
 void WordCore::setActive(const Doc& doc) {
+    // Only a shown document can have the user's focus; activating a hidden frame costs a round of the office's
+    // user interface for nothing.
+    const Reference<css::frame::XController> controller =
+        visible ? doc->model->getCurrentController() : Reference<css::frame::XController>();
+    if (controller.is() && controller->getFrame().is()) {
+        controller->getFrame()->activate();
+    }
+    const Reference<css::frame::XModel> current(
+        session->headless() ? nullptr : session->desktop()->getCurrentComponent(), UNO_QUERY);
     std::lock_guard lock(m_mutex);
     m_active = doc;
+    m_seenCurrent = current;
 }
 
 Doc WordCore::track(const Reference<css::frame::XModel>& model, const QString& name) {
@@ -240,7 +330,6 @@ Doc WordCore::track(const Reference<css::frame::XModel>& model, const QString& n
     }
     std::lock_guard lock(m_mutex);
     m_documents.append(doc);
-    m_active = doc;
     return doc;
 }
 
@@ -260,13 +349,19 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
     if (encrypted && password.isEmpty()) {
         throw AutomationError(QStringLiteral("The document %1 needs a password.").arg(QFileInfo(path).fileName()));
     }
-    std::vector<PropertyValue> args{Prop("Hidden", Any(!visible)), Prop("ReadOnly", Any(readOnly))};
+    // A document that another office holds (its lock file is there) cannot be opened for writing without asking
+    // the user, which a server cannot: it is opened read-only, as the office would offer.
+    const bool held = !readOnly && HeldElsewhere(absolute);
+    std::vector<PropertyValue> args{Prop("Hidden", Any(!visible)), Prop("ReadOnly", Any(readOnly || held))};
     if (!password.isEmpty()) {
         args.push_back(Prop("Password", Any(ToOU(password))));
     }
     Reference<css::lang::XComponent> component;
     try {
         component = session->desktop()->loadComponentFromURL(FileUrl(absolute), "_blank", 0, Props(args));
+        if (!component.is() && (held || HeldElsewhere(absolute))) {
+            throw AutomationError(QStringLiteral("%1 已被其他程序打开").arg(QDir::toNativeSeparators(absolute)));
+        }
     } catch (const css::uno::RuntimeException&) {
         throw;
     } catch (const Exception&) {
@@ -279,6 +374,9 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
             QStringLiteral("%1 cannot be opened: %2").arg(QFileInfo(path).fileName(), CaughtMessage()));
     }
     const Reference<css::frame::XModel> model(component, UNO_QUERY);
+    if (!component.is()) {
+        throw AutomationError(QStringLiteral("%1 cannot be opened.").arg(QDir::toNativeSeparators(absolute)));
+    }
     if (!model.is() || !Reference<css::text::XTextDocument>(component, UNO_QUERY).is()) {
         if (const Reference<css::util::XCloseable> closeable{component, UNO_QUERY}; closeable.is()) {
             closeable->close(true);
@@ -289,6 +387,7 @@ Doc WordCore::open(const QString& path, bool readOnly, const QString& password) 
     if (encrypted) {
         doc->password = password;
     }
+    setActive(doc);
     return doc;
 }
 
@@ -302,6 +401,7 @@ Doc WordCore::add() {
     doc->titled = true;
     StampCreation(model);
     Reference<css::util::XModifiable>(model, UNO_QUERY_THROW)->setModified(false);
+    setActive(doc);
     return doc;
 }
 
@@ -335,7 +435,12 @@ void WordCore::save(const Doc& doc) {
     if (doc->model->getURL().isEmpty()) {
         throw AutomationError(QStringLiteral("%1 has never been saved: it needs SaveAs.").arg(doc->name));
     }
-    Reference<css::frame::XStorable>(doc->model, UNO_QUERY_THROW)->store();
+    const Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY_THROW);
+    if (storable->isReadonly()) {
+        throw AutomationError(QStringLiteral("%1 is open read-only and cannot be saved; save it under another name.")
+                                  .arg(doc->fullName()));
+    }
+    storable->store();
     // The office keeps a loaded or saved document's encryption when it stores it again; should it ever not, the
     // file is written again through the checked path at once.
     if (!doc->password.isEmpty() && !IsEncryptedWordFile(doc->fullName())) {
@@ -566,6 +671,10 @@ protected:
     OleVariant invoke(const Request& r) override {
         if (m_level == Level::Window && r.is("selection")) {
             return MakeWordSelection(m_core, m_doc);
+        }
+        if (m_level == Level::Window && r.is("hwnd")) {
+            // Word's window handle; here the X11 window of the document's frame, 0 without a display.
+            return double(NativeWindowOf(m_doc));
         }
         if (m_level == Level::Window && r.is("activepane")) {
             return MakeObject<WindowObject>(m_core, m_doc, Level::Pane);

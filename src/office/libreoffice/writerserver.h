@@ -55,7 +55,10 @@ public:
     bool showHidden = false;
 
     QList<Doc> documents();
-    Doc activeDocument(); // raises when no document is open
+    // The document the user works in: the office's current document when it is one of ours and the user moved
+    // there since we last looked, otherwise the one last opened, added or activated. Raises when none is open.
+    Doc activeDocument();
+    // Makes doc the active document and the office's current one.
     void setActive(const Doc& doc);
     Doc open(const QString& path, bool readOnly, const QString& password);
     Doc add();
@@ -70,12 +73,18 @@ public:
 private:
     Doc track(const Reference<css::frame::XModel>& model, const QString& name);
     void adoptForeignDocuments();
+    void followCurrent(const QList<Doc>& docs);
     std::shared_ptr<FindState> m_find = std::make_shared<FindState>();
     std::mutex m_mutex;
     QList<Doc> m_documents;
     Doc m_active;
+    // The office's current document as last seen; a change means the user moved to another document.
+    Reference<css::frame::XModel> m_seenCurrent;
     QList<Reference<css::frame::XModel>> m_locked;
 };
+
+// The native id of a document's window (the X11 window of its frame), 0 when it has none (headless).
+quint64 NativeWindowOf(const Doc& doc);
 
 // A member object that belongs to one open document: every call on it fails once the document is closed.
 class DocBoundObject : public LoObject {

@@ -332,6 +332,15 @@ protected:
         if (key == u"activewindow") {
             return make<WindowObject>(child(name));
         }
+        if (key == u"activate") {
+            WordDouble& w = word();
+            if (w.active != m_doc) {
+                w.active = m_doc;
+                w.selectionStart = 0;
+                w.selectionLength = 0;
+            }
+            return OleVariant();
+        }
         if (key == u"builtindocumentproperties" && !args.isEmpty()) {
             return make<ItemObject>(child(name, args), m_doc, key, args.at(0).toInt());
         }
