@@ -47,12 +47,8 @@ void writeFd(int fd, QByteArrayView data, const QString& path) {
     }
 }
 
-// Writes data to a file that this call creates (O_EXCL: never an existing file, never through a link).
-void writeCreated(const QByteArray& name, QByteArrayView data, const QString& path) {
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        fail(QStringLiteral("无法创建文件"), path, errno);
-    }
+// Fills a file just created under `name` (owner-only, synced) and closes it; on any failure it is removed.
+void fillNewFile(int fd, const QByteArray& name, QByteArrayView data, const QString& path) {
     try {
         // The mode asked for at creation is narrowed by the umask; the owner must keep reading and writing.
         if (::fchmod(fd, 0600) != 0) {
@@ -69,6 +65,15 @@ void writeCreated(const QByteArray& name, QByteArrayView data, const QString& pa
         ::unlink(name.constData());
         fail(QStringLiteral("无法写入文件"), path, error);
     }
+}
+
+// Writes data to a file that this call creates (O_EXCL: never an existing file, never through a link).
+void writeCreated(const QByteArray& name, QByteArrayView data, const QString& path) {
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        fail(QStringLiteral("无法创建文件"), path, errno);
+    }
+    fillNewFile(fd, name, data, path);
 }
 
 // A rename is durable only once its folder is synced.
@@ -138,17 +143,7 @@ QByteArray writeTemporary(const QString& path, QByteArrayView data) {
     if (fd < 0) {
         fail(QStringLiteral("无法创建文件"), path, errno);
     }
-    try {
-        if (::fchmod(fd, 0600) != 0) {
-            fail(QStringLiteral("无法创建文件"), path, errno);
-        }
-        writeFd(fd, data, path);
-    } catch (...) {
-        ::close(fd);
-        ::unlink(name.constData());
-        throw;
-    }
-    ::close(fd);
+    fillNewFile(fd, name, data, path);
     return name;
 }
 
