@@ -40,7 +40,9 @@ QByteArray ReadBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QList<qint64> OfficeProcessesUnder(const QString& root) {
+namespace {
+
+QList<qint64> ProcessesUnder(const QString& root, const QByteArray& program) {
     QList<qint64> pids;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString& entry : entries) {
@@ -50,11 +52,21 @@ QList<qint64> OfficeProcessesUnder(const QString& root) {
             continue;
         }
         const QByteArray cmdline = ReadBytes(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (cmdline.contains("soffice.bin") && cmdline.contains(root.toUtf8())) {
+        if (cmdline.contains(program) && cmdline.contains(root.toUtf8())) {
             pids.append(pid);
         }
     }
     return pids;
+}
+
+} // namespace
+
+QList<qint64> OfficeProcessesUnder(const QString& root) {
+    return ProcessesUnder(root, "soffice.bin");
+}
+
+QList<qint64> WatchdogsUnder(const QString& root) {
+    return ProcessesUnder(root, "velmora-officewatch");
 }
 
 } // namespace velmora::test

@@ -25,5 +25,7 @@ QString WriteTextFile(const QString& path, const QStringList& paragraphs);
 QByteArray ReadBytes(const QString& path);
 // The soffice processes whose command line names a path under root.
 QList<qint64> OfficeProcessesUnder(const QString& root);
+// The same for the watchdogs of main offices.
+QList<qint64> WatchdogsUnder(const QString& root);
 
 } // namespace velmora::test

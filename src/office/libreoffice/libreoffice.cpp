@@ -1,6 +1,7 @@
 #include "libreoffice.h"
 
 #include "officesession.h"
+#include "officewatch.h"
 #include "servers.h"
 
 #include "office/automation/oleserver.h"
@@ -43,6 +44,11 @@ QString MainPipe(const Kind& kind) {
     return QStringLiteral("velmora_%1_%2_%3").arg(getuid()).arg(QString::fromLatin1(key), kind.tag);
 }
 
+// Held by every Velmora that uses the main office; see AttachLock.
+QString AttachLockPath(const Kind& kind) {
+    return CacheRoot() + QLatin1Char('/') + kind.tag + QStringLiteral(".attached");
+}
+
 bool HasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
@@ -71,7 +77,14 @@ std::shared_ptr<Dispatch> Serve(const std::shared_ptr<lo::OfficeSession>& sessio
 
 std::shared_ptr<Dispatch> StartServer(const Kind& kind, bool privateOnly) {
     const QString mainPipe = MainPipe(kind);
-    const bool main = !privateOnly && !IsOleServerRunning(kind.progId) && !lo::OfficeSession::answers(mainPipe);
+    std::unique_ptr<lo::AttachLock> attachLock;
+    bool main = false;
+    if (!privateOnly && !IsOleServerRunning(kind.progId)) {
+        // Taken before the pipe is asked: an idle office that the watchdog is ending must be gone by then, and a
+        // watchdog of an office that ended must not end the one started here.
+        attachLock = lo::AttachLock::take(AttachLockPath(kind));
+        main = !lo::OfficeSession::answers(mainPipe);
+    }
     lo::SessionOptions options;
     if (main) {
         options.pipe = mainPipe;
@@ -87,7 +100,14 @@ std::shared_ptr<Dispatch> StartServer(const Kind& kind, bool privateOnly) {
         // Nobody else knows its pipe, so nobody but this program can be using it.
         options.endWithParent = true;
     }
-    return Serve(lo::OfficeSession::start(options), kind, main);
+    const std::shared_ptr<lo::OfficeSession> session = lo::OfficeSession::start(options);
+    if (main) {
+        // Other Velmoras may come to use this office, and this program may be killed: the office's end is left to
+        // its watchdog, which ends it once nobody uses it and it holds no document.
+        session->holdWhileAlive(std::move(attachLock));
+        lo::StartOfficeWatch(AttachLockPath(kind), session->processId(), mainPipe);
+    }
+    return Serve(session, kind, main);
 }
 
 } // namespace
@@ -114,9 +134,12 @@ bool RegisterLibreOfficeServers() {
         // A main server that another Velmora of this user started, before or after this one, is the running one
         // here too.
         SetActiveObjectFinder(kind.progId, [kind] {
+            std::unique_ptr<lo::AttachLock> attachLock = lo::AttachLock::take(AttachLockPath(kind));
             if (lo::OfficeSession::answers(MainPipe(kind))) {
                 try {
-                    Serve(lo::OfficeSession::attach(MainPipe(kind)), kind, true);
+                    const std::shared_ptr<lo::OfficeSession> session = lo::OfficeSession::attach(MainPipe(kind));
+                    session->holdWhileAlive(std::move(attachLock));
+                    Serve(session, kind, true);
                 } catch (const std::exception&) {
                     // It ended between the two looks: the next creation starts a new one.
                 }

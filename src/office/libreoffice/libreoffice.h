@@ -11,7 +11,9 @@ namespace velmora {
 // windows when there is a display; it is registered as the running server, so a later "get the running one"
 // (here, or in a second Velmora of the same user, which finds it at its own start-up) attaches to it. The others
 // are private, and so is every server asked for as a private one (CreatePrivateOleObject): headless, with a
-// throw-away profile, never registered, and killed with the program that started them.
+// throw-away profile, never registered, and killed with the program that started them. The main office runs on
+// after the program that started it only while another Velmora uses it or it holds a document: a watchdog that
+// its starter leaves behind ends it otherwise (see AttachLock).
 //
 // Returns false, registering nothing, when LibreOffice is not installed.
 bool RegisterLibreOfficeServers();

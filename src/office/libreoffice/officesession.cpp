@@ -1,5 +1,7 @@
 #include "officesession.h"
 
+#include "officewatch.h"
+
 #include "office/automation/automationerror.h"
 
 #include <QDir>
@@ -115,6 +117,8 @@ pid_t spawnOffice(const SessionOptions& options) {
                 _exit(127);
             }
         }
+        // The office may outlive this program: it must not hold its files, locks or connections to other offices.
+        close_range(3, ~0U, 0);
         // An ignored signal stays ignored across exec; the office gets the default this program may have changed.
         std::signal(SIGPIPE, SIG_DFL);
         execve(argv.front(), argv.data(), environ);
@@ -265,13 +269,23 @@ void OfficeSession::setDeathHandler(std::function<void()> handler) {
     }
 }
 
+void OfficeSession::holdWhileAlive(std::unique_ptr<AttachLock> lock) {
+    std::lock_guard guard(m_deathMutex);
+    if (!m_dead) {
+        m_attachLock = std::move(lock);
+    }
+}
+
 void OfficeSession::markDead() noexcept {
     m_dead = true;
     std::function<void()> handler;
+    std::unique_ptr<AttachLock> attachLock;
     {
         std::lock_guard lock(m_deathMutex);
         handler = std::move(m_onDeath);
         m_onDeath = nullptr;
+        // A session that let go or lost its office no longer keeps the office for this program.
+        attachLock = std::move(m_attachLock);
     }
     if (handler) {
         try {

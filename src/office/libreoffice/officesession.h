@@ -14,6 +14,8 @@ namespace velmora::lo {
 
 namespace css = com::sun::star;
 
+class AttachLock;
+
 // How a server's soffice is started: its pipe, its profile, and whether it may show windows.
 struct SessionOptions {
     QString pipe;
@@ -62,6 +64,8 @@ public:
     void release() noexcept;
     // Whether any document is open in the office, whoever opened it.
     bool holdsDocuments();
+    // The main office's lock of this program, held while the session is alive (until it ends, lets go or dies).
+    void holdWhileAlive(std::unique_ptr<AttachLock> lock);
 
 private:
     OfficeSession() = default;
@@ -81,6 +85,7 @@ private:
     std::atomic<bool> m_dead{false};
     std::mutex m_deathMutex;
     std::function<void()> m_onDeath;
+    std::unique_ptr<AttachLock> m_attachLock;
 };
 
 // Text between Qt and UNO.
