@@ -23,7 +23,8 @@ const char kStarter[] = "--start-main-office";
 // Several looks of the watchdog: an office it would end is gone by then.
 constexpr int kWatchdogLooksMs = 5000;
 
-// Starts the main office, with a document edited and not saved when one is given, and keeps it until killed.
+// Starts the main office, with a document edited and not saved when one is given, and keeps it until killed or told
+// to end.
 int RunStarter(const QString& document) {
     LoEnvironment::registerServers();
     TiWord word(false);
@@ -62,13 +63,16 @@ private Q_SLOTS:
     void killedStarter_officeStaysOnlyWhileUsed_data() {
         QTest::addColumn<bool>("attached");
         QTest::addColumn<bool>("withDocument");
-        QTest::newRow("no other Velmora, no document") << false << false;
-        QTest::newRow("another Velmora attached") << true << false;
-        QTest::newRow("a document with unsaved edits") << false << true;
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("no other Velmora, no document") << false << false << false;
+        QTest::newRow("another Velmora attached") << true << false << false;
+        QTest::newRow("a document with unsaved edits") << false << true << false;
+        QTest::newRow("quits cleanly, a document with unsaved edits") << false << true << true;
     }
     void killedStarter_officeStaysOnlyWhileUsed() {
         QFETCH(bool, attached);
         QFETCH(bool, withDocument);
+        QFETCH(bool, quits);
         const QString document =
             withDocument ? WriteTextFile(env->path(QStringLiteral("保存.txt")), {QStringLiteral("要保存的文字")})
                          : QString();
@@ -87,7 +91,12 @@ private Q_SLOTS:
             second = std::make_unique<TiWord>(false);
             QVERIFY(!second->Created());
         }
-        ::kill(pid_t(starter.processId()), SIGKILL);
+        if (quits) {
+            // Its wrapper quits the office it started, which must not throw the unsaved edits away.
+            starter.write("end\n");
+        } else {
+            ::kill(pid_t(starter.processId()), SIGKILL);
+        }
         QVERIFY(starter.waitForFinished(20000));
         if (!attached && !withDocument) {
             QTRY_VERIFY_WITH_TIMEOUT(mainOffices().isEmpty(), 30000);

@@ -25,6 +25,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
 
 #include <cerrno>
 #include <csignal>
@@ -337,8 +338,30 @@ void OfficeSession::release() noexcept {
     m_removeProfile = false;
 }
 
+bool OfficeSession::mayEndSharedOffice() noexcept {
+    try {
+        const Reference<css::container::XEnumeration> components = m_desktop->getComponents()->createEnumeration();
+        while (components->hasMoreElements()) {
+            const Reference<css::util::XModifiable> modifiable(components->nextElement(), UNO_QUERY);
+            if (modifiable.is() && modifiable->isModified()) {
+                return false;
+            }
+        }
+    } catch (const Exception&) {
+        // An office that no longer answers holds nothing that could still be saved.
+    }
+    return true;
+}
+
 void OfficeSession::terminate() noexcept {
     if (!m_owned) {
+        release();
+        return;
+    }
+    // The shown office is shared: the user may have typed into any of its documents, in a tab of this or of another
+    // Velmora or in the office's own window. Ending it would throw that work away; it is left running instead, and
+    // its watchdog ends it once nobody uses it and it holds no document.
+    if (!m_headless && !m_dead && !mayEndSharedOffice()) {
         release();
         return;
     }

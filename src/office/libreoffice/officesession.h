@@ -68,6 +68,8 @@ public:
     void holdWhileAlive(std::unique_ptr<AttachLock> lock);
 
 private:
+    // Whether ending the shown office loses nobody's work: none of its documents holds unsaved changes.
+    bool mayEndSharedOffice() noexcept;
     OfficeSession() = default;
     void connect();
     void listen();
