@@ -67,6 +67,7 @@ QString AppDataFolder() {
 const QList<DeliveredFile>& DeliveredFiles() {
     static const QList<DeliveredFile> files{
         {QStringLiteral(":/velmora/appdata/settings.ini"), QStringLiteral("settings.ini")},
+        {QStringLiteral(":/velmora/appdata/help.docx"), QStringLiteral("help.docx")},
     };
     return files;
 }

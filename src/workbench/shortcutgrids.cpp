@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QRect>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -43,6 +44,15 @@ ShortcutGrids::ShortcutGrids(Workbench& bench, QWidget* navigation, QWidget* win
 
 QWidget* ShortcutGrids::panel() const {
     return scPanel;
+}
+
+void ShortcutGrids::toggleCommonTags(const QRect& anchor) {
+    if (scPnl->isVisible()) {
+        scPnl->hide();
+        return;
+    }
+    scPnl->move(anchor.bottomLeft() + QPoint(0, 1));
+    scPnl->show();
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class QRect;
 class QTableWidget;
 class QWidget;
 
@@ -18,6 +19,8 @@ public:
     ShortcutGrids(Workbench& bench, QWidget* navigation, QWidget* window);
 
     QWidget* panel() const;
+    // Shows the common-tags popup under `anchor` (global coordinates), or hides it when it is shown.
+    void toggleCommonTags(const QRect& anchor);
 
 private:
     Workbench& m_bench;

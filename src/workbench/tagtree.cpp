@@ -127,6 +127,18 @@ QTreeWidgetItem* TagTree::tagNodeAt(int index) const {
     return index >= 0 && index < nodes.size() ? nodes.at(index) : nullptr;
 }
 
+void TagTree::addTagNodes(const QStringList& tags) {
+    Tree tree = TreeFromWidget(tagTreeView);
+    const size_t known = tree.size();
+    if (!AddTagNodes(tree, tags)) {
+        return;
+    }
+    for (size_t i = known; i < tree.size(); ++i) {
+        tagTreeView->addTopLevelItem(MakeTreeItem(tree[i].text, tree[i].image, tree[i].state));
+    }
+    markChanged();
+}
+
 void TagTree::tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers) {
     if (node == nullptr) {
         return;

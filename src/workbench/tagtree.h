@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QMenu;
@@ -29,6 +30,9 @@ public:
     bool TagInTree(const QString& text) const;
     QTreeWidgetItem* FindTagNode(const QString& text) const;
     void IncTagFrequency(const QString& tag);
+    // Each of `tags` that no node has, at any depth and in any letter case, becomes a leaf at the end of the
+    // top level, as velmoradb adds them to the tree file; the tree is then marked changed.
+    void addTagNodes(const QStringList& tags);
     void tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers);
 
     bool tagTreeChanged() const { return m_changed; }

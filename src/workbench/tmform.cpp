@@ -244,6 +244,16 @@ void TmForm::connectAreas() {
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
     connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);
     ConnectReported(ItemTagSort, &QAction::triggered, this, [this] { m_tags->ItemTagSortClick(); });
+
+    // The tags strip: its new tags become nodes of the tag tree, the menu toggles it like its toolbar button,
+    // and its quick-tags button opens the common tags under the tag edit.
+    connect(m_tagsPanel, &TagsPanel::tagsAdded, m_tags, &TagTree::addTagNodes);
+    connect(m_tagsPanel, &TagsPanel::commonTagsWanted, m_shortcuts, &ShortcutGrids::toggleCommonTags);
+    QAction* ItemDocTags = pmMain->findChild<QAction*>(QStringLiteral("ItemDocTags"));
+    ItemDocTags->setEnabled(true);
+    ItemDocTags->setToolTip(ItemDocTags->text());
+    ItemDocTags->setStatusTip(QString());
+    ConnectReported(ItemDocTags, &QAction::triggered, this, [this] { m_tagsPanel->tbtTagClick(); });
 }
 
 // -- start-up --

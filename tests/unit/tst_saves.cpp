@@ -161,10 +161,12 @@ private Q_SLOTS:
         SetAppDataFolder(folder);
         PrepareDataFolder();
         QCOMPARE(modeOf(folder), 0700);
-        QFile delivered(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/appdata/settings.ini"));
-        QVERIFY(delivered.open(QIODevice::ReadOnly));
-        QCOMPARE(ReadBytes(folder + QStringLiteral("/settings.ini")), delivered.readAll());
-        QCOMPARE(modeOf(folder + QStringLiteral("/settings.ini")), 0600);
+        for (const char* name : {"settings.ini", "help.docx"}) {
+            QFile delivered(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/appdata/") + name);
+            QVERIFY(delivered.open(QIODevice::ReadOnly));
+            QCOMPARE(ReadBytes(folder + u'/' + QLatin1String(name)), delivered.readAll());
+            QCOMPARE(modeOf(folder + u'/' + QLatin1String(name)), 0600);
+        }
         WriteBytes(folder + QStringLiteral("/settings.ini"), "ImportDir=/mine\r\n");
         PrepareDataFolder();
         QCOMPARE(ReadBytes(folder + QStringLiteral("/settings.ini")), QByteArray("ImportDir=/mine\r\n"));

@@ -1,0 +1,45 @@
+#include "cachewriter.h"
+
+#include "office/tiword.h"
+#include "store/textcache.h"
+#include "textreader/documenttext.h"
+
+namespace velmora {
+
+QString DocumentTextForCache(TiWord& word, const QString& path, const QString& psw) {
+    DocumentText read = ReadDocumentText(path);
+    if (read.ok()) {
+        return std::move(read.text);
+    }
+    if (word.DocIsOpen(path)) {
+        return word.GetDocTextByName(path);
+    }
+    // Read-only, so that the office never writes back a file it was only asked to read.
+    word.OpenWordFile(path, psw, true);
+    QString text;
+    try {
+        text = word.GetDocTextByName(path);
+    } catch (...) {
+        try {
+            word.CloseWordFileByName(path);
+        } catch (...) {
+        }
+        throw;
+    }
+    word.CloseWordFileByName(path);
+    return text;
+}
+
+void WriteTextCacheFor(TiWord& word, const QString& path, const QString& psw) {
+    WriteTextCache(path, DocumentTextForCache(word, path, psw));
+}
+
+bool WriteMissingTextCacheFor(TiWord& word, const QString& path, const QString& psw) {
+    if (HasTextCache(path)) {
+        return false;
+    }
+    WriteTextCacheFor(word, path, psw);
+    return true;
+}
+
+} // namespace velmora
