@@ -21,6 +21,7 @@
 #include "shortcutgrids.h"
 #include "store/wordmgr.h"
 #include "tagspanel.h"
+#include "tagstrip.h"
 #include "tagtree.h"
 #include "texts.h"
 #include "workbench.h"
@@ -32,6 +33,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
@@ -202,7 +204,6 @@ void TmForm::buildToolbar() {
                                   QStringLiteral("程序设置"));
     ConnectReported(BtnUtilities, &QToolButton::clicked, this, [this] { BtnUtilitiesClick(); });
     btnHelp = MakeToolButton(RzToolbar, QStringLiteral("btnHelp"), QString(), QStringLiteral("帮助"));
-    MarkNotBuilt(btnHelp);
 }
 
 void TmForm::buildNavigation(QWidget* left) {
@@ -244,6 +245,34 @@ void TmForm::connectAreas() {
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
     connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);
     ConnectReported(ItemTagSort, &QAction::triggered, this, [this] { m_tags->ItemTagSortClick(); });
+
+    // The document tabs: the strip above them, the article list and the menu items they answer.
+    m_documents->setTagStrip(dynamic_cast<TagStrip*>(static_cast<QObject*>(m_tagsPanel)));
+    if (m_tagsPanel->metaObject()->indexOfSignal("saveAsRequested()") >= 0) {
+        connect(m_tagsPanel, SIGNAL(saveAsRequested()), m_documents, SLOT(saveAsFromStrip()));
+    }
+    auto item = [this](const char* name) { return pmMain->findChild<QAction*>(QString::fromLatin1(name)); };
+    m_documents->attachMenu(item("ItemNew"), item("ItemSave"), item("ItemSaveAll"), item("ItemSaveAs"),
+                            item("ItemClose"), item("ItemDelDoc"));
+    ConnectReported(m_articles, &ArticleList::articleActivated, this, [this](qint64 position) {
+        QWidget* list = m_articles->view();
+        list->setEnabled(false);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([list] {
+            list->setEnabled(true);
+            QGuiApplication::restoreOverrideCursor();
+        });
+        if (m_tags->tagTreeChanged()) {
+            m_tags->SaveTagTree();
+        }
+        m_documents->OpenADocByPos(position);
+    });
+    ConnectReported(btnHelp, &QToolButton::clicked, this, [this] { m_documents->btnHelpClick(); });
+    connect(m_documents, &DocumentTabs::articleRenamed, m_articles, &ArticleList::RenameArticleNode);
+    connect(m_documents, &DocumentTabs::articleRemoved, m_articles, &ArticleList::RemoveArticleNode);
+    // A record created, renamed or deleted reaches the disk at once, not only at exit.
+    ConnectReported(m_documents, &DocumentTabs::libraryChanged, this,
+                    [this] { m_bench->store().SaveRecDataFiles(false); });
 }
 
 // -- start-up --
@@ -407,6 +436,7 @@ void TmForm::FormClose() {
         return;
     }
     m_closed = true;
+    m_documents->saveAndReleaseAll();
     reportedStep([this] { SaveWindowPlacement(); });
     reportedStep([this] {
         if (m_tags->tagTreeChanged()) {
