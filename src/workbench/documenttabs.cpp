@@ -604,7 +604,7 @@ QString DocumentTabs::SaveNewDoc() {
     store.SetDateTime(position, wdiAccessTime, NowAsDays(), true);
     store.SetRecArchive(position, false, true);
     publishActiveTab();
-    Q_EMIT libraryChanged();
+    persistLibrary();
     // The strip stores what was typed for the document now that it has a record.
     loadStrip(position);
     return name;
@@ -664,7 +664,7 @@ void DocumentTabs::ItemSaveAsClick() {
     store.SaveAStrItem(tab.position, wdiFullName, name, true);
     publishActiveTab();
     Q_EMIT articleRenamed(tab.position, QFileInfo(name).completeBaseName());
-    Q_EMIT libraryChanged();
+    persistLibrary();
 }
 
 void DocumentTabs::saveAsFromStrip() {
@@ -775,6 +775,11 @@ void DocumentTabs::DropActiveTab() {
     }
 }
 
+void DocumentTabs::persistLibrary() {
+    // A record created, renamed or deleted reaches the disk at once, not only at exit.
+    RunReported([this] { m_bench.store().SaveRecDataFiles(false); });
+}
+
 void DocumentTabs::WriteTextCacheIfMissing(const DocTab& tab) {
     if (tab.position < 0 || HasTextCache(tab.path)) {
         return;
@@ -818,7 +823,7 @@ void DocumentTabs::ItemDelDocClick() {
     const qint64 position = tab.position;
     if (position >= 0) {
         m_bench.store().SetRecDeleted(position, true);
-        Q_EMIT libraryChanged();
+        persistLibrary();
     }
     CloseCurrDoc();
     if (position >= 0) {

@@ -72,8 +72,6 @@ Q_SIGNALS:
     // An article's document got a new name, or left the library.
     void articleRenamed(qint64 position, const QString& caption);
     void articleRemoved(qint64 position);
-    // Records were created, renamed, deleted or re-tagged: the library files should be written.
-    void libraryChanged();
 
 private:
     DocumentPage* pageAt(int index) const;
@@ -95,6 +93,7 @@ private:
     void CloseCurrDoc();
     void CloseCurrNewDoc();
     void DropActiveTab();
+    void persistLibrary();
     void WriteTextCacheIfMissing(const DocTab& tab);
     void SaveDocOnClose(DocTab& tab);
     void refreshCache(const DocTab& tab);

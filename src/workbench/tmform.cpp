@@ -270,9 +270,6 @@ void TmForm::connectAreas() {
     ConnectReported(btnHelp, &QToolButton::clicked, this, [this] { m_documents->btnHelpClick(); });
     connect(m_documents, &DocumentTabs::articleRenamed, m_articles, &ArticleList::RenameArticleNode);
     connect(m_documents, &DocumentTabs::articleRemoved, m_articles, &ArticleList::RemoveArticleNode);
-    // A record created, renamed or deleted reaches the disk at once, not only at exit.
-    ConnectReported(m_documents, &DocumentTabs::libraryChanged, this,
-                    [this] { m_bench->store().SaveRecDataFiles(false); });
 }
 
 // -- start-up --
