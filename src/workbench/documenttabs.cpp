@@ -684,6 +684,12 @@ void DocumentTabs::closeActiveTab() {
         DropActiveTab();
         return;
     }
+    // A document the office no longer holds (the office died, or the user closed it there) has nothing left to
+    // save: its tab just goes.
+    if (tab.kind() != TabKind::Workbook && !m_bench.word().DocIsOpen(tab.path)) {
+        DropActiveTab();
+        return;
+    }
     // A tab without a placed window closes its document like any other: nothing stays open and unsaved behind it.
     if (tab.kind() == TabKind::Document) {
         CloseCurrDoc();
