@@ -399,12 +399,17 @@ void DocumentTabs::btnHelpClick() {
 void DocumentTabs::startEmbedding(DocumentPage* page) {
     m_embedding = page;
     m_embedAttempts = 0;
-    Timer1->start();
+    // The office has usually made the window by the time the opening returns: the first attempt does not wait
+    // for a whole tick, the later ones do.
+    Timer1->start(0);
 }
 
 void DocumentTabs::Timer1Timer() {
     // The window found is stored only into the tab the search was started for, and only when one was found.
     DocumentPage* page = m_embedding;
+    if (Timer1->interval() != kEmbedTickMs) {
+        Timer1->setInterval(kEmbedTickMs);
+    }
     if (Pager->count() == 0 || !page) {
         Timer1->stop();
         m_embedAttempts = 0;
