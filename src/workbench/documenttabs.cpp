@@ -33,6 +33,7 @@ namespace {
 
 constexpr int kEmbedTickMs = 150;
 constexpr int kEmbedAttempts = 60;
+constexpr int kWithdrawTickMs = 10;
 constexpr int kCloseAreaWidth = 120;
 constexpr int kCloseAreaHeight = 28;
 
@@ -56,6 +57,15 @@ public:
 private:
     QPointer<QWidget> m_disabled;
 };
+
+bool IsShownTopWindow(WindowSystem& windows, WindowId window) {
+    for (const TopWindow& top : windows.topWindows()) {
+        if (top.id == window) {
+            return top.visible || top.minimised;
+        }
+    }
+    return false;
+}
 
 } // namespace
 
@@ -399,6 +409,7 @@ void DocumentTabs::btnHelpClick() {
 void DocumentTabs::startEmbedding(DocumentPage* page) {
     m_embedding = page;
     m_embedAttempts = 0;
+    m_withdrawing = 0;
     // The office has usually made the window by the time the opening returns: the first attempt does not wait
     // for a whole tick, the later ones do.
     Timer1->start(0);
@@ -407,26 +418,42 @@ void DocumentTabs::startEmbedding(DocumentPage* page) {
 void DocumentTabs::Timer1Timer() {
     // The window found is stored only into the tab the search was started for, and only when one was found.
     DocumentPage* page = m_embedding;
-    if (Timer1->interval() != kEmbedTickMs) {
+    if (m_withdrawing == 0 && Timer1->interval() != kEmbedTickMs) {
         Timer1->setInterval(kEmbedTickMs);
     }
     if (Pager->count() == 0 || !page) {
         Timer1->stop();
         m_embedAttempts = 0;
+        m_withdrawing = 0;
         return;
     }
     DocTab& tab = page->tab;
     WindowSystem& windows = m_bench.windows();
-    WindowId window = 0;
     TiWord& word = m_bench.word();
-    window = word.WindowOf(tab.path);
+    WindowId window = m_withdrawing;
     if (window == 0) {
-        const QString name = tab.kind() == TabKind::NewDocument ? tab.path : QFileInfo(tab.path).fileName();
-        window = FindTopWindowByCaption(windows, name);
+        window = word.WindowOf(tab.path);
+        // The office makes a document's window before it shows it: only a window the desktop shows is taken.
+        if (window != 0 && !IsShownTopWindow(windows, window)) {
+            window = 0;
+        }
+        if (window == 0) {
+            const QString name = tab.kind() == TabKind::NewDocument ? tab.path : QFileInfo(tab.path).fileName();
+            window = FindTopWindowByCaption(windows, name);
+        }
+        if (window != 0) {
+            // A window manager that still frames the window would take it back from the tab: it is withdrawn
+            // first, and taken once the manager has let go of it.
+            windows.showWindow(window, false);
+            m_withdrawing = window;
+            Timer1->setInterval(kWithdrawTickMs);
+        }
     }
-    if (window != 0) {
+    if (window != 0 && !IsShownTopWindow(windows, window)) {
         Timer1->stop();
+        Timer1->setInterval(kEmbedTickMs);
         m_embedAttempts = 0;
+        m_withdrawing = 0;
         if (!word.Visible()) {
             word.SetVisible(true);
         }
@@ -435,11 +462,31 @@ void DocumentTabs::Timer1Timer() {
         tab.window = window;
         tab.released = false;
         placeWindow(page);
+        settleWindow(page);
         return;
     }
     if (++m_embedAttempts > kEmbedAttempts) {
         Timer1->stop();
+        Timer1->setInterval(kEmbedTickMs);
         m_embedAttempts = 0;
+        // Never leave a document's window withdrawn: it goes back to the desktop, and the tab keeps window 0.
+        if (m_withdrawing != 0) {
+            windows.showWindow(m_withdrawing, true);
+        }
+        m_withdrawing = 0;
+    }
+}
+
+void DocumentTabs::settleWindow(DocumentPage* page) {
+    // The window manager lets go of a window taken from its frame a moment later, unmapping it and putting back
+    // its size; shown and placed again once that has passed, it stays.
+    for (const int delay : {50, 150, 400, 1000}) {
+        QTimer::singleShot(delay, page, [this, page] {
+            if (page->tab.window != 0 && !page->tab.released) {
+                m_bench.windows().showWindow(page->tab.window, true);
+                placeWindow(page);
+            }
+        });
     }
 }
 
@@ -479,6 +526,7 @@ void DocumentTabs::tbtEmbedClick() {
         windows.setParent(tab.window, page->winId());
         tab.released = false;
         placeWindow(page);
+        settleWindow(page);
         if (Pager->count() == 1) {
             ShowCloseArea(true);
         }

@@ -99,6 +99,7 @@ private:
     void refreshCache(const DocTab& tab);
     void giveBackWindow(DocTab& tab);
     void placeWindow(DocumentPage* page);
+    void settleWindow(DocumentPage* page);
     void ReleaseWordWindow(bool hideWord);
     void startEmbedding(DocumentPage* page);
 
@@ -109,6 +110,8 @@ private:
     QTimer* Timer1 = nullptr;
     QTimer* svTimer = nullptr;
     int m_embedAttempts = 0;
+    // A found window waiting for the window manager to let go of it.
+    quint64 m_withdrawing = 0;
     QPointer<DocumentPage> m_embedding;
     QAction* GoBackAction = nullptr;
     QToolButton* tbtCreate = nullptr;
