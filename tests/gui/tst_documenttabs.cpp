@@ -294,6 +294,22 @@ private Q_SLOTS:
         }
     }
 
+    // A typed password goes onto the file only through the strip, which also stores it; a second new document
+    // waits for the first to be saved.
+    void save_passwordThroughStrip_secondNewDocumentRefused() {
+        openFirst();
+        m_strip.typedPassword = QStringLiteral("typed");
+        m_tabs->tbtSaveClick();
+        QCOMPARE(m_strip.calls.filter(QStringLiteral("set")),
+                 QStringList{"set " + doc(QStringLiteral("a.docx")) + " typed"});
+        QVERIFY(calls().filter(QStringLiteral("Save")).isEmpty());
+        m_tabs->tbtCreateClick();
+        m_tabs->tbtCreateClick();
+        QCOMPARE(m_prompts->log, QStringList{"info: 请先保存 文档1"});
+        QCOMPARE(m_tabs->tabCount(), 2);
+        QCOMPARE(word().documents.size(), 2);
+    }
+
     // The embedding timer gives up after its attempts and stores nothing it did not find.
     void embedding_givesUpAndKeepsWindowZero() {
         openFirst();
