@@ -656,10 +656,9 @@ QString DocumentTabs::SaveNewDoc() {
     Pager->setTabToolTip(Pager->currentIndex(), tab.path);
     store.SetDateTime(position, wdiAccessTime, NowAsDays(), true);
     store.SetRecArchive(position, false, true);
+    // The strip keeps what was typed for the document; it learns the new record from the published tab.
     publishActiveTab();
     persistLibrary();
-    // The strip stores what was typed for the document now that it has a record.
-    loadStrip(position);
     return name;
 }
 
@@ -766,7 +765,6 @@ void DocumentTabs::CloseCurrDoc() {
     } else {
         WriteTextCacheIfMissing(tab);
     }
-    giveBackWindow(tab);
     if (QWidget* window = Pager->window()) {
         window->raise();
         window->activateWindow();
@@ -774,6 +772,8 @@ void DocumentTabs::CloseCurrDoc() {
     if (!tab.isHelp()) {
         SaveDocOnClose(tab);
     }
+    // The window stays in its tab until the office closes it with the document: given back to the desktop first
+    // it would flash there, and a save that fails would leave it outside the tab that is kept.
     word.CloseWordFileByName(path);
     DropActiveTab();
 }
@@ -787,7 +787,6 @@ void DocumentTabs::CloseCurrNewDoc() {
     DocTab& tab = active();
     WriteTextCacheIfMissing(tab);
     m_bench.store().IncADigitItem(tab.position, wdiEditTimes, true);
-    giveBackWindow(tab);
     if (QWidget* window = Pager->window()) {
         window->raise();
     }
