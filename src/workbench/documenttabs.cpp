@@ -254,7 +254,12 @@ void DocumentTabs::activateDocument(const DocTab& tab) {
     if (tab.kind() == TabKind::Workbook) {
         return;
     }
-    if (!m_bench.word().ActivateDoc(tab.path)) {
+    TiWord& word = m_bench.word();
+    // A tab switch has usually made it the active one already: asking is much cheaper than activating a frame.
+    if (word.OpenedDocs() > 0 && word.ActiveDocFullName().compare(tab.path, Qt::CaseInsensitive) == 0) {
+        return;
+    }
+    if (!word.ActivateDoc(tab.path)) {
         throw VelmoraError(QStringLiteral("文档已不在office中打开: %1").arg(tab.path));
     }
 }

@@ -146,24 +146,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("edits");
         QTest::addColumn<QString>("cache");
-        const QStringList unchanged{"Documents.Item(int:1).Activate()", "Documents.Item(int:1).Saved",
+        const QStringList unchanged{"ActiveDocument.FullName", "Documents.Item(int:1).Saved",
                                     "Documents.Item(int:1).Close()"};
         QTest::newRow("unchanged, cached") << false << false << true << unchanged << 0 << "old\r\n";
         QTest::newRow("unchanged, no cache")
             << false << false << false
-            << QStringList{"Documents.Item(int:1).Activate()", "Documents.Item(int:1).Range.Text",
-                           "Documents.Item(int:1).Saved", "Documents.Item(int:1).Close()"}
+            << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Range.Text", "Documents.Item(int:1).Saved",
+                           "Documents.Item(int:1).Close()"}
             << 0 << "text of a.docx\r\n";
         QTest::newRow("changed") << true << false << true
-                                 << QStringList{"Documents.Item(int:1).Activate()", "Documents.Item(int:1).Saved",
+                                 << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Saved",
                                                 "Documents.Item(int:1).Save()", "Documents.Item(int:1).Range.Text",
                                                 "Documents.Item(int:1).Close()"}
                                  << 1 << "new\r\n";
         // Saved while open: the cache follows even though nothing is unsaved at closing.
         QTest::newRow("saved during the tab's life")
             << true << true << true
-            << QStringList{"Documents.Item(int:1).Activate()", "Documents.Item(int:1).Saved",
-                           "Documents.Item(int:1).Range.Text", "Documents.Item(int:1).Close()"}
+            << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Saved", "Documents.Item(int:1).Range.Text",
+                           "Documents.Item(int:1).Close()"}
             << 0 << "new\r\n";
     }
 
@@ -247,7 +247,7 @@ private Q_SLOTS:
         m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("b.docx")));
         m_tabs->ItemSaveAsClick();
         QCOMPARE(m_prompts->log.filter(QStringLiteral("info:")), QStringList{"info: 存在同名文件"});
-        QCOMPARE(calls(), (QStringList{"Documents.Item(int:1).Activate()"}));
+        QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName"}));
         m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("New")));
         m_tabs->ItemSaveAsClick();
         QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), doc(QStringLiteral("New.docx")));
@@ -264,7 +264,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("help");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("library document")
-            << false << QStringList{"Documents.Item(int:1).Activate()", "Documents.Item(int:1).Save()"};
+            << false << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Save()"};
         QTest::newRow("help document") << true << QStringList{};
     }
 
@@ -308,6 +308,17 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->log, QStringList{"info: 请先保存 文档1"});
         QCOMPARE(m_tabs->tabCount(), 2);
         QCOMPARE(word().documents.size(), 2);
+    }
+
+    // What is done for a tab is done to its document, even when another one became the office's active one.
+    void save_activatesTheTabsDocument() {
+        openFirst();
+        m_tabs->OpenADocByPos(m_positions.at(1));
+        word().active = word().documents.first();
+        word().clearLog();
+        m_tabs->tbtSaveClick();
+        QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName", "Documents.Item(int:2).Activate()",
+                                       "Documents.Item(int:2).Save()"}));
     }
 
     // The embedding timer gives up after its attempts and stores nothing it did not find.
