@@ -300,9 +300,10 @@ void TWordMgr::IncADigitItem(qint64 ipos, int wdItem, bool rd) {
     if (rd) {
         ReadDataHead(ipos);
     }
-    if (wdItem == wdiReadTimes) {
+    // The counters are 16 bits on disk: they stop at the top instead of wrapping to 0.
+    if (wdItem == wdiReadTimes && FWordRec.wdReadTimes < 0xFFFF) {
         ++FWordRec.wdReadTimes;
-    } else if (wdItem == wdiEditTimes) {
+    } else if (wdItem == wdiEditTimes && FWordRec.wdEditTimes < 0xFFFF) {
         ++FWordRec.wdEditTimes;
     }
     SaveDataHead(ipos);

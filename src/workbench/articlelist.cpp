@@ -155,6 +155,28 @@ QWidget* ArticleList::widget() const {
     return wzPanel;
 }
 
+QWidget* ArticleList::view() const {
+    return wzTreeView;
+}
+
+void ArticleList::RenameArticleNode(qint64 position, const QString& caption) {
+    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
+        if (ItemState(wzTreeView->topLevelItem(i)) == position) {
+            wzTreeView->topLevelItem(i)->setText(0, caption);
+            return;
+        }
+    }
+}
+
+void ArticleList::RemoveArticleNode(qint64 position) {
+    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
+        if (ItemState(wzTreeView->topLevelItem(i)) == position) {
+            delete wzTreeView->takeTopLevelItem(i);
+            return;
+        }
+    }
+}
+
 void ArticleList::placeAbove(QWidget* options) {
     m_layout->insertWidget(1, options);
 }

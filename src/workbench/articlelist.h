@@ -37,6 +37,10 @@ public:
     QString ArticleSortKey(SortKey key, const TWordRec& rec, const QString& fullPath, const QString& articleText);
     // Empties the list without touching the count label, which keeps counting the last list shown.
     void clearArticles();
+    // The first article of that record position gets the caption, or leaves the list.
+    void RenameArticleNode(qint64 position, const QString& caption);
+    void RemoveArticleNode(qint64 position);
+    QWidget* view() const;
 
     void loadSaved();
     void saveList();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "doctab.h"
+
 #include <QObject>
+#include <QPointer>
 
 class QAction;
 class QTabWidget;
@@ -10,10 +13,13 @@ class QWidget;
 
 namespace velmora {
 
+class TagStrip;
 class Workbench;
+class DocumentPage;
 
-// The document tabs (Pager): each open document in a tab of its own, the close panel, and the timers that
-// follow the current document and save on an interval. Documents themselves arrive with the office side.
+// The document tabs (Pager): each open document in a tab of its own, its office window re-parented into the tab,
+// the close panel, and the timers that place windows and save on an interval. A tab's state lives in the DocTab
+// of its page and nowhere else.
 class DocumentTabs final : public QObject {
     Q_OBJECT
 
@@ -25,24 +31,95 @@ public:
     QList<QWidget*> fileButtons() const;
     QWidget* embedButton() const;
     QAction* goBackAction() const;
+    // The menu items this area answers, by the object names of the main menu.
+    void attachMenu(QAction* itemNew, QAction* itemSave, QAction* itemSaveAll, QAction* itemSaveAs, QAction* itemClose,
+                    QAction* itemDelDoc);
+
+    void setTagStrip(TagStrip* strip) { m_strip = strip; }
 
     // The autosave interval in minutes; none at 0 or below.
     void startAutoSave(int minutes);
 
+    int tabCount() const;
+    const DocTab* tabAt(int index) const;
+    const DocTab* activeTab() const;
+
+    // Opens the library document at `ipos` (or the help document at kHelpPosition) in a new tab.
+    void OpenADocByPos(qint64 ipos);
+    void btnHelpClick();
+    void tbtCreateClick();
+    void tbtSaveClick();
+    void tbtSaveAllClick();
+    void ItemSaveAsClick();
+    void svTimerTimer();
+    // The close button of the tab, the close area and the menu all close the active tab the same way.
+    void closeActiveTab();
+    void ItemDelDocClick();
+    void tbtEmbedClick();
+    void Timer1Timer();
+    void GoBackActionExecute();
+    // Shutdown: saves every document with a file, each on its own, and gives every window back to the desktop.
+    void saveAndReleaseAll();
+
+    static QString helpPath();
+    // The close area over the tab area, shown while the strip and a tab are.
+    void ShowCloseArea(bool show);
+
+public Q_SLOTS:
+    // The tags strip's save button on a new document.
+    void saveAsFromStrip();
+
 Q_SIGNALS:
     void currentDocumentChanged();
+    // An article's document got a new name, or left the library.
+    void articleRenamed(qint64 position, const QString& caption);
+    void articleRemoved(qint64 position);
 
 private:
+    DocumentPage* pageAt(int index) const;
+    DocumentPage* activePage() const;
+    DocTab& active();
+    DocumentPage* addTab(const DocTab& tab);
+    // The name the office knows a tab's document by: its full path, or a new document's name.
+    void activateDocument(const DocTab& tab);
+    void PagerChange(int index);
+    void publishActiveTab();
+    void ColourTabs();
+    void clearStrip();
+    void loadStrip(qint64 position);
+    void restoreAfterFailedOpening();
+
+    bool SaveCurrDoc(bool automatic);
+    QString SaveNewDoc();
+    void CloseCurrDoc();
+    void CloseCurrNewDoc();
+    void DropActiveTab();
+    void persistLibrary();
+    void WriteTextCacheIfMissing(const DocTab& tab);
+    void SaveDocOnClose(DocTab& tab);
+    void refreshCache(const DocTab& tab);
+    void giveBackWindow(DocTab& tab);
+    void placeWindow(DocumentPage* page);
+    void settleWindow(DocumentPage* page);
+    void ReleaseWordWindow(bool hideWord);
+    void startEmbedding(DocumentPage* page);
+
     Workbench& m_bench;
+    TagStrip* m_strip = nullptr;
     QTabWidget* Pager = nullptr;
     QWidget* pnlClose = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* svTimer = nullptr;
+    int m_embedAttempts = 0;
+    // A found window waiting for the window manager to let go of it.
+    quint64 m_withdrawing = 0;
+    QPointer<DocumentPage> m_embedding;
     QAction* GoBackAction = nullptr;
     QToolButton* tbtCreate = nullptr;
     QToolButton* tbtSave = nullptr;
     QToolButton* tbtSaveAll = nullptr;
     QToolButton* tbtEmbed = nullptr;
+    bool m_closing = false;
 };
 
 } // namespace velmora

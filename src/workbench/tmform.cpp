@@ -21,6 +21,7 @@
 #include "shortcutgrids.h"
 #include "store/wordmgr.h"
 #include "tagspanel.h"
+#include "tagstrip.h"
 #include "tagtree.h"
 #include "texts.h"
 #include "workbench.h"
@@ -32,6 +33,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
@@ -202,7 +204,6 @@ void TmForm::buildToolbar() {
                                   QStringLiteral("程序设置"));
     ConnectReported(BtnUtilities, &QToolButton::clicked, this, [this] { BtnUtilitiesClick(); });
     btnHelp = MakeToolButton(RzToolbar, QStringLiteral("btnHelp"), QString(), QStringLiteral("帮助"));
-    MarkNotBuilt(btnHelp);
 }
 
 void TmForm::buildNavigation(QWidget* left) {
@@ -254,6 +255,29 @@ void TmForm::connectAreas() {
     ItemDocTags->setToolTip(ItemDocTags->text());
     ItemDocTags->setStatusTip(QString());
     ConnectReported(ItemDocTags, &QAction::triggered, this, [this] { m_tagsPanel->tbtTagClick(); });
+    // The document tabs: the strip above them, the article list and the menu items they answer.
+    m_documents->setTagStrip(m_tagsPanel);
+    ConnectReported(m_tagsPanel, &TagsPanel::saveAsRequested, this, [this] { m_documents->saveAsFromStrip(); });
+    connect(m_tagsPanel, &TagsPanel::closeAreaWanted, m_documents, [this] { m_documents->ShowCloseArea(true); });
+    auto item = [this](const char* name) { return pmMain->findChild<QAction*>(QString::fromLatin1(name)); };
+    m_documents->attachMenu(item("ItemNew"), item("ItemSave"), item("ItemSaveAll"), item("ItemSaveAs"),
+                            item("ItemClose"), item("ItemDelDoc"));
+    ConnectReported(m_articles, &ArticleList::articleActivated, this, [this](qint64 position) {
+        QWidget* list = m_articles->view();
+        list->setEnabled(false);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([list] {
+            list->setEnabled(true);
+            QGuiApplication::restoreOverrideCursor();
+        });
+        if (m_tags->tagTreeChanged()) {
+            m_tags->SaveTagTree();
+        }
+        m_documents->OpenADocByPos(position);
+    });
+    ConnectReported(btnHelp, &QToolButton::clicked, this, [this] { m_documents->btnHelpClick(); });
+    connect(m_documents, &DocumentTabs::articleRenamed, m_articles, &ArticleList::RenameArticleNode);
+    connect(m_documents, &DocumentTabs::articleRemoved, m_articles, &ArticleList::RemoveArticleNode);
 }
 
 // -- start-up --
@@ -417,6 +441,7 @@ void TmForm::FormClose() {
         return;
     }
     m_closed = true;
+    m_documents->saveAndReleaseAll();
     reportedStep([this] { SaveWindowPlacement(); });
     reportedStep([this] {
         if (m_tags->tagTreeChanged()) {

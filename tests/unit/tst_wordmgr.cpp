@@ -190,7 +190,7 @@ private Q_SLOTS:
         QVERIFY(!store.IndexChanged());
     }
 
-    void incADigitItem_wrapsAndSaves() {
+    void incADigitItem_stopsAtTopAndSaves() {
         RecBytes rec{};
         rec.reads = 65535;
         rec.edits = 9;
@@ -202,7 +202,7 @@ private Q_SLOTS:
         store.SetDateTime(0, wdiAccessTime, 46000.5, true);
         store.SaveRecDataFiles(false);
         RecBytes expected = rec;
-        expected.reads = 0;
+        expected.reads = 65535;
         expected.edits = 10;
         expected.accessed = 46000.5;
         QCOMPARE(ReadBytes(idxFile()), expected.bytes());

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace velmora {
+
+// The help document has no record; its tab carries this position.
+inline constexpr qint64 kHelpPosition = -811;
+// A new document that is not in the library yet.
+inline constexpr qint64 kNewPosition = -1;
+
+enum class TabKind { Document, NewDocument, Workbook };
+
+// One open document's state, held by its tab and nowhere else.
+struct DocTab {
+    QString caption;
+    // The full path of the file; for a new document the name the office gave it, which is also its caption.
+    QString path;
+    qint64 position = kNewPosition;
+    // The office window placed in the tab; 0 while none has been found.
+    quint64 window = 0;
+    // Set while the window is back on the desktop; `window` then still names it, so that it can be embedded again.
+    bool released = false;
+    // Saved while the tab was open: the text cache is refreshed when the tab closes even when nothing is unsaved
+    // by then.
+    bool savedDuringLife = false;
+
+    TabKind kind() const;
+    bool isHelp() const { return position == kHelpPosition; }
+    // A document that the library keeps counters and a cache for.
+    bool isLibraryDocument() const { return kind() == TabKind::Document && position >= 0; }
+};
+
+// Workbooks by ".xls", documents with a file by ".doc", anything else a new document, ignoring case.
+TabKind KindOfPath(const QString& path);
+// A library or help document's caption: its file name without extension, shortened.
+QString DocumentCaption(const QString& path);
+// The name a save-as dialog's choice is saved under: trimmed, its letter case kept, ".docx" added when it ends in
+// neither ".doc" nor ".docx". Empty in, empty out.
+QString DocumentSaveName(const QString& picked);
+
+} // namespace velmora

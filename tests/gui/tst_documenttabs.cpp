@@ -1,0 +1,345 @@
+#include "officedouble.h"
+#include "scriptedprompts.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "tempappdata.h"
+#include "workbench/documenttabs.h"
+#include "workbench/tagstrip.h"
+#include "workbench/workbench.h"
+
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+// The strip as the tabs see it: what it was told, and the password a user typed into it.
+class StripDouble final : public TagStrip {
+public:
+    QStringList calls;
+    QString typedPassword;
+    QString GetCurrDocTags(int, const QString& tags, bool) override { return tags; }
+    QString GetCurrDocPSW(int ipos) override {
+        calls.append(QStringLiteral("psw %1").arg(ipos));
+        return typedPassword;
+    }
+    void SetPSToDoc(const QString& docName, const QString& psw) override {
+        calls.append(QStringLiteral("set %1 %2").arg(docName, psw));
+    }
+    void ClearTagPanel() override { calls.append(QStringLiteral("clear")); }
+    void LoadTagPanel(int iPos) override { calls.append(QStringLiteral("load %1").arg(iPos)); }
+};
+
+} // namespace
+
+class TestDocumentTabs : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempAppData> m_appData;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<OfficeDouble> m_office;
+    std::unique_ptr<Workbench> m_bench;
+    std::unique_ptr<QWidget> m_host;
+    DocumentTabs* m_tabs = nullptr;
+    StripDouble m_strip;
+    QList<qint64> m_positions;
+
+    QString doc(const QString& name) const { return m_appData->file(QStringLiteral("docs/")) + name; }
+    WordDouble& word() { return m_office->word(); }
+    TWordMgr& store() { return m_bench->store(); }
+    // Calls without the lookups of the open documents, which only find the tab's document.
+    QStringList calls() {
+        QStringList kept;
+        for (const QString& line : word().log()) {
+            if (!line.startsWith(QLatin1String("Documents.Count")) && !line.contains(QLatin1String(").FullName"))) {
+                kept.append(QString(line).replace(doc(QString()), QStringLiteral("D/")));
+            }
+        }
+        word().clearLog();
+        return kept;
+    }
+    void openFirst() {
+        m_tabs->OpenADocByPos(m_positions.at(0));
+        m_tabs->Timer1Timer();
+        word().clearLog();
+        m_strip.calls.clear();
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_appData = std::make_unique<TempAppData>();
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        InstallPrompts(m_prompts.get());
+        m_office = std::make_unique<OfficeDouble>();
+        m_office->startWord();
+        m_positions.clear();
+        {
+            TWordMgr library(m_appData->file(QStringLiteral("worddata.data")));
+            for (const QString& name : {QStringLiteral("a.docx"), QStringLiteral("b.docx")}) {
+                m_office->disk.insert(doc(name), DiskFile{QStringLiteral("text of %1\r").arg(name)});
+                m_positions.append(library.ImportAWord(doc(name), QStringLiteral("t"),
+                                                       name == u"a.docx" ? QStringLiteral("pw") : QString(), 2));
+            }
+            m_office->passwords.insert(doc(QStringLiteral("a.docx")), QStringLiteral("pw"));
+            library.SaveRecDataFiles(false);
+        }
+        m_bench = std::make_unique<Workbench>();
+        m_bench->open();
+        m_host = std::make_unique<QWidget>();
+        auto* toolbar = new QToolBar(m_host.get());
+        auto* area = new QWidget(m_host.get());
+        new QVBoxLayout(area);
+        m_tabs = new DocumentTabs(*m_bench, toolbar, area);
+        area->layout()->addWidget(m_tabs->pager());
+        m_tabs->setTagStrip(&m_strip);
+        m_strip = StripDouble();
+    }
+
+    void cleanup() {
+        m_host.reset();
+        m_bench.reset();
+        m_office.reset();
+        InstallPrompts(nullptr);
+        QVERIFY2(m_prompts->yesNoAnswers.isEmpty() && m_prompts->saveFileAnswers.isEmpty(), "unused answers");
+        m_prompts.reset();
+        m_appData.reset();
+    }
+
+    void open_withStoredPassword_countsAndPublishes() {
+        m_tabs->OpenADocByPos(m_positions.at(0));
+        QCOMPARE(calls(), (QStringList{"Visible", // hidden already: nothing to hide before the opening
+                                       "Documents.Open(&\"D/a.docx\", &missing, &bool:false, &missing, &\"pw\", "
+                                       "&missing, &missing, &missing, &missing, &missing)",
+                                       "Visible", "Visible := bool:true"}));
+        QCOMPARE(m_tabs->tabCount(), 1);
+        QCOMPARE(m_tabs->activeTab()->position, m_positions.at(0));
+        QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("a"));
+        QCOMPARE(m_bench->activeTab().position, int(m_positions.at(0)));
+        QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiReadTimes, true), quint16(1));
+        // Opening it again while open does nothing at all.
+        m_tabs->OpenADocByPos(m_positions.at(0));
+        QCOMPARE(m_tabs->tabCount(), 1);
+        QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiReadTimes, true), quint16(1));
+    }
+
+    void openFailing_leavesCountersAndReloadsTheActiveTab() {
+        openFirst();
+        word().failOn(QStringLiteral("Documents.Open"), 1, QStringLiteral("The password is incorrect"));
+        QVERIFY_THROWS_EXCEPTION(std::exception, m_tabs->OpenADocByPos(m_positions.at(1)));
+        QCOMPARE(m_tabs->tabCount(), 1);
+        QCOMPARE(store().ReadADigitItem(m_positions.at(1), wdiReadTimes, true), quint16(0));
+        QCOMPARE(m_strip.calls, (QStringList{"clear", QStringLiteral("load %1").arg(m_positions.at(0))}));
+        QCOMPARE(calls().last(), QStringLiteral("Visible := bool:true"));
+    }
+
+    void closeLibraryDocument_data() {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<bool>("savedBefore");
+        QTest::addColumn<bool>("cached");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("edits");
+        QTest::addColumn<QString>("cache");
+        const QStringList unchanged{"ActiveDocument.FullName", "Documents.Item(int:1).Saved",
+                                    "Documents.Item(int:1).Close()"};
+        QTest::newRow("unchanged, cached") << false << false << true << unchanged << 0 << "old\r\n";
+        QTest::newRow("unchanged, no cache")
+            << false << false << false
+            << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Range.Text", "Documents.Item(int:1).Saved",
+                           "Documents.Item(int:1).Close()"}
+            << 0 << "text of a.docx\r\n";
+        QTest::newRow("changed") << true << false << true
+                                 << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Saved",
+                                                "Documents.Item(int:1).Save()", "Documents.Item(int:1).Range.Text",
+                                                "Documents.Item(int:1).Close()"}
+                                 << 1 << "new\r\n";
+        // Saved while open: the cache follows even though nothing is unsaved at closing.
+        QTest::newRow("saved during the tab's life")
+            << true << true << true
+            << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Saved", "Documents.Item(int:1).Range.Text",
+                           "Documents.Item(int:1).Close()"}
+            << 0 << "new\r\n";
+    }
+
+    void closeLibraryDocument() {
+        QFETCH(bool, changed);
+        QFETCH(bool, savedBefore);
+        QFETCH(bool, cached);
+        const QString path = doc(QStringLiteral("a.docx"));
+        if (cached) {
+            WriteTextCache(path, QStringLiteral("old"));
+        }
+        openFirst();
+        if (changed) {
+            word().active->text = QStringLiteral("new\r");
+            word().active->saved = false;
+        }
+        if (savedBefore) {
+            m_tabs->tbtSaveClick();
+            word().clearLog();
+        }
+        m_tabs->closeActiveTab();
+        QTEST(calls(), "expected");
+        QCOMPARE(m_tabs->tabCount(), 0);
+        QVERIFY(word().documents.isEmpty());
+        QTEST(int(store().ReadADigitItem(m_positions.at(0), wdiEditTimes, true)), "edits");
+        QTEST(ReadTextCache(path), "cache");
+        QVERIFY(!m_bench->activeTab().open);
+    }
+
+    void closeNewDocument_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no") << false << QString() << QString() << QString();
+        QTest::newRow("cancelled") << true << QString() << QString() << QString();
+        QTest::newRow("already in the library") << true << "a.docx" << QString() << "info: 存在同名文件";
+        QTest::newRow("saved, extension added, case kept") << true << "Plan"
+                                                           << "Plan.docx" << QString();
+    }
+
+    // A new document whose saving was refused keeps its tab and its text.
+    void closeNewDocument() {
+        QFETCH(bool, yes);
+        QFETCH(QString, picked);
+        QFETCH(QString, saved);
+        m_tabs->tbtCreateClick();
+        QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("文档1"));
+        word().active->text = QStringLiteral("新的笔记\r");
+        word().active->saved = false;
+        m_prompts->log.clear();
+        m_prompts->yesNoAnswers.enqueue(yes);
+        if (yes) {
+            m_prompts->saveFileAnswers.enqueue(picked.isEmpty() ? QString() : doc(picked));
+        }
+        m_tabs->closeActiveTab();
+        QStringList shown = m_prompts->log.filter(QStringLiteral("info:"));
+        QTEST(shown.value(0), "shown");
+        if (saved.isEmpty()) {
+            QCOMPARE(m_tabs->tabCount(), 1);
+            QCOMPARE(word().documents.size(), 1);
+            QCOMPARE(word().active->text, QStringLiteral("新的笔记\r"));
+            QCOMPARE(store().GetRecNumber(), 2);
+            return;
+        }
+        QCOMPARE(m_tabs->tabCount(), 0);
+        QVERIFY(word().documents.isEmpty());
+        QVERIFY(m_office->disk.contains(doc(saved)));
+        QCOMPARE(store().GetRecNumber(), 3);
+        QVERIFY(store().DocInBase(doc(saved)));
+        QCOMPARE(ReadTextCache(doc(saved)), QStringLiteral("新的笔记\r\n"));
+        // The new record reached the disk at once.
+        TWordMgr reread(m_appData->file(QStringLiteral("worddata.data")), OpenMode::ReadOnly);
+        QVERIFY(reread.DocInBase(doc(saved)));
+    }
+
+    void saveAs_movesCacheAndRecord() {
+        const QString path = doc(QStringLiteral("a.docx"));
+        WriteTextCache(path, QStringLiteral("old"));
+        openFirst();
+        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("b.docx")));
+        m_tabs->ItemSaveAsClick();
+        QCOMPARE(m_prompts->log.filter(QStringLiteral("info:")), QStringList{"info: 存在同名文件"});
+        QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName"}));
+        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("New")));
+        m_tabs->ItemSaveAsClick();
+        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), doc(QStringLiteral("New.docx")));
+        QCOMPARE(ReadTextCache(doc(QStringLiteral("New.docx"))), QStringLiteral("old\r\n"));
+        QVERIFY(!HasTextCache(path));
+        QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("New"));
+        QCOMPARE(m_office->passwords.value(doc(QStringLiteral("New.docx"))), QStringLiteral("pw"));
+        QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiEditTimes, true), quint16(1));
+    }
+
+    // Autosave saves the active library document and never applies a typed password; the help document is never
+    // saved and changes no record.
+    void autosave_data() {
+        QTest::addColumn<bool>("help");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("library document")
+            << false << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Save()"};
+        QTest::newRow("help document") << true << QStringList{};
+    }
+
+    void autosave() {
+        QFETCH(bool, help);
+        WriteBytes(DocumentTabs::helpPath(), "帮助\n");
+        m_strip.typedPassword = QStringLiteral("typed");
+        if (help) {
+            m_tabs->btnHelpClick();
+            QCOMPARE(m_tabs->activeTab()->position, kHelpPosition);
+            word().clearLog();
+        } else {
+            openFirst();
+        }
+        const QByteArray records = ReadBytes(m_appData->file(QStringLiteral("worddata.data")));
+        word().active->saved = false;
+        m_tabs->svTimerTimer();
+        m_tabs->tbtSaveAllClick();
+        QFETCH(QStringList, expected);
+        QCOMPARE(calls().mid(0, expected.size()), expected);
+        QVERIFY(m_strip.calls.filter(QStringLiteral("set")).isEmpty());
+        if (help) {
+            m_tabs->closeActiveTab();
+            QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiReadTimes, true), quint16(0));
+            QVERIFY(!HasTextCache(DocumentTabs::helpPath()));
+            QVERIFY(word().documents.isEmpty());
+        }
+    }
+
+    // A typed password goes onto the file only through the strip, which also stores it; a second new document
+    // waits for the first to be saved.
+    void save_passwordThroughStrip_secondNewDocumentRefused() {
+        openFirst();
+        m_strip.typedPassword = QStringLiteral("typed");
+        m_tabs->tbtSaveClick();
+        QCOMPARE(m_strip.calls.filter(QStringLiteral("set")),
+                 QStringList{"set " + doc(QStringLiteral("a.docx")) + " typed"});
+        QVERIFY(calls().filter(QStringLiteral("Save")).isEmpty());
+        m_tabs->tbtCreateClick();
+        m_tabs->tbtCreateClick();
+        QCOMPARE(m_prompts->log, QStringList{"info: 请先保存 文档1"});
+        QCOMPARE(m_tabs->tabCount(), 2);
+        QCOMPARE(word().documents.size(), 2);
+    }
+
+    // What is done for a tab is done to its document, even when another one became the office's active one.
+    void save_activatesTheTabsDocument() {
+        openFirst();
+        m_tabs->OpenADocByPos(m_positions.at(1));
+        word().active = word().documents.first();
+        word().clearLog();
+        m_tabs->tbtSaveClick();
+        QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName", "Documents.Item(int:2).Activate()",
+                                       "Documents.Item(int:2).Save()"}));
+    }
+
+    // The embedding timer gives up after its attempts and stores nothing it did not find.
+    void embedding_givesUpAndKeepsWindowZero() {
+        openFirst();
+        auto* timer = m_tabs->findChild<QTimer*>(QStringLiteral("Timer1"));
+        timer->start();
+        // The opening made the first of its 61 attempts.
+        for (int i = 0; i < 60; ++i) {
+            QVERIFY(timer->isActive());
+            m_tabs->Timer1Timer();
+        }
+        QVERIFY(!timer->isActive());
+        QCOMPARE(m_tabs->activeTab()->window, quint64(0));
+        // A tab whose window was never placed still saves and closes its document.
+        word().active->saved = false;
+        m_tabs->closeActiveTab();
+        QVERIFY(word().documents.isEmpty());
+        QCOMPARE(word().documents.size(), 0);
+    }
+};
+
+QTEST_MAIN(TestDocumentTabs)
+#include "tst_documenttabs.moc"
