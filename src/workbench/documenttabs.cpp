@@ -570,7 +570,11 @@ void DocumentTabs::tbtCreateClick() {
     publishActiveTab();
     startEmbedding(page);
     word.SetVisible(true);
+    Q_EMIT tagStripToggleWanted();
     ColourTabs();
+    if (Pager->count() == 1) {
+        Q_EMIT tagEditFitWanted();
+    }
     ShowCloseArea(true);
     loadStrip(kNewPosition);
 }
@@ -590,6 +594,7 @@ void DocumentTabs::tbtSaveClick() {
             return;
         }
         SaveCurrDoc(false);
+        Q_EMIT tagTreeSaveWanted();
     }
 }
 
@@ -625,6 +630,7 @@ void DocumentTabs::svTimerTimer() {
         return;
     }
     SaveCurrDoc(true);
+    Q_EMIT tagTreeSaveWanted();
 }
 
 QString DocumentTabs::SaveNewDoc() {
@@ -657,6 +663,9 @@ QString DocumentTabs::SaveNewDoc() {
     tab.caption = DocumentCaption(name);
     const qint64 position = store.ImportAWord(name, QString(), psw, 0);
     tab.position = position;
+    if (m_strip) {
+        m_strip->StoreTypedTags(int(position));
+    }
     Pager->setTabText(Pager->currentIndex(), tab.caption);
     Pager->setTabToolTip(Pager->currentIndex(), tab.path);
     store.SetDateTime(position, wdiAccessTime, NowAsDays(), true);
@@ -664,6 +673,7 @@ QString DocumentTabs::SaveNewDoc() {
     // The strip keeps what was typed for the document; it learns the new record from the published tab.
     publishActiveTab();
     persistLibrary();
+    Q_EMIT tagStripShowWanted();
     return name;
 }
 

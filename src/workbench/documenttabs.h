@@ -74,6 +74,12 @@ Q_SIGNALS:
     // An article's document got a new name, or left the library.
     void articleRenamed(qint64 position, const QString& caption);
     void articleRemoved(qint64 position);
+    // The tags strip is to be toggled as its button does, shown when hidden, or its tag edit fitted again.
+    void tagStripToggleWanted();
+    void tagStripShowWanted();
+    void tagEditFitWanted();
+    // A document was saved: the tag tree is written too when it changed.
+    void tagTreeSaveWanted();
 
 private:
     DocumentPage* pageAt(int index) const;

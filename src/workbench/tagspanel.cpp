@@ -217,6 +217,14 @@ QString TagsPanel::GetCurrDocTags(int ipos, const QString& tags, bool rd) {
     return result;
 }
 
+void TagsPanel::StoreTypedTags(int ipos) {
+    if (!tagEdit->isModified()) {
+        return;
+    }
+    GetCurrDocTags(ipos, tagEdit->text(), true);
+    tagEdit->setModified(false);
+}
+
 QString TagsPanel::GetCurrDocPSW(int ipos) {
     const QString typed = psEdit->text();
     if (typed.trimmed().isEmpty()) {
@@ -319,6 +327,12 @@ void TagsPanel::tbtTagClick() {
     FitTagEdit();
     if (tabsOpen) {
         Q_EMIT closeAreaWanted();
+    }
+}
+
+void TagsPanel::showStrip() {
+    if (tagPanel->isHidden()) {
+        tbtTagClick();
     }
 }
 

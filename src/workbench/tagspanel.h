@@ -32,6 +32,7 @@ public:
     QWidget* toolButton() const;
 
     QString GetCurrDocTags(int ipos, const QString& tags, bool rd) override;
+    void StoreTypedTags(int ipos) override;
     QString GetCurrDocPSW(int ipos) override;
     void SetPSToDoc(const QString& docName, const QString& psw) override;
     void ClearTagPanel() override;
@@ -40,6 +41,8 @@ public:
     // The toolbar's tags button and the menu's "文档标签": show or hide the strip.
     void tbtTagClick();
     void FitTagEdit();
+    // Shows the strip the way its button does, when it is hidden.
+    void showStrip();
 
 Q_SIGNALS:
     // The tags of a text given to a document; the tag tree adds those it does not know.

@@ -15,6 +15,8 @@ public:
     // Normalises `tags`, makes unknown tags nodes of the tag tree and, unless an import is running, stores the
     // result for the record at `ipos`. Returns the normalised text (empty text in, nothing done, empty out).
     virtual QString GetCurrDocTags(int ipos, const QString& tags, bool rd) = 0;
+    // A new document just got its record at `ipos`: the tags typed for it meanwhile, if any, are stored with it.
+    virtual void StoreTypedTags(int ipos) = 0;
     // The typed password when it may be applied to the document at `ipos`, else the empty text.
     virtual QString GetCurrDocPSW(int ipos) = 0;
     // Applies `psw` to the open document `docName` and saves it.

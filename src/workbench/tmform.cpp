@@ -259,6 +259,14 @@ void TmForm::connectAreas() {
     m_documents->setTagStrip(m_tagsPanel);
     ConnectReported(m_tagsPanel, &TagsPanel::saveAsRequested, this, [this] { m_documents->saveAsFromStrip(); });
     connect(m_tagsPanel, &TagsPanel::closeAreaWanted, m_documents, [this] { m_documents->ShowCloseArea(true); });
+    ConnectReported(m_documents, &DocumentTabs::tagStripToggleWanted, this, [this] { m_tagsPanel->tbtTagClick(); });
+    ConnectReported(m_documents, &DocumentTabs::tagStripShowWanted, this, [this] { m_tagsPanel->showStrip(); });
+    connect(m_documents, &DocumentTabs::tagEditFitWanted, m_tagsPanel, &TagsPanel::FitTagEdit);
+    ConnectReported(m_documents, &DocumentTabs::tagTreeSaveWanted, this, [this] {
+        if (m_tags->tagTreeChanged()) {
+            m_tags->SaveTagTree();
+        }
+    });
     auto item = [this](const char* name) { return pmMain->findChild<QAction*>(QString::fromLatin1(name)); };
     m_documents->attachMenu(item("ItemNew"), item("ItemSave"), item("ItemSaveAll"), item("ItemSaveAs"),
                             item("ItemClose"), item("ItemDelDoc"));

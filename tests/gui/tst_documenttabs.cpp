@@ -4,9 +4,12 @@
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/documenttabs.h"
+#include "workbench/tagspanel.h"
 #include "workbench/tagstrip.h"
 #include "workbench/workbench.h"
 
+#include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -25,6 +28,7 @@ public:
     QStringList calls;
     QString typedPassword;
     QString GetCurrDocTags(int, const QString& tags, bool) override { return tags; }
+    void StoreTypedTags(int) override {}
     QString GetCurrDocPSW(int ipos) override {
         calls.append(QStringLiteral("psw %1").arg(ipos));
         return typedPassword;
@@ -308,6 +312,36 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->log, QStringList{"info: 请先保存 文档1"});
         QCOMPARE(m_tabs->tabCount(), 2);
         QCOMPARE(word().documents.size(), 2);
+    }
+
+    // The tags typed for a new document reach its record when it is saved into the library, and the strip, which
+    // creating the document toggled, shows again; a later save asks for the tag tree to be written.
+    void saveNewDocument_storesTypedTags_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("typed") << "  b  a "
+                               << "a b ";
+        QTest::newRow("nothing typed") << QString() << QString();
+    }
+
+    void saveNewDocument_storesTypedTags() {
+        auto* strip = new TagsPanel(*m_bench, m_host.get(), m_host.get());
+        m_tabs->setTagStrip(strip);
+        connect(m_tabs, &DocumentTabs::tagStripToggleWanted, strip, &TagsPanel::tbtTagClick);
+        connect(m_tabs, &DocumentTabs::tagStripShowWanted, strip, &TagsPanel::showStrip);
+        QSignalSpy treeSaves(m_tabs, &DocumentTabs::tagTreeSaveWanted);
+        m_tabs->tbtCreateClick();
+        QVERIFY(strip->panel()->isHidden());
+        QFETCH(QString, typed);
+        QTest::keyClicks(strip->panel()->findChild<QLineEdit*>(QStringLiteral("tagEdit")), typed);
+        m_prompts->yesNoAnswers.enqueue(true);
+        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
+        m_tabs->ItemSaveAsClick();
+        QTEST(store().ReadAStrItem(m_tabs->activeTab()->position, wdiTags, true), "stored");
+        QVERIFY(!strip->panel()->isHidden());
+        QCOMPARE(treeSaves.count(), 0);
+        m_tabs->tbtSaveClick();
+        QCOMPARE(treeSaves.count(), 1);
     }
 
     // What is done for a tab is done to its document, even when another one became the office's active one.
