@@ -2,9 +2,15 @@
 
 #include "office/libreoffice/libreoffice.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace velmora::test {
 
@@ -67,6 +73,24 @@ QList<qint64> OfficeProcessesUnder(const QString& root) {
 
 QList<qint64> WatchdogsUnder(const QString& root) {
     return ProcessesUnder(root, "velmora-officewatch");
+}
+
+void SayReadyAndWait() {
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    std::string line;
+    std::getline(std::cin, line);
+}
+
+QByteArray StartChildVelmora(QProcess& child, const QStringList& args) {
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    QByteArray said;
+    // An office starting on a busy machine may take long; the child never answers before it is up.
+    while (!said.contains('\n') && child.waitForReadyRead(120000)) {
+        said += child.readAll();
+    }
+    return said;
 }
 
 } // namespace velmora::test

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class QProcess;
+
 namespace velmora::test {
 
 // A folder of the test's own for LibreOffice's profiles, pipes and temporary files, with the servers registered.
@@ -27,5 +29,11 @@ QByteArray ReadBytes(const QString& path);
 QList<qint64> OfficeProcessesUnder(const QString& root);
 // The same for the watchdogs of main offices.
 QList<qint64> WatchdogsUnder(const QString& root);
+
+// Another Velmora is this test executable run again as a child with a mode of its own. The child says it is ready
+// once it holds what the test needs, and keeps it until a line arrives on its standard input (or it is killed).
+void SayReadyAndWait();
+// Starts the child with args and waits until it says it is ready (or ends); returns what it said.
+QByteArray StartChildVelmora(QProcess& child, const QStringList& args);
 
 } // namespace velmora::test

@@ -11,8 +11,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -32,10 +30,7 @@ int RunFirstVelmora(const QString& document) {
             return 1;
         }
         word.OpenWordFile(document, QString(), false);
-        std::fputs("ready\n", stdout);
-        std::fflush(stdout);
-        std::string line;
-        std::getline(std::cin, line);
+        SayReadyAndWait();
     }
     return 0;
 }
@@ -58,14 +53,7 @@ private Q_SLOTS:
         QVERIFY(!IsOleServerRunning(kWord));
         firstDocument = WriteTextFile(env->path(QStringLiteral("第一个.txt")), {QStringLiteral("第一个程序的文档")});
         // The child inherits the profile and cache folders, which name the main server's pipe.
-        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        first.start(QCoreApplication::applicationFilePath(), {QLatin1String(kFirstVelmora), firstDocument});
-        QVERIFY(first.waitForStarted());
-        QByteArray said;
-        while (!said.contains('\n') && first.waitForReadyRead(60000)) {
-            said += first.readAll();
-        }
-        QCOMPARE(said, QByteArray("ready\n"));
+        QCOMPARE(StartChildVelmora(first, {QLatin1String(kFirstVelmora), firstDocument}), QByteArray("ready\n"));
     }
     void cleanupTestCase() {
         if (first.state() != QProcess::NotRunning) {

@@ -11,8 +11,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -31,10 +29,7 @@ int RunOtherProgram(const QString& workbook) {
     }
     excel.OpenExcelFile(workbook);
     excel.SetACellValue(1, 1, 1, QStringLiteral("用户的改动"));
-    std::fputs("ready\n", stdout);
-    std::fflush(stdout);
-    std::string line;
-    std::getline(std::cin, line);
+    SayReadyAndWait();
     excel.GiveupSave();
     return 0;
 }
@@ -91,13 +86,7 @@ private Q_SLOTS:
         auto excel = std::make_unique<TiExcel>(false);
         QVERIFY(excel->Created());
         QProcess other;
-        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        other.start(QCoreApplication::applicationFilePath(), {QLatin1String(kOtherProgram), users});
-        QByteArray said;
-        while (!said.contains('\n') && other.waitForReadyRead(120000)) {
-            said += other.readAll();
-        }
-        QCOMPARE(said, QByteArray("ready\n"));
+        QCOMPARE(StartChildVelmora(other, {QLatin1String(kOtherProgram), users}), QByteArray("ready\n"));
         excel->OpenExcelFile(ebooks);
         excel.reset();
         QCOMPARE(OfficeProcessesUnder(env->root()).size(), 1);

@@ -11,8 +11,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -36,10 +34,7 @@ int RunStarter(const QString& document) {
         word.OpenWordFile(document, QString(), false);
         word.ReplaceAll(QStringLiteral("保存"), QStringLiteral("未保存"));
     }
-    std::fputs("ready\n", stdout);
-    std::fflush(stdout);
-    std::string line;
-    std::getline(std::cin, line);
+    SayReadyAndWait();
     return 0;
 }
 
@@ -77,14 +72,7 @@ private Q_SLOTS:
             withDocument ? WriteTextFile(env->path(QStringLiteral("保存.txt")), {QStringLiteral("要保存的文字")})
                          : QString();
         QProcess starter;
-        starter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        starter.start(QCoreApplication::applicationFilePath(), {QLatin1String(kStarter), document});
-        QVERIFY(starter.waitForStarted());
-        QByteArray said;
-        while (!said.contains('\n') && starter.waitForReadyRead(120000)) {
-            said += starter.readAll();
-        }
-        QCOMPARE(said, QByteArray("ready\n"));
+        QCOMPARE(StartChildVelmora(starter, {QLatin1String(kStarter), document}), QByteArray("ready\n"));
         QCOMPARE(mainOffices().size(), 1);
         std::unique_ptr<TiWord> second;
         if (attached) {

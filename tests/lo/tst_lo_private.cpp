@@ -10,9 +10,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstdio>
-#include <iostream>
-#include <string>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -26,10 +23,7 @@ int RunHolder(const QString& document) {
     LoEnvironment::registerServers();
     TiWord word(true);
     word.OpenWordFile(document, QString(), false);
-    std::fputs("ready\n", stdout);
-    std::fflush(stdout);
-    std::string line;
-    std::getline(std::cin, line);
+    SayReadyAndWait();
     return 0;
 }
 
@@ -79,14 +73,7 @@ private Q_SLOTS:
     void killedProgram_takesItsPrivateOfficeAlong() {
         const QString document = WriteTextFile(env->path(QStringLiteral("持有.txt")), {QStringLiteral("持有")});
         QProcess holder;
-        holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        holder.start(QCoreApplication::applicationFilePath(), {QLatin1String(kHolder), document});
-        QVERIFY(holder.waitForStarted());
-        QByteArray said;
-        while (!said.contains('\n') && holder.waitForReadyRead(120000)) {
-            said += holder.readAll();
-        }
-        QCOMPARE(said, QByteArray("ready\n"));
+        QCOMPARE(StartChildVelmora(holder, {QLatin1String(kHolder), document}), QByteArray("ready\n"));
         QCOMPARE(privateOffices().size(), 1);
         ::kill(pid_t(holder.processId()), SIGKILL);
         QVERIFY(holder.waitForFinished(20000));
