@@ -55,7 +55,7 @@ QString AppDataFolder() {
             return WithTrailingBackslash(portable);
         }
         QString base = qEnvironmentVariable("XDG_DATA_HOME");
-        // The base directory specification ignores a relative path here.
+        // XDG_DATA_HOME must be absolute; a relative value is ignored, as other desktop programs ignore it.
         if (base.isEmpty() || QDir::isRelativePath(base)) {
             base = QDir::homePath() + QStringLiteral("/.local/share");
         }

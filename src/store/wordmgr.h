@@ -163,6 +163,9 @@ private:
     void scanLive(QString& lst, Select select);
     template <typename Select>
     void scanLiveToSink(Select select);
+    // Hands every live record that select accepts, with its position, to take, in the order of the file.
+    template <typename Select, typename Take>
+    void forEachSelectedLive(Select select, Take take);
 
     QByteArray FStream;
     QByteArray FDataStream;

@@ -68,21 +68,28 @@ bool rawSameIgnoringAsciiCase(const char* a, const char* b, qsizetype units) {
 
 } // namespace
 
-template <typename Select>
-void TWordMgr::scanLiveToSink(Select select) {
-    // Paths already listed, by hash, as their items in the string file: comparing them there costs no copy.
-    std::unordered_multimap<quint64, RawText> listed;
+template <typename Select, typename Take>
+void TWordMgr::forEachSelectedLive(Select select, Take take) {
     const int count = GetRecNumber();
     const char* records = FStream.constData();
     for (int k = 0; k < count; ++k) {
         const qint64 pos = qint64(k) * TWordRec::Size;
+        // The deleted flag is the record's last byte: most scans need nothing more of a deleted record.
         if (records[pos + TWordRec::Size - 1] != 0) {
             continue;
         }
         const TWordRec rec = TWordRec::fromBytes(records + pos);
-        if (!select(rec)) {
-            continue;
+        if (select(rec)) {
+            take(pos, rec);
         }
+    }
+}
+
+template <typename Select>
+void TWordMgr::scanLiveToSink(Select select) {
+    // Paths already listed, by hash, as their items in the string file: comparing them there costs no copy.
+    std::unordered_multimap<quint64, RawText> listed;
+    forEachSelectedLive(select, [&](qint64 pos, const TWordRec& rec) {
         const RawText path = rawItem(rec.wdFullNamePos);
         const quint64 hash = FoldedHash(path.data, path.units);
         const auto [first, last] = listed.equal_range(hash);
@@ -94,7 +101,7 @@ void TWordMgr::scanLiveToSink(Select select) {
             listed.emplace(hash, path);
             m_listSink(pos, StringAt(rec.wdFullNamePos));
         }
-    }
+    });
     endScan();
 }
 
@@ -105,19 +112,7 @@ void TWordMgr::scanLive(QString& lst, Select select) {
         return;
     }
     PositionList list(lst);
-    const int count = GetRecNumber();
-    const char* records = FStream.constData();
-    for (int k = 0; k < count; ++k) {
-        const qint64 pos = qint64(k) * TWordRec::Size;
-        // The deleted flag is the record's last byte: most scans need nothing more of a deleted record.
-        if (records[pos + TWordRec::Size - 1] != 0) {
-            continue;
-        }
-        const TWordRec rec = TWordRec::fromBytes(records + pos);
-        if (select(rec)) {
-            list.add(pos, StringAt(rec.wdFullNamePos));
-        }
-    }
+    forEachSelectedLive(select, [&](qint64 pos, const TWordRec& rec) { list.add(pos, StringAt(rec.wdFullNamePos)); });
     lst = list.text();
     endScan();
 }
