@@ -3,6 +3,8 @@
 #include "store/textcache.h"
 #include "tempappdata.h"
 
+#include "dbtoolrun.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,18 +19,8 @@ using namespace velmora::test;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Run run(const QStringList& args) {
-    Run result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = RunDbTool(args, out, err, &ReadDocumentText);
-    return result;
+    return RunCaptured(args, &ReadDocumentText);
 }
 
 // The cache holds the text as CR LF lines, so the expectation is put in that form too.

@@ -4,6 +4,8 @@
 #include "storebytes.h"
 #include "tempappdata.h"
 
+#include "dbtoolrun.h"
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
@@ -20,16 +22,6 @@
 using namespace velmora;
 using namespace velmora::test;
 
-namespace {
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
-
 class TestDbTool : public QObject {
     Q_OBJECT
 
@@ -37,13 +29,7 @@ private:
     std::unique_ptr<TempAppData> m_appData;
     QString m_docs;
 
-    Run run(const QStringList& args) {
-        Run result;
-        QTextStream out(&result.out);
-        QTextStream err(&result.err);
-        result.status = RunDbTool(args, out, err);
-        return result;
-    }
+    Run run(const QStringList& args) { return RunCaptured(args); }
 
     QString doc(const QString& name) {
         const QString path = m_docs + name;

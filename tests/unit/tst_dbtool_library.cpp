@@ -5,6 +5,8 @@
 #include "storebytes.h"
 #include "tempappdata.h"
 
+#include "dbtoolrun.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -20,18 +22,8 @@ using namespace velmora::test;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Run run(const QStringList& args) {
-    Run result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = RunDbTool(args, out, err);
-    return result;
+    return RunCaptured(args);
 }
 
 } // namespace
