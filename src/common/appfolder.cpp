@@ -68,6 +68,8 @@ const QList<DeliveredFile>& DeliveredFiles() {
     static const QList<DeliveredFile> files{
         {QStringLiteral(":/velmora/appdata/settings.ini"), QStringLiteral("settings.ini")},
         {QStringLiteral(":/velmora/appdata/help.docx"), QStringLiteral("help.docx")},
+        // Empty: the user writes the names of his own macros into it.
+        {QStringLiteral(":/velmora/appdata/macro.txt"), QStringLiteral("macro.txt")},
     };
     return files;
 }

@@ -553,6 +553,7 @@ void DocumentTabs::tbtCreateClick() {
             return;
         }
     }
+    Q_EMIT newDocumentStarting();
     clearStrip();
     const BusyGuard busy(nullptr);
     try {

@@ -80,6 +80,8 @@ Q_SIGNALS:
     void tagEditFitWanted();
     // A document was saved: the tag tree is written too when it changed.
     void tagTreeSaveWanted();
+    // A new document is about to be made.
+    void newDocumentStarting();
 
 private:
     DocumentPage* pageAt(int index) const;

@@ -1,20 +1,38 @@
 #include "macros.h"
 
+#include "application.h"
+#include "common/textcodec.h"
 #include "controls.h"
+#include "office/tiword.h"
+#include "workbench.h"
 
+#include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QToolButton>
 
 namespace velmora {
 
+namespace {
+
+constexpr float kPresetFontSize = 10.5f;
+constexpr float kPreset = -1.0f;
+
+} // namespace
+
 Macros::Macros(Workbench& bench, QWidget* toolbar) : QObject(toolbar), m_bench(bench) {
     setObjectName(QStringLiteral("macros"));
     pmMacro = Named(new QMenu(toolbar), QStringLiteral("pmMacro"));
-    pmMacro->setEnabled(false);
+    Describe(pmMacro, QStringLiteral("宏"));
+    ItemMyPara = NamedAction(pmMacro, QStringLiteral("ItemMyPara"), QStringLiteral("自定义段落格式"));
     tbtMacro = MakeToolButton(toolbar, QStringLiteral("tbtMacro"), QString(), QStringLiteral("宏"));
+    // The design gives the button no hint; the accessible name still says what it is.
+    tbtMacro->setToolTip(QString());
+    tbtMacro->setStatusTip(QString());
     tbtMacro->setMenu(pmMacro);
     tbtMacro->setPopupMode(QToolButton::InstantPopup);
-    MarkNotBuilt(tbtMacro);
+    ConnectReported(ItemMyPara, &QAction::triggered, this,
+                    [this] { ItemMyParaClick(QGuiApplication::keyboardModifiers()); });
 }
 
 QWidget* Macros::toolButton() const {
@@ -23,6 +41,43 @@ QWidget* Macros::toolButton() const {
 
 QMenu* Macros::menu() const {
     return pmMacro;
+}
+
+void Macros::LoadMacroMenu() {
+    if (pmMacro->actions().size() != 1) {
+        return;
+    }
+    const QStringList names = ReadTextFile(m_bench.dataFile(QStringLiteral("macro.txt")));
+    for (const QString& name : names) {
+        // A menu takes "&" as the mark of an accelerator; doubled, the caption shows the name as written.
+        QAction* item = pmMacro->addAction(QString(name).replace(u'&', QStringLiteral("&&")));
+        item->setObjectName(QStringLiteral("ItemMacro"));
+        // The name travels with the item: the caption is the toolkit's to change.
+        item->setData(name);
+        ConnectReported(item, &QAction::triggered, this, [this, item] { MacroItemClick(item); });
+    }
+}
+
+void Macros::MacroItemClick(QAction* item) {
+    if (!m_bench.activeTab().open || !m_bench.hasWord()) {
+        return;
+    }
+    try {
+        m_bench.word().RunMacro(item->data().toString());
+    } catch (...) {
+        // An unknown or failing macro is the user's to see in the office; the window has nothing to add.
+    }
+}
+
+void Macros::ItemMyParaClick(Qt::KeyboardModifiers modifiers) {
+    if (!m_bench.activeTab().open || !m_bench.hasWord()) {
+        return;
+    }
+    if (m_windowReleased && m_windowReleased()) {
+        return;
+    }
+    m_bench.word().SetDocPara(QString(), modifiers.testFlag(Qt::ControlModifier), kPresetFontSize, kPreset, kPreset,
+                              kPreset, kPreset, kPreset);
 }
 
 } // namespace velmora

@@ -1,6 +1,9 @@
 #include "shell.h"
 
+#include "platform/filemanager.h"
+
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace velmora {
@@ -15,6 +18,11 @@ std::function<void(const QString&)>& opener() {
     return open;
 }
 
+std::function<bool(const QString&)>& revealer() {
+    static std::function<bool(const QString&)> reveal = [](const QString& path) { return RevealInFileManager(path); };
+    return reveal;
+}
+
 } // namespace
 
 void OpenWithShell(const QString& pathOrUrl) {
@@ -23,6 +31,16 @@ void OpenWithShell(const QString& pathOrUrl) {
 
 void SetShellOpener(std::function<void(const QString&)> open) {
     opener() = std::move(open);
+}
+
+void ShowInFileManager(const QString& path) {
+    if (!revealer()(path)) {
+        OpenWithShell(QFileInfo(path).absolutePath());
+    }
+}
+
+void SetFileRevealer(std::function<bool(const QString&)> reveal) {
+    revealer() = std::move(reveal);
 }
 
 } // namespace velmora

@@ -11,4 +11,9 @@ namespace velmora {
 void OpenWithShell(const QString& pathOrUrl);
 void SetShellOpener(std::function<void(const QString&)> opener);
 
+// Shows the file selected in the desktop's file manager; where no file manager offers that, opens its folder.
+void ShowInFileManager(const QString& path);
+// Tests replace how a file is shown; the replacement returns false to have the folder opened instead.
+void SetFileRevealer(std::function<bool(const QString&)> revealer);
+
 } // namespace velmora

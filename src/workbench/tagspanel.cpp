@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/prompts.h"
 #include "controls.h"
+#include "gridfiles.h"
 #include "imagelist.h"
 #include "office/tiword.h"
 #include "store/wordmgr.h"
@@ -346,6 +347,10 @@ void TagsPanel::btAddTagClick() {
         return;
     }
     Q_EMIT commonTagsWanted(QRect(tagEdit->mapToGlobal(QPoint(0, 0)), tagEdit->size()));
+}
+
+void TagsPanel::addCommonTag(const QString& tag) {
+    tagEdit->setText(AppendTag(tagEdit->text(), tag));
 }
 
 } // namespace velmora

@@ -43,6 +43,8 @@ public:
     void FitTagEdit();
     // Shows the strip the way its button does, when it is hidden.
     void showStrip();
+    // A common tag clicked: it joins the tag edit's text after one space.
+    void addCommonTag(const QString& tag);
 
 Q_SIGNALS:
     // The tags of a text given to a document; the tag tree adds those it does not know.

@@ -72,7 +72,6 @@ TagTree::TagTree(Workbench& bench, QWidget* parent) : QObject(parent), m_bench(b
     ItemSort = NamedAction(pmNavTreeView, QStringLiteral("ItemSort"), QStringLiteral("标签节点排序"));
     ItemCollapse = NamedAction(pmNavTreeView, QStringLiteral("ItemCollapse"), QStringLiteral("折叠所有标签"));
     ItemAddToSC = NamedAction(pmNavTreeView, QStringLiteral("ItemAddToSC"), QStringLiteral("当前标签添加到快捷方式"));
-    MarkNotBuilt(ItemAddToSC);
     pmNavTreeView->addSeparator();
     ItemToLeft = NamedAction(pmNavTreeView, QStringLiteral("ItemToLeft"), QStringLiteral("当前节点向左"));
     ItemToRight = NamedAction(pmNavTreeView, QStringLiteral("ItemToRight"), QStringLiteral("当前节点向右"));
@@ -82,6 +81,11 @@ TagTree::TagTree(Workbench& bench, QWidget* parent) : QObject(parent), m_bench(b
     ItemDelTag = NamedAction(pmNavTreeView, QStringLiteral("ItemDelTag"), QStringLiteral("删除当前标签"));
     ConnectReported(ItemSort, &QAction::triggered, this, [this] { ItemTagSortClick(); });
     ConnectReported(ItemCollapse, &QAction::triggered, this, [this] { ItemCollapseClick(); });
+    ConnectReported(ItemAddToSC, &QAction::triggered, this, [this] {
+        if (QTreeWidgetItem* node = selectedTagNode(true)) {
+            Q_EMIT addToShortcutsWanted(node->text(0));
+        }
+    });
     ConnectReported(ItemToLeft, &QAction::triggered, this, [this] { ItemToLeftClick(); });
     ConnectReported(ItemToRight, &QAction::triggered, this, [this] { ItemToRightClick(); });
     ConnectReported(ItemUp, &QAction::triggered, this, [this] { ItemUpClick(); });

@@ -47,6 +47,8 @@ public:
 Q_SIGNALS:
     void positionsReady(const QString& positionList, bool clearSearch);
     void treeChanged();
+    // "当前标签添加到快捷方式" for the selected node.
+    void addToShortcutsWanted(const QString& tag);
 
 private:
     void ItemCollapseClick();

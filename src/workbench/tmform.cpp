@@ -40,6 +40,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidgetItem>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -271,6 +272,9 @@ void TmForm::connectAreas() {
     m_documents->attachMenu(item("ItemNew"), item("ItemSave"), item("ItemSaveAll"), item("ItemSaveAs"),
                             item("ItemClose"), item("ItemDelDoc"));
     ConnectReported(m_articles, &ArticleList::articleActivated, this, [this](qint64 position) {
+        if (!QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier)) {
+            m_macros->LoadMacroMenu();
+        }
         QWidget* list = m_articles->view();
         list->setEnabled(false);
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -284,6 +288,31 @@ void TmForm::connectAreas() {
         m_documents->OpenADocByPos(position);
     });
     ConnectReported(btnHelp, &QToolButton::clicked, this, [this] { m_documents->btnHelpClick(); });
+    ConnectReported(m_documents, &DocumentTabs::newDocumentStarting, this, [this] { m_macros->LoadMacroMenu(); });
+    m_macros->setWindowReleased([this] {
+        const DocTab* tab = m_documents->activeTab();
+        return tab != nullptr && tab->released;
+    });
+    // The document information: the toolbar button and the menu item.
+    QAction* ItemInfo = item("ItemInfo");
+    ItemInfo->setEnabled(true);
+    ItemInfo->setToolTip(ItemInfo->text());
+    ItemInfo->setStatusTip(QString());
+    ConnectReported(ItemInfo, &QAction::triggered, this, [this] { m_information->tbtInfoClick(); });
+
+    // The shortcut grids find their tags in the tag tree, take drops from it, and list like it.
+    m_shortcuts->setTagSource(m_tags->view());
+    m_shortcuts->setTagLookup([this](const QString& tag) -> std::optional<ShortcutGrids::TagNode> {
+        QTreeWidgetItem* node = m_tags->FindTagNode(tag);
+        if (node == nullptr) {
+            return std::nullopt;
+        }
+        return ShortcutGrids::TagNode{node->text(0), TagTree::GetTagQuery(node)};
+    });
+    ConnectReported(m_shortcuts, &ShortcutGrids::positionsReady, this, load);
+    connect(m_shortcuts, &ShortcutGrids::commonTagClicked, m_tagsPanel, &TagsPanel::addCommonTag);
+    ConnectReported(m_tags, &TagTree::addToShortcutsWanted, this,
+                    [this](const QString& tag) { m_shortcuts->ItemAddToSCClick(tag); });
     connect(m_documents, &DocumentTabs::articleRenamed, m_articles, &ArticleList::RenameArticleNode);
     connect(m_documents, &DocumentTabs::articleRemoved, m_articles, &ArticleList::RemoveArticleNode);
 }
@@ -315,6 +344,8 @@ void TmForm::FormCreate() {
     }
     m_documents->startAutoSave(m_bench->settings().number(SettingKey::AutoSaveInterval, kDefaultAutoSaveMinutes));
     m_articles->SelectSortItem(m_bench->settings().value(SettingKey::SortType));
+    reportedStep([this] { m_shortcuts->LoadSCList(); });
+    reportedStep([this] { m_shortcuts->LoadTagsList(); });
 }
 
 void TmForm::showEvent(QShowEvent* event) {

@@ -49,6 +49,9 @@ public:
 
     // The office programs, started or attached on first need, and replaced when their server has gone away.
     TiWord& word();
+    // Whether word() has been asked for: handlers that only act on what the office already holds do nothing
+    // without it, rather than starting an office for nothing.
+    bool hasWord() const { return m_word != nullptr; }
     TiExcel& excel();
     WindowSystem& windows();
 
