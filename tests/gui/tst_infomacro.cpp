@@ -1,0 +1,356 @@
+// The information dialog, the macros menu and the tag grids in the real window, against the office double.
+#include "common/textcodec.h"
+#include "officedouble.h"
+#include "scriptedprompts.h"
+#include "store/wordmgr.h"
+#include "tempappdata.h"
+#include "workbench/application.h"
+#include "workbench/information.h"
+#include "workbench/macros.h"
+#include "workbench/shell.h"
+#include "workbench/shortcutgrids.h"
+#include "workbench/tmform.h"
+#include "workbench/treefile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::test;
+
+class TestInfoMacro : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempAppData> m_appData;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<OfficeDouble> m_office;
+    std::unique_ptr<TmForm> m_form;
+    QStringList m_shown;
+
+    QString file(const QString& name) const { return m_appData->file(name); }
+    QString doc(const QString& name) const { return file(QStringLiteral("docs/")) + name; }
+    WordDouble& word() { return m_office->word(); }
+    template <typename T>
+    T* ctl(const char* name) const {
+        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+
+    // A library of a.docx and b.docx tagged t and u under the tag group r, and the window on it.
+    void open() {
+        QDir().mkpath(doc(QString()));
+        {
+            TWordMgr store(file(QStringLiteral("worddata.data")));
+            for (const char* tag : {"t", "u"}) {
+                const QString path = doc(QLatin1String(tag[0] == 't' ? "a.docx" : "b.docx"));
+                WriteBytes(path, "x");
+                m_office->disk.insert(path, DiskFile{QStringLiteral("text\r")});
+                store.ImportAWord(path, QString::fromLatin1(tag), QString(), 0);
+            }
+            store.SaveRecDataFiles(false);
+        }
+        Tree tags = DecodeTreeText(QByteArray("r\r\n\tt\r\n\tu\r\n"));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), tags);
+        m_form = std::make_unique<TmForm>();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    void listTag(const QString& tag) {
+        auto* tree = ctl<QTreeWidget>("tagTreeView");
+        QTreeWidgetItem* node = m_form->FindTagNode(tag);
+        tree->setCurrentItem(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+    }
+
+    // Lists the tag's documents and opens the first one with Enter in the article list.
+    void openArticle(const QString& tag) {
+        listTag(tag);
+        auto* list = ctl<QTreeWidget>("wzTreeView");
+        QVERIFY(list->topLevelItemCount() > 0);
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::keyClick(list, Qt::Key_Return);
+    }
+
+    QString labelText(const QWidget* form, const char* name) {
+        return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+
+    void clickCell(QTableWidget* grid, int row, int column) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(row, column)).center());
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_appData = std::make_unique<TempAppData>();
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_office = std::make_unique<OfficeDouble>();
+        m_office->startWord();
+        m_shown.clear();
+        SetShellOpener([this](const QString& target) { m_shown.append(QStringLiteral("open ") + target); });
+    }
+    void cleanup() {
+        m_form.reset();
+        m_office.reset();
+        m_prompts.reset();
+        m_appData.reset();
+        SetFileRevealer({});
+    }
+
+    // The menu reads macro.txt at the first plain article click, once; each item sends its line unchanged.
+    void macroMenu_filledOnceAndSendsTheNamesAsWritten_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("three lines") << QByteArray("Tidy\r\n  Module1.Lead\r\nA&B\r\n")
+                                     << QStringList{"Tidy", "  Module1.Lead", "A&B"};
+        QTest::newRow("one line, no break") << QByteArray("Only") << QStringList{"Only"};
+        QTest::newRow("LF, empty line, GBK") << QByteArray("a\n\n\xB8\xF1\xCA\xBD\n") << QStringList{"a", "", "格式"};
+        QTest::newRow("delivered empty file") << QByteArray() << QStringList{};
+    }
+    void macroMenu_filledOnceAndSendsTheNamesAsWritten() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, names);
+        WriteBytes(file(QStringLiteral("macro.txt")), bytes);
+        open();
+        auto* menu = ctl<QMenu>("pmMacro");
+        QCOMPARE(menu->actions().size(), 1);
+        // A macro with no tab open is not run, even with the office there.
+        openArticle(QStringLiteral("t"));
+        openArticle(QStringLiteral("u"));
+        const QList<QAction*> items = menu->actions();
+        QCOMPARE(items.first()->text(), QStringLiteral("自定义段落格式"));
+        QStringList captions;
+        for (QAction* item : items.mid(1)) {
+            captions.append(item->text().replace(QStringLiteral("&&"), QStringLiteral("&")));
+            item->trigger();
+        }
+        QCOMPARE(captions, names);
+        QCOMPARE(word().macrosRun, names);
+        // An unknown macro is swallowed; with no tab open nothing reaches the office.
+        word().failOn(QStringLiteral("Run("), 1);
+        for (QAction* item : items.mid(1)) {
+            item->trigger();
+        }
+        QVERIFY(m_prompts->log.isEmpty());
+        while (m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count() > 0) {
+            ctl<QAction>("ItemClose")->trigger();
+        }
+        word().macrosRun.clear();
+        for (QAction* item : items.mid(1)) {
+            item->trigger();
+        }
+        QCOMPARE(word().macrosRun, QStringList());
+    }
+
+    void paragraphPreset_wholeDocumentOnlyWithCtrl_data() {
+        QTest::addColumn<bool>("ctrl");
+        QTest::newRow("selection") << false;
+        QTest::newRow("whole document") << true;
+    }
+    void paragraphPreset_wholeDocumentOnlyWithCtrl() {
+        QFETCH(bool, ctrl);
+        open();
+        auto* macros = m_form->findChild<Macros*>(QStringLiteral("macros"));
+        macros->ItemMyParaClick(ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QVERIFY(word().log().isEmpty());
+        openArticle(QStringLiteral("t"));
+        word().clearLog();
+        macros->ItemMyParaClick(ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QCOMPARE(word().log().contains(QStringLiteral("Selection.WholeStory()")), ctrl);
+        QVERIFY(word().log().contains(QStringLiteral("Selection.Font.Size := single:10.5")));
+    }
+
+    // The numbers are those of the tab's document even when the office has another one active; the dates are
+    // the file's, the time left out at midnight.
+    void information_countsAndDatesOfTheTabsDocument_data() {
+        QTest::addColumn<QDateTime>("written");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("afternoon") << QDateTime(QDate(2026, 3, 4), QTime(15, 6, 7)) << "修改日期：2026/3/4 15:06:07";
+        QTest::newRow("midnight") << QDateTime(QDate(2025, 12, 31), QTime(0, 0)) << "修改日期：2025/12/31";
+    }
+    void information_countsAndDatesOfTheTabsDocument() {
+        QFETCH(QDateTime, written);
+        QFETCH(QString, shown);
+        open();
+        openArticle(QStringLiteral("t"));
+        const QString path = doc(QStringLiteral("a.docx"));
+        {
+            QFile touched(path);
+            QVERIFY(touched.open(QIODevice::ReadWrite));
+            QVERIFY(touched.setFileTime(written, QFileDevice::FileModificationTime));
+        }
+        const std::shared_ptr<WordDocument> document = word().documents.first();
+        document->counts.insert(QStringLiteral("tables"), 2);
+        document->counts.insert(QStringLiteral("fields"), 4);
+        document->hyperlinks = {QStringLiteral("https://example.org")};
+        document->pages = 3;
+        word().addDocument(doc(QStringLiteral("other.docx")));
+
+        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        auto* information = m_form->findChild<Information*>(QStringLiteral("information"));
+        QPointer<TinfoForm> form = information->form();
+        QVERIFY(form != nullptr && form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("word文档属性"));
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("edDocName"))->text(), path);
+        QCOMPARE(labelText(form, "lbTableNum"), QStringLiteral("表格数：  2"));
+        QCOMPARE(labelText(form, "lbLinkNum"), QStringLiteral("链接数：  1"));
+        QCOMPARE(labelText(form, "lbCharNum"), QStringLiteral("字符数：  5"));
+        QCOMPARE(labelText(form, "lbField"), QStringLiteral("域数目：  4"));
+        QCOMPARE(labelText(form, "lbPageNum"), QStringLiteral("页面数：  3"));
+        QCOMPARE(labelText(form, "lbEndNum"), QStringLiteral("尾注数：  0"));
+        QCOMPARE(labelText(form, "lbModi"), shown);
+
+        // The menu item shows a new one; going back to the main window closes it.
+        ctl<QAction>("ItemInfo")->trigger();
+        QTRY_VERIFY(form == nullptr);
+        form = information->form();
+        QVERIFY(form != nullptr);
+        QTRY_VERIFY(form->isActiveWindow());
+        m_form->activateWindow();
+        QTRY_VERIFY(form == nullptr);
+    }
+
+    // The locate button shows the file in the file manager, or opens its folder when none answers; a file that
+    // is gone is not shown.
+    void locate_showsTheFileOrOpensItsFolder_data() {
+        QTest::addColumn<bool>("managerAnswers");
+        QTest::addColumn<bool>("fileThere");
+        QTest::addColumn<QStringList>("seen");
+        const QString a = QStringLiteral("docs/a.docx");
+        QTest::newRow("file manager") << true << true << QStringList{"reveal " + a};
+        QTest::newRow("no file manager") << false << true << QStringList{"reveal " + a, "open docs"};
+        QTest::newRow("file gone") << true << false << QStringList{};
+    }
+    void locate_showsTheFileOrOpensItsFolder() {
+        QFETCH(bool, managerAnswers);
+        QFETCH(bool, fileThere);
+        QFETCH(QStringList, seen);
+        SetFileRevealer([this, managerAnswers](const QString& path) {
+            m_shown.append(QStringLiteral("reveal ") + path);
+            return managerAnswers;
+        });
+        open();
+        openArticle(QStringLiteral("t"));
+        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        TinfoForm* form = m_form->findChild<Information*>(QStringLiteral("information"))->form();
+        if (!fileThere) {
+            QVERIFY(QFile::remove(doc(QStringLiteral("a.docx"))));
+        }
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btDocPath")), Qt::LeftButton);
+        QStringList relative;
+        for (const QString& line : std::as_const(m_shown)) {
+            relative.append(QString(line).replace(file(QString()), QString()));
+        }
+        QCOMPARE(relative, seen);
+    }
+
+    // An office error while counting is reported and no dialog is left behind.
+    void information_officeErrorShowsNoDialog() {
+        open();
+        openArticle(QStringLiteral("t"));
+        word().failOn(QStringLiteral("ActiveDocument.Tables"), 1, QStringLiteral("counting failed"));
+        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QCOMPARE(m_prompts->log.size(), 1);
+        QVERIFY(m_prompts->log.first().contains(QStringLiteral("counting failed")));
+        QVERIFY(m_form->findChild<TinfoForm*>() == nullptr);
+    }
+
+    // Shortcuts: added by the tag menu once in any letter case, listing their tag when clicked, and written
+    // after every change even when the first cell was emptied.
+    void shortcuts_addClickDeleteAndDrop() {
+        WriteBytes(file(QStringLiteral("SCList.dat")), "gone\r\n");
+        open();
+        auto* grid = ctl<QTableWidget>("rzGrid");
+        QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("gone"));
+        auto* tree = ctl<QTreeWidget>("tagTreeView");
+        tree->setCurrentItem(m_form->FindTagNode(QStringLiteral("t")));
+        ctl<QAction>("ItemAddToSC")->trigger();
+        ctl<QAction>("ItemAddToSC")->trigger();
+        QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("gone\r\nt\r\n"));
+
+        // A shortcut whose tag is gone does nothing; one whose tag is there lists it with its descendants.
+        clickCell(grid, 0, 0);
+        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
+        clickCell(grid, 0, 1);
+        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 1);
+        QCOMPARE(m_form->setting(QStringLiteral("LastTag")), QStringLiteral("t"));
+
+        grid->setCurrentCell(0, 0);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(grid->item(0, 0)->text(), QString());
+        QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("gone\r\nt\r\n"));
+        tree->setCurrentItem(m_form->FindTagNode(QStringLiteral("u")));
+        m_form->findChild<ShortcutGrids*>()->dropTagOnCell(grid, 1, 2);
+        QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("t\r\nu\r\n"));
+        tree->setCurrentItem(m_form->FindTagNode(QStringLiteral("r")));
+        ctl<QAction>("ItemAddToSC")->trigger();
+        QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("r\r\nt\r\nu\r\n"));
+    }
+
+    void shortcuts_manyLinesGrowTheGrid() {
+        QStringList lines;
+        for (int i = 0; i < 23; ++i) {
+            lines.append(QStringLiteral("s%1").arg(i));
+        }
+        WriteTextFile(file(QStringLiteral("SCList.dat")), lines);
+        open();
+        auto* grid = ctl<QTableWidget>("rzGrid");
+        QCOMPARE(grid->rowCount(), 6);
+        QCOMPARE(grid->item(5, 2)->text(), QStringLiteral("s22"));
+        QCOMPARE(grid->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    }
+
+    // Common tags: a click adds the tag to the tag edit, headers and capitalised tags excepted; cells typed in
+    // edit mode are written on save.
+    void commonTags_clickAddsAndEditSaves() {
+        WriteTextFile(file(QStringLiteral("TagsList.dat")), {"A", "读书", "Abc", "", "笔记"});
+        open();
+        auto* grid = ctl<QTableWidget>("tagGrid");
+        QCOMPARE(grid->item(0, 4)->text(), QStringLiteral("笔记"));
+        QTest::mouseClick(ctl<QToolButton>("btAddTag"), Qt::LeftButton);
+        QTRY_VERIFY(ctl<QWidget>("scPnl")->isVisible());
+        auto* tagEdit = ctl<QLineEdit>("tagEdit");
+        tagEdit->setText(QStringLiteral("a b"));
+        for (int column : {0, 1, 2, 1, 4}) {
+            clickCell(grid, 0, column);
+        }
+        QCOMPARE(tagEdit->text(), QStringLiteral("a b 读书 读书 笔记"));
+
+        QTest::mouseClick(ctl<QToolButton>("btTagEdit"), Qt::LeftButton);
+        grid->setCurrentCell(0, 3);
+        QTest::keyClick(grid, Qt::Key_F2);
+        auto* editor = grid->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        QTest::keyClicks(editor, QStringLiteral("new"));
+        QTest::mouseClick(ctl<QToolButton>("btTagSave"), Qt::LeftButton);
+        QStringList expected{"A", "读书", "Abc", "new", "笔记"};
+        while (expected.size() < 64) {
+            expected.append(QString());
+        }
+        QCOMPARE(ReadTextFile(file(QStringLiteral("TagsList.dat"))), expected);
+        QTest::mouseClick(ctl<QToolButton>("btCloseSCPnl"), Qt::LeftButton);
+        QVERIFY(!ctl<QWidget>("scPnl")->isVisible());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    VelmoraApplication app(argc, argv);
+    TestInfoMacro test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_infomacro.moc"
