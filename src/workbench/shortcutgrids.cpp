@@ -99,7 +99,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
         QTableWidget::currentChanged(current, previous);
         // A press reports its cell itself, also when that cell was already the selected one.
-        if (!m_pressing && current.isValid() && onSelect) {
+        if (!m_pressing && !m_focusing && current.isValid() && onSelect) {
             RunReported([&] { onSelect(current.row(), current.column()); });
         }
     }
@@ -114,20 +114,15 @@ protected:
         viewport()->setCursor(filled ? Qt::PointingHandCursor : Qt::ArrowCursor);
     }
 
-    void dragEnterEvent(QDragEnterEvent* event) override {
-        if (accepts && accepts(event)) {
-            event->acceptProposedAction();
-        } else {
-            event->ignore();
-        }
-    }
+    void dragEnterEvent(QDragEnterEvent* event) override { acceptAsCopy(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { acceptAsCopy(event); }
 
-    void dragMoveEvent(QDragMoveEvent* event) override {
-        if (accepts && accepts(event)) {
-            event->acceptProposedAction();
-        } else {
-            event->ignore();
-        }
+    void focusInEvent(QFocusEvent* event) override {
+        // A view that gets the focus without a current cell makes its first cell current; that is no choice of
+        // the user's and must not list a shortcut.
+        m_focusing = true;
+        QTableWidget::focusInEvent(event);
+        m_focusing = false;
     }
 
     void dropEvent(QDropEvent* event) override {
@@ -139,13 +134,23 @@ protected:
         if (at.isValid() && onDrop) {
             RunReported([&] { onDrop(at.row(), at.column()); });
         }
-        // The tag stays in the tree; nothing is moved.
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
 
 private:
+    // Always a copy: a move would have the tag tree remove the node that was dragged.
+    void acceptAsCopy(QDropEvent* event) {
+        if (accepts && accepts(event)) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        } else {
+            event->ignore();
+        }
+    }
+
     bool m_pressing = false;
+    bool m_focusing = false;
 };
 
 QStringList GridCells(const QTableWidget* grid) {

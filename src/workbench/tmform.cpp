@@ -272,8 +272,9 @@ void TmForm::connectAreas() {
     m_documents->attachMenu(item("ItemNew"), item("ItemSave"), item("ItemSaveAll"), item("ItemSaveAs"),
                             item("ItemClose"), item("ItemDelDoc"));
     ConnectReported(m_articles, &ArticleList::articleActivated, this, [this](qint64 position) {
+        // A macro list that cannot be read is reported; the document still opens.
         if (!QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier)) {
-            m_macros->LoadMacroMenu();
+            RunReported([this] { m_macros->LoadMacroMenu(); });
         }
         QWidget* list = m_articles->view();
         list->setEnabled(false);
