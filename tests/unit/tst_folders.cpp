@@ -60,16 +60,6 @@ private Q_SLOTS:
         QCOMPARE(IsValidFolderName(name), valid);
     }
 
-    void addableFolder_existingAbsoluteNotRoot() {
-        QTemporaryDir dir;
-        QVERIFY(IsAddableFolder(dir.path()));
-        QVERIFY(IsAddableFolder(dir.path() + u'/'));
-        QVERIFY(!IsAddableFolder(QStringLiteral("/")));
-        QVERIFY(!IsAddableFolder(dir.path() + QStringLiteral("/missing")));
-        QVERIFY(!IsAddableFolder(QStringLiteral(".")));
-        QVERIFY(!IsAddableFolder(QString()));
-    }
-
     void folderList_roundTripByteForByte_data() {
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QString>("removed");
