@@ -97,6 +97,9 @@ public:
     // -- record changes --
     qint64 ImportAWord(const QString& docName, const QString& tags, const QString& psw, quint8 score);
     void SaveDocName(qint64 ipos, const QString& docName, bool rd);
+    // A file moved on disk: its new path is stored as it is spelled, also when it differs from the old one only in
+    // letter case, since on a case-sensitive file system the old spelling no longer reaches the file.
+    void SaveMovedDocName(qint64 ipos, const QString& docName);
     void SaveTags(qint64 ipos, const QString& tags, bool rd);
     void SetDocScore(qint64 ipos, quint8 sc, bool rd);
     void SetRecDeleted(qint64 ipos, bool rd);

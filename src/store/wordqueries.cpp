@@ -393,6 +393,16 @@ void TWordMgr::SaveDocName(qint64 ipos, const QString& docName, bool rd) {
     SaveAStrItem(ipos, wdiFullName, docName, rd);
 }
 
+void TWordMgr::SaveMovedDocName(qint64 ipos, const QString& docName) {
+    requireRecordPosition(ipos);
+    ReadDataHead(ipos);
+    if (StringAt(FWordRec.wdFullNamePos) != docName) {
+        FWordRec.wdFullNamePos = qint32(WriteStreamString(FDataStream, docName));
+    }
+    SaveDataHead(ipos);
+    FDataChanged = true;
+}
+
 void TWordMgr::SaveTags(qint64 ipos, const QString& tags, bool rd) {
     if (tags.isEmpty() && FWordRec.wdTagsPos == -1) {
         return;

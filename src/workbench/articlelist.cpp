@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -117,6 +118,7 @@ ArticleList::ArticleList(Workbench& bench, QWidget* parent) : QObject(parent), m
     connect(wzTreeView, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* article) { Q_EMIT articleActivated(ItemState(article)); });
     wzPanel->installEventFilter(this);
+    wzTreeView->viewport()->installEventFilter(this);
 }
 
 void ArticleList::buildSortMenu() {
@@ -177,6 +179,17 @@ void ArticleList::RemoveArticleNode(qint64 position) {
     }
 }
 
+QList<qint64> ArticleList::articlePositions(bool selectedOnly) const {
+    QList<qint64> positions;
+    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* article = wzTreeView->topLevelItem(i);
+        if (!selectedOnly || article->isSelected()) {
+            positions.append(ItemState(article));
+        }
+    }
+    return positions;
+}
+
 void ArticleList::placeAbove(QWidget* options) {
     m_layout->insertWidget(1, options);
 }
@@ -184,6 +197,14 @@ void ArticleList::placeAbove(QWidget* options) {
 bool ArticleList::eventFilter(QObject* watched, QEvent* event) {
     if (watched == wzPanel && event->type() == QEvent::Resize) {
         Q_EMIT widthChanged(wzPanel->width());
+    }
+    // A Ctrl+click switches the list to dragging, so that the articles picked by Ctrl+clicks can be dragged onto
+    // a folder; a plain click switches it back. Switched at the release, so the press that starts a drag of the
+    // picked articles still finds dragging on.
+    if (watched == wzTreeView->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const bool ctrl = static_cast<QMouseEvent*>(event)->modifiers().testFlag(Qt::ControlModifier);
+        wzTreeView->setDragEnabled(ctrl);
+        wzTreeView->setDragDropMode(ctrl ? QAbstractItemView::DragOnly : QAbstractItemView::NoDragDrop);
     }
     return QObject::eventFilter(watched, event);
 }

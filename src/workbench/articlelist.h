@@ -41,6 +41,8 @@ public:
     void RenameArticleNode(qint64 position, const QString& caption);
     void RemoveArticleNode(qint64 position);
     QWidget* view() const;
+    // The record positions of the listed articles in list order, all or only the selected ones.
+    QList<qint64> articlePositions(bool selectedOnly) const;
 
     void loadSaved();
     void saveList();

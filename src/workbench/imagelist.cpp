@@ -156,6 +156,24 @@ void drawPlus(QPainter& p, QPointF at) {
     p.drawLine(at + QPointF(0, -2), at + QPointF(0, 2));
 }
 
+void drawMinus(QPainter& p, QPointF at) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawEllipse(at, 4, 4);
+    p.setPen(QPen(Qt::white, 1.5));
+    p.drawLine(at + QPointF(-2, 0), at + QPointF(2, 0));
+}
+
+// A small arrow pointing right, into what it is drawn beside.
+void drawRightArrow(QPainter& p, QPointF at, const QColor& fill) {
+    QPolygonF arrow;
+    arrow << at + QPointF(-4.5, -1.5) << at + QPointF(0, -1.5) << at + QPointF(0, -4) << at + QPointF(4.5, 0)
+          << at + QPointF(0, 4) << at + QPointF(0, 1.5) << at + QPointF(-4.5, 1.5);
+    p.setPen(QPen(kInk, 0.8));
+    p.setBrush(fill);
+    p.drawPolygon(arrow);
+}
+
 void drawDisk(QPainter& p, bool several) {
     auto disk = [&p](QPointF at) {
         p.setPen(QPen(kInk, 1));
@@ -373,6 +391,39 @@ QIcon ToolbarImage(const QString& buttonName) {
         {QStringLiteral("tbtMacro"), drawMacro},
         {QStringLiteral("tbtXls"), drawTable},
         {QStringLiteral("BtnUtilities"), drawGear},
+        {QStringLiteral("fdNew"),
+         [](QPainter& p) {
+             drawFolder(p);
+             drawPlus(p, QPointF(13, 13));
+         }},
+        {QStringLiteral("btnSubNew"),
+         [](QPainter& p) {
+             p.save();
+             p.scale(0.7, 0.7);
+             drawFolder(p);
+             p.translate(7, 7);
+             drawFolder(p);
+             p.restore();
+             drawPlus(p, QPointF(13.5, 13.5));
+         }},
+        {QStringLiteral("btnAddFolder"),
+         [](QPainter& p) {
+             drawFolder(p);
+             drawRightArrow(p, QPointF(13, 12), kGreen);
+         }},
+        {QStringLiteral("btnDelFolder"),
+         [](QPainter& p) {
+             drawFolder(p);
+             drawMinus(p, QPointF(13, 13));
+         }},
+        {QStringLiteral("btnMoveAll"),
+         [](QPainter& p) {
+             p.save();
+             p.scale(0.75, 0.75);
+             drawDocument(p, kBlue);
+             p.restore();
+             drawRightArrow(p, QPointF(13, 12), kAmber);
+         }},
         {QStringLiteral("btnHelp"), drawHelp},
     };
     const Painter paint = painters.value(buttonName);

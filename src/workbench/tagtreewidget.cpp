@@ -4,7 +4,6 @@
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QScrollBar>
 
 namespace velmora {
 
@@ -65,22 +64,8 @@ void TagTreeWidget::dragMoveEvent(QDragMoveEvent* event) {
         event->ignore();
         return;
     }
-    autoScroll(event->position().toPoint().y());
+    ScrollNearEdges(this, event->position().toPoint().y());
     event->acceptProposedAction();
-}
-
-void TagTreeWidget::autoScroll(int y) {
-    QScrollBar* bar = verticalScrollBar();
-    if (bar->maximum() <= bar->minimum()) {
-        return;
-    }
-    const int h = std::abs(fontMetrics().height());
-    if (y < h) {
-        bar->setValue(bar->value() - bar->singleStep());
-    } else if (y > viewport()->height() - h - 16) {
-        bar->setValue(bar->value() + bar->singleStep());
-    }
-    viewport()->update();
 }
 
 void TagTreeWidget::dropEvent(QDropEvent* event) {

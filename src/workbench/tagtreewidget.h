@@ -28,9 +28,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-
-private:
-    void autoScroll(int y);
 };
 
 } // namespace velmora

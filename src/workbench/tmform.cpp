@@ -242,6 +242,17 @@ void TmForm::connectAreas() {
     auto load = [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); };
     ConnectReported(m_tags, &TagTree::positionsReady, this, load);
     ConnectReported(m_filters, &FilterTree::positionsReady, this, load);
+    ConnectReported(m_folders, &FolderTree::positionsReady, this, load);
+    // The folder tree moves the article list's documents, never one open in a tab.
+    m_folders->setArticleSource(m_articles->view(),
+                                [this](bool selectedOnly) { return m_articles->articlePositions(selectedOnly); });
+    m_folders->setOpenDocuments([this] {
+        QStringList paths;
+        for (int i = 0; i < m_documents->tabCount(); ++i) {
+            paths.append(m_documents->tabAt(i)->path);
+        }
+        return paths;
+    });
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
     connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);

@@ -2,6 +2,7 @@
 
 #include "imagelist.h"
 
+#include <QScrollBar>
 #include <QTreeWidget>
 
 namespace velmora {
@@ -115,6 +116,20 @@ int ItemDepth(const QTreeWidgetItem* item) {
         ++depth;
     }
     return depth;
+}
+
+void ScrollNearEdges(QTreeWidget* view, int y) {
+    QScrollBar* bar = view->verticalScrollBar();
+    if (bar->maximum() <= bar->minimum()) {
+        return;
+    }
+    const int h = std::abs(view->fontMetrics().height());
+    if (y < h) {
+        bar->setValue(bar->value() - bar->singleStep());
+    } else if (y > view->viewport()->height() - h - 16) {
+        bar->setValue(bar->value() + bar->singleStep());
+    }
+    view->viewport()->update();
 }
 
 Tree TreeFromWidget(const QTreeWidget* view) {

@@ -41,6 +41,10 @@ private:
     QList<QTreeWidgetItem*> m_nodes;
 };
 
+// While something is dragged over a tree: one line up when the pointer is within a font height of the top edge,
+// one line down near the bottom edge, then a repaint.
+void ScrollNearEdges(QTreeWidget* view, int y);
+
 Tree TreeFromWidget(const QTreeWidget* view);
 void FillTreeWidget(QTreeWidget* view, const Tree& tree);
 
