@@ -336,6 +336,10 @@ void TagsPanel::showStrip() {
     }
 }
 
+void TagsPanel::hideStrip() {
+    tagPanel->hide();
+}
+
 void TagsPanel::FitTagEdit() {
     // The layout gives the tag edit all the width the other controls leave; this only makes it do so now.
     tagPanel->layout()->activate();

@@ -43,6 +43,8 @@ public:
     void FitTagEdit();
     // Shows the strip the way its button does, when it is hidden.
     void showStrip();
+    // A workbook has no tags, password or score: the strip goes while one is opened.
+    void hideStrip();
 
 Q_SIGNALS:
     // The tags of a text given to a document; the tag tree adds those it does not know.

@@ -262,6 +262,9 @@ void TmForm::connectAreas() {
     ConnectReported(m_documents, &DocumentTabs::tagStripToggleWanted, this, [this] { m_tagsPanel->tbtTagClick(); });
     ConnectReported(m_documents, &DocumentTabs::tagStripShowWanted, this, [this] { m_tagsPanel->showStrip(); });
     connect(m_documents, &DocumentTabs::tagEditFitWanted, m_tagsPanel, &TagsPanel::FitTagEdit);
+    connect(m_documents, &DocumentTabs::tagStripHideWanted, m_tagsPanel, &TagsPanel::hideStrip);
+    // The e-book workbook shows its workbooks in the document tabs.
+    m_ebook->setWorkbookTabs(m_documents);
     ConnectReported(m_documents, &DocumentTabs::tagTreeSaveWanted, this, [this] {
         if (m_tags->tagTreeChanged()) {
             m_tags->SaveTagTree();
