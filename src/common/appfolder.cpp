@@ -68,6 +68,7 @@ const QList<DeliveredFile>& DeliveredFiles() {
     static const QList<DeliveredFile> files{
         {QStringLiteral(":/velmora/appdata/settings.ini"), QStringLiteral("settings.ini")},
         {QStringLiteral(":/velmora/appdata/help.docx"), QStringLiteral("help.docx")},
+        {QStringLiteral(":/velmora/appdata/MyExcel.xlsx"), QStringLiteral("MyExcel.xlsx")},
     };
     return files;
 }
