@@ -274,7 +274,7 @@ int TiExcel::GetLastFilledRow(const QString& xlsName, int aSheet, int firstCol, 
         if (HoldsSomething(bottom.get(QStringLiteral("Value")))) {
             return kMaxRows;
         }
-        const OleVariant end = bottom.call(QStringLiteral("End"), {kXlUp});
+        const OleVariant end = bottom.get(QStringLiteral("End"), {kXlUp});
         const int row = end.get(QStringLiteral("Row")).toInt();
         if (row > last && (row > 1 || HoldsSomething(end.get(QStringLiteral("Value"))))) {
             last = row;
