@@ -263,7 +263,7 @@ void TiExcel::InsertFileLink(const QString& xlsName, int aSheet, const QString& 
 int TiExcel::GetLastFilledRow(const QString& xlsName, int aSheet, int firstCol, int lastCol) {
     const int i = FindWorkbook(xlsName);
     if (i == 0) {
-        throw AutomationError(QStringLiteral("%1 is not open").arg(xlsName), AutomationFault::BadArguments);
+        throw AutomationError(QStringLiteral("工作簿 %1 没有打开").arg(xlsName), AutomationFault::BadArguments);
     }
     const OleVariant sheet = WorkbookAt(i).get(QStringLiteral("WorkSheets"), {aSheet});
     int last = 0;

@@ -5,10 +5,8 @@
 #include "office/tiexcel.h"
 #include "platform/windows.h"
 #include "scriptedprompts.h"
-#include "workbench/application.h"
 #include "workbench/documenttabs.h"
 #include "workbench/ebookworkbook.h"
-#include "workbench/tmform.h"
 #include "workbench/workbench.h"
 
 #include <QAction>
@@ -16,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
@@ -125,36 +122,7 @@ private Q_SLOTS:
         QCOMPARE(excel.GetLastFilledRow(workbook, 1, 2, 4), 4);
         excel.GiveupSave();
     }
-
-    // The README's picture of a workbook tab in the main window, taken only when a file for it is named.
-    void mainWindow_workbookTabPicture() {
-        const QString picture = qEnvironmentVariable("VELMORA_SCREENSHOT");
-        if (picture.isEmpty() || QGuiApplication::platformName() != u"xcb") {
-            QSKIP("VELMORA_SCREENSHOT names no picture, or there is no display");
-        }
-        LoEnvironment env;
-        SetAppDataFolder(env.path(QStringLiteral("appdata")));
-        ScriptedPrompts prompts;
-        TmForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        prompts.openFileAnswers.enqueue({WriteBook(env.path(QStringLiteral("书库/深度工作.pdf")), 2400000),
-                                         WriteBook(env.path(QStringLiteral("书库/原则.epub")), 1300000),
-                                         WriteBook(env.path(QStringLiteral("书库/思考，快与慢.mobi")), 980000),
-                                         WriteBook(env.path(QStringLiteral("书库/黑客与画家.djvu")), 5600000)});
-        form.findChild<QAction*>(QStringLiteral("ItemImpBookLink"))->trigger();
-        auto* pager = form.findChild<QTabWidget*>(QStringLiteral("Pager"));
-        QCOMPARE(pager->count(), 1);
-        QTest::qWait(4000);
-        QCOMPARE(QProcess::execute(QStringLiteral("import"), {"-window", QString::number(form.winId()), picture}), 0);
-        form.close();
-    }
 };
 
-int main(int argc, char** argv) {
-    VelmoraApplication app(argc, argv);
-    TestLoWorkbook test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestLoWorkbook)
 #include "tst_lo_workbook.moc"

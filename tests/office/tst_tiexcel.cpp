@@ -57,9 +57,6 @@ private Q_SLOTS:
     void failures_areSwallowed();
     void namedWorkbook_actsOnItOnly_data();
     void namedWorkbook_actsOnItOnly();
-    void namedWorkbook_unknownName_touchesNothing();
-    void getLastFilledRow_data();
-    void getLastFilledRow();
     void insertFileLink_showsNameLinksPath();
     void getUsedRows_data();
     void getUsedRows();
@@ -191,8 +188,6 @@ void TestTiExcel::failures_areSwallowed_data() {
     QTest::newRow("OpenExcelFile missing") << act([](TiExcel& x) { x.OpenExcelFile("/nowhere.xlsx"); }) << QString();
     QTest::newRow("SaveExcelFile") << act([](TiExcel& x) { x.SaveExcelFile("/books/MyExcel.xlsx"); })
                                    << "WorkBooks.Item";
-    QTest::newRow("CloseExcelFile by name")
-        << act([](TiExcel& x) { x.CloseExcelFile("/books/MyExcel.xlsx"); }) << "WorkBooks.Count";
     QTest::newRow("InsertFileLink by name")
         << act([](TiExcel& x) { x.InsertFileLink("/books/MyExcel.xlsx", 1, "/b/a.pdf", "B1"); }) << "WorkBooks";
     QTest::newRow("WindowOf") << ExcelAction([](TiExcel& x) {
@@ -271,46 +266,6 @@ void TestTiExcel::namedWorkbook_actsOnItOnly() {
     QVERIFY(a.server().workbooks.contains(other) && !other->saved && other->sheets.at(0).cells.isEmpty());
 }
 
-void TestTiExcel::namedWorkbook_unknownName_touchesNothing() {
-    Attached a;
-    a.server().addWorkbook(QStringLiteral("/books/other.xlsx"));
-    a.server().clearLog();
-    a.excel->SaveExcelFile(QStringLiteral("/books/none.xlsx"));
-    QVERIFY(!a.excel->IsWorkbookOpen(QStringLiteral("/books/none.xlsx")));
-    QVERIFY(a.excel->IsWorkbookOpen(QStringLiteral("/Books/Other.XLSX")));
-    QVERIFY_THROWS_EXCEPTION(AutomationError, a.excel->GetLastFilledRow(QStringLiteral("/b/none.xlsx"), 1, 2, 4));
-    QCOMPARE(a.server().log().filter(QStringLiteral("Save")), QStringList());
-    QCOMPARE(a.server().workbooks.size(), 2);
-}
-
-void TestTiExcel::getLastFilledRow_data() {
-    QTest::addColumn<QStringList>("filled"); // cells as "C7" or "C7=text"
-    QTest::addColumn<int>("row");
-
-    QTest::newRow("empty sheet") << QStringList{} << 0;
-    QTest::newRow("heading row") << QStringList{"B1", "C1", "D1"} << 1;
-    QTest::newRow("a cleared row in between") << QStringList{"B1", "B2", "B4", "C4", "D4"} << 4;
-    QTest::newRow("only the type column") << QStringList{"B1", "D9"} << 9;
-    QTest::newRow("only C1") << QStringList{"C1"} << 1;
-    QTest::newRow("columns A and E do not count") << QStringList{"B2", "A30", "E40"} << 2;
-    QTest::newRow("spaces are something") << QStringList{"B3= "} << 3;
-    QTest::newRow("the last row of the sheet") << QStringList{"B5", "C1048576"} << 1048576;
-}
-
-void TestTiExcel::getLastFilledRow() {
-    QFETCH(QStringList, filled);
-    QFETCH(int, row);
-
-    Attached a;
-    a.server().addWorkbook(QStringLiteral("/books/other.xlsx"))->sheets[0].cells.insert({99, 2}, QStringLiteral("x"));
-    for (const QString& cell : filled) {
-        const QString name = cell.section(u'=', 0, 0);
-        const QString text = cell.contains(u'=') ? cell.section(u'=', 1) : QStringLiteral("x");
-        a.sheet().cells.insert({name.mid(1).toInt(), name.at(0).unicode() - 'A' + 1}, text);
-    }
-    QCOMPARE(a.excel->GetLastFilledRow(QStringLiteral("/books/MyExcel.xlsx"), 1, 2, 4), row);
-}
-
 void TestTiExcel::insertFileLink_showsNameLinksPath() {
     Attached a;
     a.excel->InsertFileLink(QStringLiteral("/books/Deep Work.pdf"), QStringLiteral("B7"));
@@ -366,6 +321,7 @@ void TestTiExcel::getUsedRows_letsErrorsThrough() {
     QVERIFY_THROWS_EXCEPTION(AutomationError, none.excel->GetUsedRows(1, 2));
     Attached a;
     QVERIFY_THROWS_EXCEPTION(AutomationError, a.excel->GetUsedCols(9, 1));
+    QVERIFY_THROWS_EXCEPTION(AutomationError, a.excel->GetLastFilledRow(QStringLiteral("/b/none.xlsx"), 1, 2, 4));
 }
 
 QTEST_GUILESS_MAIN(TestTiExcel)
