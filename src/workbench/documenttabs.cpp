@@ -690,7 +690,8 @@ void DocumentTabs::tbtSaveAllClick() {
     for (int i = 0; i < Pager->count(); ++i) {
         DocTab& tab = pageAt(i)->tab;
         if (tab.kind() == TabKind::Workbook) {
-            saveWorkbook(tab);
+            // A workbook that cannot be saved is reported; the tabs after it are saved all the same.
+            RunReported([&] { saveWorkbook(tab); });
             continue;
         }
         if (tab.kind() != TabKind::Document || tab.position < 0) {
