@@ -70,6 +70,7 @@ const QList<DeliveredFile>& DeliveredFiles() {
         {QStringLiteral(":/velmora/appdata/help.docx"), QStringLiteral("help.docx")},
         // Empty: the user writes the names of his own macros into it.
         {QStringLiteral(":/velmora/appdata/macro.txt"), QStringLiteral("macro.txt")},
+        {QStringLiteral(":/velmora/appdata/MyExcel.xlsx"), QStringLiteral("MyExcel.xlsx")},
     };
     return files;
 }

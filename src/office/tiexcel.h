@@ -27,9 +27,22 @@ public:
 
     void ShowExcel(bool f);
     void OpenExcelFile(const QString& xlsName);
-    // Saves the active workbook when it has changes, whatever name is passed.
+    // Whether a workbook of that full name is open (names compared as SameTextAscii does).
+    bool IsWorkbookOpen(const QString& xlsName);
+    // Saves the named workbook when it has changes. Another workbook may be the active one: the user moves
+    // between them in their own windows, and saving that one instead would write the wrong file.
     void SaveExcelFile(const QString& xlsName);
+    // False only when the named workbook is open and holds unsaved changes, so that a failed save is known before
+    // its workbook is closed.
+    bool ExcelFileSaved(const QString& xlsName);
+    // Closes every workbook this Excel holds, discarding changes; for the end of the program.
     void CloseExcelFile();
+    // Closes only the named workbook, discarding changes: the caller has saved it.
+    void CloseExcelFile(const QString& xlsName);
+    // Makes the named workbook and its sheet aSheet the active ones, so that the user sees what is written.
+    void ActivateExcelFile(const QString& xlsName, int aSheet);
+    // The top-level window of the named workbook; 0 when the server cannot tell.
+    quint64 WindowOf(const QString& xlsName);
     void GiveupSave();
 
     void SetCellValue(int r, int c, const OleVariant& val);
@@ -39,8 +52,17 @@ public:
     QString ACellHperLink(int aSheet, int aRow, int aCol);
     void InsertFileLink(const QString& fn, const QString& cellStr);
 
+    // The same writes into sheet aSheet of the named workbook, whichever workbook or sheet is active.
+    void SetACellValue(const QString& xlsName, int aSheet, int r, int c, const QString& S);
+    void InsertFileLink(const QString& xlsName, int aSheet, const QString& fn, const QString& cellStr);
+
     int GetUsedRows(int st, int c);
     int GetUsedCols(int st, int r);
+    // The last row that holds anything in any of the columns firstCol..lastCol of sheet aSheet of the named
+    // workbook; 0 when they are all empty. Unlike GetUsedRows a blank cell in between does not end the count,
+    // so rows appended below it never land on rows that are already filled. Lets errors through, and raises
+    // when no workbook of that name is open.
+    int GetLastFilledRow(const QString& xlsName, int aSheet, int firstCol, int lastCol);
 
     void RunMacro(const QString& mcrName);
 
@@ -55,6 +77,9 @@ private:
     template <typename Body>
     void Quietly(Body body);
     int CountFilled(int st, int fixed, bool alongRow, int limit);
+    // The 1-based index of the named workbook in WorkBooks; 0 when none is open under that name.
+    int FindWorkbook(const QString& xlsName);
+    OleVariant WorkbookAt(int i);
 
     OleVariant FExcel;
     bool FVisible = false;

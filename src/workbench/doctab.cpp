@@ -7,10 +7,12 @@
 namespace velmora {
 
 TabKind KindOfPath(const QString& path) {
-    if (path.contains(QLatin1String(".xls"), Qt::CaseInsensitive)) {
+    // Only the file's own extension counts: a folder or a name holding ".xls" or ".doc" elsewhere says nothing.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"xls" || suffix == u"xlsx" || suffix == u"xlsm" || suffix == u"xlsb") {
         return TabKind::Workbook;
     }
-    if (path.contains(QLatin1String(".doc"), Qt::CaseInsensitive)) {
+    if (suffix == u"doc" || suffix == u"docx") {
         return TabKind::Document;
     }
     return TabKind::NewDocument;

@@ -32,7 +32,8 @@ struct DocTab {
     bool isLibraryDocument() const { return kind() == TabKind::Document && position >= 0; }
 };
 
-// Workbooks by ".xls", documents with a file by ".doc", anything else a new document, ignoring case.
+// By the file's extension, ignoring case: workbooks ".xls", ".xlsx", ".xlsm", ".xlsb"; documents with a file
+// ".doc", ".docx"; anything else a new document, whose name the office gave it.
 TabKind KindOfPath(const QString& path);
 // A library or help document's caption: its file name without extension, shortened.
 QString DocumentCaption(const QString& path);

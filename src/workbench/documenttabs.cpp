@@ -7,6 +7,8 @@
 #include "common/errors.h"
 #include "common/prompts.h"
 #include "controls.h"
+#include "office/officetext.h"
+#include "office/tiexcel.h"
 #include "office/tiword.h"
 #include "platform/windows.h"
 #include "settingslist.h"
@@ -434,10 +436,11 @@ void DocumentTabs::Timer1Timer() {
     }
     DocTab& tab = page->tab;
     WindowSystem& windows = m_bench.windows();
-    TiWord& word = m_bench.word();
+    // A workbook's window comes from the spreadsheet program: asking the word processor would start one.
+    const bool workbook = tab.kind() == TabKind::Workbook;
     WindowId window = m_withdrawing;
     if (window == 0) {
-        window = word.WindowOf(tab.path);
+        window = workbook ? m_bench.excel().WindowOf(tab.path) : m_bench.word().WindowOf(tab.path);
         // The office makes a document's window before it shows it: only a window the desktop shows is taken.
         if (window != 0 && !IsShownTopWindow(windows, window)) {
             window = 0;
@@ -459,8 +462,12 @@ void DocumentTabs::Timer1Timer() {
         Timer1->setInterval(kEmbedTickMs);
         m_embedAttempts = 0;
         m_withdrawing = 0;
-        if (!word.Visible()) {
-            word.SetVisible(true);
+        if (workbook) {
+            if (!m_bench.excel().Visible()) {
+                m_bench.excel().SetVisible(true);
+            }
+        } else if (!m_bench.word().Visible()) {
+            m_bench.word().SetVisible(true);
         }
         windows.removeFrame(window);
         windows.setParent(window, page->winId());
@@ -587,6 +594,7 @@ void DocumentTabs::tbtSaveClick() {
     }
     switch (page->tab.kind()) {
     case TabKind::Workbook:
+        saveWorkbook(page->tab);
         return;
     case TabKind::NewDocument:
         return;
@@ -682,6 +690,11 @@ void DocumentTabs::tbtSaveAllClick() {
     TWordMgr* store = m_bench.hasStore() ? &m_bench.store() : nullptr;
     for (int i = 0; i < Pager->count(); ++i) {
         DocTab& tab = pageAt(i)->tab;
+        if (tab.kind() == TabKind::Workbook) {
+            // A workbook that cannot be saved is reported; the tabs after it are saved all the same.
+            RunReported([&] { saveWorkbook(tab); });
+            continue;
+        }
         if (tab.kind() != TabKind::Document || tab.position < 0) {
             continue;
         }
@@ -764,9 +777,9 @@ void DocumentTabs::closeActiveTab() {
     } else if (tab.kind() == TabKind::NewDocument) {
         CloseCurrNewDoc();
     } else {
-        DropActiveTab();
+        CloseMyExcel();
     }
-    if (Pager->count() > 0 && !m_bench.word().Visible()) {
+    if (Pager->count() > 0 && m_bench.hasWord() && !m_bench.word().Visible()) {
         m_bench.word().SetVisible(true);
     }
 }
@@ -832,10 +845,13 @@ void DocumentTabs::DropActiveTab() {
     if (Pager->count() > 0) {
         ColourTabs();
         DocumentPage* last = activePage();
-        TiWord& word = m_bench.word();
-        word.SetVisible(true);
+        // With only workbooks left there may be no word processor, and none is started for them.
         if (last->tab.kind() != TabKind::Workbook) {
+            TiWord& word = m_bench.word();
+            word.SetVisible(true);
             word.ActivateDoc(last->tab.path);
+        } else if (m_bench.hasWord()) {
+            m_bench.word().SetVisible(true);
         }
         ShowCloseArea(true);
         loadStrip(last->tab.position);
@@ -843,10 +859,108 @@ void DocumentTabs::DropActiveTab() {
         return;
     }
     ShowCloseArea(false);
-    TiWord& word = m_bench.word();
-    if (word.OpenedDocs() == 0 && word.Visible()) {
-        word.SetVisible(false);
+    if (m_bench.hasWord()) {
+        TiWord& word = m_bench.word();
+        if (word.OpenedDocs() == 0 && word.Visible()) {
+            word.SetVisible(false);
+        }
     }
+}
+
+// -- workbooks --
+
+bool DocumentTabs::HasTabOf(const QString& path) const {
+    return tabIndexOf(path) >= 0;
+}
+
+bool DocumentTabs::ActivateTabOf(const QString& path) {
+    const int index = tabIndexOf(path);
+    if (index < 0) {
+        return false;
+    }
+    if (index != Pager->currentIndex()) {
+        Pager->setCurrentIndex(index);
+    }
+    return true;
+}
+
+QString DocumentTabs::ActiveTabPath() const {
+    const DocTab* tab = activeTab();
+    return tab ? tab->path : QString();
+}
+
+int DocumentTabs::tabIndexOf(const QString& path) const {
+    for (int i = 0; i < Pager->count(); ++i) {
+        if (SameTextAscii(pageAt(i)->tab.path, path)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void DocumentTabs::OpenAExcelFile(const QString& path) {
+    // The office reports a workbook by its absolute name, and the tab must match it.
+    const QString fn = QFileInfo(path).absoluteFilePath();
+    clearStrip();
+    const BusyGuard busy(nullptr);
+    try {
+        TiExcel& excel = m_bench.excel();
+        excel.OpenExcelFile(fn);
+        // The opening itself is quiet; a workbook that did not open must not leave an empty tab behind.
+        if (!excel.IsWorkbookOpen(fn)) {
+            throw VelmoraError(QStringLiteral("无法打开 %1").arg(fn), fn);
+        }
+    } catch (...) {
+        restoreAfterFailedOpening();
+        throw;
+    }
+    // A workbook has no tags, password or score.
+    Q_EMIT tagStripHideWanted();
+    DocTab tab;
+    tab.caption = QFileInfo(fn).completeBaseName();
+    tab.path = fn;
+    tab.position = kNewPosition;
+    DocumentPage* page = addTab(tab);
+    publishActiveTab();
+    startEmbedding(page);
+    ColourTabs();
+    TiExcel& excel = m_bench.excel();
+    if (!excel.Visible()) {
+        excel.SetVisible(true);
+    }
+    ShowCloseArea(true);
+}
+
+void DocumentTabs::saveWorkbook(const DocTab& tab) {
+    TiExcel& excel = m_bench.excel();
+    excel.SaveExcelFile(tab.path);
+    if (!excel.ExcelFileSaved(tab.path)) {
+        throw VelmoraError(QStringLiteral("无法保存 %1").arg(tab.path), tab.path);
+    }
+}
+
+void DocumentTabs::CloseMyExcel() {
+    DocTab& tab = active();
+    const QString path = tab.path;
+    TiExcel& excel = m_bench.excel();
+    excel.SaveExcelFile(path);
+    // Closing discards what is unsaved: a workbook whose save failed (read-only, disk full) closes only when the
+    // user says so, and otherwise keeps its tab.
+    if (!excel.ExcelFileSaved(path) &&
+        !AskYesNo(QStringLiteral("无法保存 %1，关闭后其中的改动将丢失；确定要关闭吗？").arg(path))) {
+        return;
+    }
+    if (QWidget* window = Pager->window()) {
+        window->raise();
+        window->activateWindow();
+    }
+    // Only this workbook: the others in tabs keep their unsaved work.
+    excel.CloseExcelFile(path);
+    // A workbook that stayed open keeps its window, which must not go down with the tab's page.
+    if (excel.IsWorkbookOpen(path)) {
+        giveBackWindow(tab);
+    }
+    DropActiveTab();
 }
 
 void DocumentTabs::persistLibrary() {
@@ -922,6 +1036,8 @@ void DocumentTabs::saveAndReleaseAll() {
         RunReported([&] {
             if (tab.kind() == TabKind::Document && !tab.isHelp() && QFileInfo::exists(tab.path)) {
                 m_bench.word().SaveWordFileByName(tab.path);
+            } else if (tab.kind() == TabKind::Workbook && QFileInfo::exists(tab.path)) {
+                saveWorkbook(tab);
             }
         });
         RunReported([&] { giveBackWindow(tab); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "doctab.h"
+#include "workbooktabs.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,7 +21,7 @@ class DocumentPage;
 // The document tabs (Pager): each open document in a tab of its own, its office window re-parented into the tab,
 // the close panel, and the timers that place windows and save on an interval. A tab's state lives in the DocTab
 // of its page and nowhere else.
-class DocumentTabs final : public QObject {
+class DocumentTabs final : public QObject, public WorkbookTabs {
     Q_OBJECT
 
 public:
@@ -58,8 +59,14 @@ public:
     void tbtEmbedClick();
     void Timer1Timer();
     void GoBackActionExecute();
-    // Shutdown: saves every document with a file, each on its own, and gives every window back to the desktop.
+    // Shutdown: saves every document and workbook with a file, each on its own, and gives every window back to
+    // the desktop.
     void saveAndReleaseAll();
+
+    bool HasTabOf(const QString& path) const override;
+    bool ActivateTabOf(const QString& path) override;
+    QString ActiveTabPath() const override;
+    void OpenAExcelFile(const QString& path) override;
 
     static QString helpPath();
     // The close area over the tab area, shown while the strip and a tab are.
@@ -77,6 +84,7 @@ Q_SIGNALS:
     // The tags strip is to be toggled as its button does, shown when hidden, or its tag edit fitted again.
     void tagStripToggleWanted();
     void tagStripShowWanted();
+    void tagStripHideWanted();
     void tagEditFitWanted();
     // A document was saved: the tag tree is written too when it changed.
     void tagTreeSaveWanted();
@@ -102,6 +110,10 @@ private:
     void CloseCurrDoc();
     void CloseCurrNewDoc();
     void DropActiveTab();
+    int tabIndexOf(const QString& path) const;
+    // Saves the tab's workbook by its name; raises when it still holds unsaved changes afterwards.
+    void saveWorkbook(const DocTab& tab);
+    void CloseMyExcel();
     void persistLibrary();
     void WriteTextCacheIfMissing(const DocTab& tab);
     void SaveDocOnClose(DocTab& tab);

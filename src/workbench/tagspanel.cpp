@@ -141,7 +141,8 @@ void TagsPanel::tagEditEnter() {
 
 bool TagsPanel::activeTabIsWorkbook() const {
     const ActiveTab& tab = m_bench.activeTab();
-    return tab.open && (tab.workbook || tab.path.contains(QLatin1String(".xls"), Qt::CaseInsensitive));
+    // The tabs decide a tab's kind by its file's extension; a folder named like a workbook changes nothing.
+    return tab.open && tab.workbook;
 }
 
 // -- stars --
@@ -335,6 +336,10 @@ void TagsPanel::showStrip() {
     if (tagPanel->isHidden()) {
         tbtTagClick();
     }
+}
+
+void TagsPanel::hideStrip() {
+    tagPanel->hide();
 }
 
 void TagsPanel::FitTagEdit() {

@@ -45,6 +45,8 @@ public:
     void showStrip();
     // A common tag clicked: it joins the tag edit's text after one space.
     void addCommonTag(const QString& tag);
+    // A workbook has no tags, password or score: the strip goes while one is opened.
+    void hideStrip();
 
 Q_SIGNALS:
     // The tags of a text given to a document; the tag tree adds those it does not know.

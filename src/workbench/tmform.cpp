@@ -123,7 +123,7 @@ void TmForm::buildLayout() {
     m_macros = new Macros(*m_bench, RzToolbar);
     m_ebook = new EbookWorkbook(*m_bench, RzToolbar);
 
-    // The toolbar in its order; the e-book workbook's button exists but is never shown.
+    // The toolbar in its order.
     RzToolbar->addWidget(RzToolButton1);
     RzToolbar->addWidget(tbtTree);
     RzToolbar->addWidget(m_import->toolButton());
@@ -135,7 +135,9 @@ void TmForm::buildLayout() {
     RzToolbar->addWidget(m_information->toolButton());
     RzToolbar->addWidget(m_documents->embedButton());
     RzToolbar->addWidget(m_macros->toolButton());
-    RzToolbar->addWidget(m_ebook->toolButton())->setVisible(false);
+    // The e-book workbook's button is never shown; it stays out of the toolbar's layout, because an action the
+    // toolbar hides is disabled too, and the button itself works.
+    m_ebook->toolButton()->hide();
     RzToolbar->addWidget(BtnUtilities);
     RzToolbar->addWidget(btnHelp);
 
@@ -274,6 +276,9 @@ void TmForm::connectAreas() {
     ConnectReported(m_documents, &DocumentTabs::tagStripToggleWanted, this, [this] { m_tagsPanel->tbtTagClick(); });
     ConnectReported(m_documents, &DocumentTabs::tagStripShowWanted, this, [this] { m_tagsPanel->showStrip(); });
     connect(m_documents, &DocumentTabs::tagEditFitWanted, m_tagsPanel, &TagsPanel::FitTagEdit);
+    connect(m_documents, &DocumentTabs::tagStripHideWanted, m_tagsPanel, &TagsPanel::hideStrip);
+    // The e-book workbook shows its workbooks in the document tabs.
+    m_ebook->setWorkbookTabs(m_documents);
     ConnectReported(m_documents, &DocumentTabs::tagTreeSaveWanted, this, [this] {
         if (m_tags->tagTreeChanged()) {
             m_tags->SaveTagTree();

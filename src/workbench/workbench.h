@@ -53,6 +53,9 @@ public:
     // without it, rather than starting an office for nothing.
     bool hasWord() const { return m_word != nullptr; }
     TiExcel& excel();
+    // Whether the program holds a wrapper already, for steps that must not start an office program.
+    bool hasWord() const { return m_word != nullptr; }
+    bool hasExcel() const { return m_excel != nullptr; }
     WindowSystem& windows();
 
     // The caption the article list shows ("tag N条 "). A tree asks it before listing, so that the list already

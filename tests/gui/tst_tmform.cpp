@@ -714,8 +714,8 @@ private Q_SLOTS:
         select(tagNode("t"));
         closeForm();
         QStringList files = QDir(m_appData->path()).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(files, (QStringList{"TagTVItems.dat", "help.docx", "macro.txt", "settings.ini", "worddata.data",
-                                     "worddata.idx"}));
+        QCOMPARE(files, (QStringList{"MyExcel.xlsx", "TagTVItems.dat", "help.docx", "macro.txt", "settings.ini",
+                                     "worddata.data", "worddata.idx"}));
         QCOMPARE(QFileInfo(file(QStringLiteral("TagTVItems.dat"))).lastModified().date().year(), 2020);
         const QStringList settings = ReadTextFile(file(QStringLiteral("settings.ini")));
         QVERIFY(settings.contains(QStringLiteral("LastNode=1")));

@@ -55,8 +55,8 @@ private Q_SLOTS:
     void noWorkbook_quietAndEmpty();
     void failures_areSwallowed_data();
     void failures_areSwallowed();
-    void saveExcelFile_savesOnlyChanges_data();
-    void saveExcelFile_savesOnlyChanges();
+    void namedWorkbook_actsOnItOnly_data();
+    void namedWorkbook_actsOnItOnly();
     void insertFileLink_showsNameLinksPath();
     void getUsedRows_data();
     void getUsedRows();
@@ -186,7 +186,13 @@ void TestTiExcel::failures_areSwallowed_data() {
     QTest::newRow("InsertFileLink") << act([](TiExcel& x) { x.InsertFileLink("/b/a.pdf", "B1"); })
                                     << "ActiveSheet.Hyperlinks.Add";
     QTest::newRow("OpenExcelFile missing") << act([](TiExcel& x) { x.OpenExcelFile("/nowhere.xlsx"); }) << QString();
-    QTest::newRow("SaveExcelFile") << act([](TiExcel& x) { x.SaveExcelFile("/b.xlsx"); }) << "ActiveWorkBook";
+    QTest::newRow("SaveExcelFile") << act([](TiExcel& x) { x.SaveExcelFile("/books/MyExcel.xlsx"); })
+                                   << "WorkBooks.Item";
+    QTest::newRow("InsertFileLink by name")
+        << act([](TiExcel& x) { x.InsertFileLink("/books/MyExcel.xlsx", 1, "/b/a.pdf", "B1"); }) << "WorkBooks";
+    QTest::newRow("WindowOf") << ExcelAction([](TiExcel& x) {
+        return x.WindowOf("/books/MyExcel.xlsx") == 0 ? QString() : QStringLiteral("a window");
+    }) << "WorkBooks.Item";
     QTest::newRow("dead server") << act([](TiExcel& x) { x.SetCellValue(1, 1, 1); }) << "*die*";
 }
 
@@ -204,23 +210,60 @@ void TestTiExcel::failures_areSwallowed() {
     QVERIFY(a.sheet().cells.isEmpty());
 }
 
-void TestTiExcel::saveExcelFile_savesOnlyChanges_data() {
-    QTest::addColumn<bool>("saved");
+void TestTiExcel::namedWorkbook_actsOnItOnly_data() {
+    QTest::addColumn<ExcelAction>("op");
+    QTest::addColumn<bool>("changed");
     QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QString>("result");
 
-    QTest::newRow("unchanged") << true << QStringList{"ActiveWorkBook.Saved"};
-    QTest::newRow("changed") << false << QStringList{"ActiveWorkBook.Saved", "ActiveWorkBook.Save()"};
+    const QString found = QStringLiteral("WorkBooks.Item(int:1).");
+    const QString sheet = found + QStringLiteral("WorkSheets(int:1).");
+    QTest::newRow("save unchanged") << act([](TiExcel& x) { x.SaveExcelFile("/BOOKS/MyExcel.xlsx"); }) << false
+                                    << QStringList{found + "Saved"} << "saved, other";
+    QTest::newRow("save changed") << act([](TiExcel& x) { x.SaveExcelFile("/books/MyExcel.xlsx"); }) << true
+                                  << QStringList{found + "Saved", found + "Save()"} << "saved, other";
+    QTest::newRow("saved?") << ExcelAction([](TiExcel& x) {
+        return x.ExcelFileSaved("/books/MyExcel.xlsx") ? QStringLiteral("yes") : QStringLiteral("no");
+    }) << true << QStringList{found + "Saved"}
+                            << "no";
+    QTest::newRow("close") << act([](TiExcel& x) { x.CloseExcelFile("/books/MyExcel.xlsx"); }) << true
+                           << QStringList{found + "Close(SaveChanges=bool:false)"} << "closed, other";
+    QTest::newRow("activate") << act([](TiExcel& x) { x.ActivateExcelFile("/books/MyExcel.xlsx", 1); }) << false
+                              << QStringList{found + "Activate()", sheet + "Activate()"} << "saved, active";
+    QTest::newRow("cell") << act([](TiExcel& x) { x.SetACellValue("/books/MyExcel.xlsx", 1, 7, 3, "1.00 KB"); })
+                          << false << QStringList{sheet + R"(Cells(int:7, int:3).Value := "1.00 KB")"}
+                          << "changed, other";
+    QTest::newRow("link")
+        << act([](TiExcel& x) { x.InsertFileLink("/books/MyExcel.xlsx", 1, "/books/Deep Work.pdf", "B7"); }) << false
+        << QStringList{sheet + R"(Hyperlinks.Add(Anchor=obj:WorkBooks.Item(int:1).WorkSheets(int:1).Range("B7"), )"
+                               R"(Address="/books/Deep Work.pdf", TextToDisplay="Deep Work"))"}
+        << "changed, other, B7 Deep Work";
 }
 
-void TestTiExcel::saveExcelFile_savesOnlyChanges() {
-    QFETCH(bool, saved);
+// MyExcel.xlsx is open but another workbook is the active one: every named operation reaches MyExcel only.
+void TestTiExcel::namedWorkbook_actsOnItOnly() {
+    QFETCH(ExcelAction, op);
+    QFETCH(bool, changed);
     QFETCH(QStringList, calls);
+    QFETCH(QString, result);
 
     Attached a;
-    a.book->saved = saved;
-    a.excel->SaveExcelFile(QStringLiteral("/some/other/name.xlsx"));
+    a.book->saved = !changed;
+    const auto other = a.server().addWorkbook(QStringLiteral("/books/other.xlsx"));
+    other->saved = false;
+    const QString answer = op(*a.excel);
+    calls.prepend(QStringLiteral("WorkBooks.Item(int:1).FullName"));
+    calls.prepend(QStringLiteral("WorkBooks.Count"));
     QCOMPARE(a.server().log(), calls);
-    QVERIFY(a.book->saved);
+    const bool open = a.server().workbooks.contains(a.book);
+    QString state = QStringLiteral("%1, %2").arg(!open ? "closed" : (a.book->saved ? "saved" : "changed"),
+                                                 a.server().active == a.book ? "active" : "other");
+    if (const QString b7 = a.sheet().cells.value({7, 2}).toString(); !b7.isEmpty()) {
+        state += QStringLiteral(", B7 ") + b7;
+    }
+    QCOMPARE(answer.isEmpty() ? state : answer, result);
+    // The other workbook keeps its unsaved change, its sheets untouched.
+    QVERIFY(a.server().workbooks.contains(other) && !other->saved && other->sheets.at(0).cells.isEmpty());
 }
 
 void TestTiExcel::insertFileLink_showsNameLinksPath() {
@@ -278,6 +321,7 @@ void TestTiExcel::getUsedRows_letsErrorsThrough() {
     QVERIFY_THROWS_EXCEPTION(AutomationError, none.excel->GetUsedRows(1, 2));
     Attached a;
     QVERIFY_THROWS_EXCEPTION(AutomationError, a.excel->GetUsedCols(9, 1));
+    QVERIFY_THROWS_EXCEPTION(AutomationError, a.excel->GetLastFilledRow(QStringLiteral("/b/none.xlsx"), 1, 2, 4));
 }
 
 QTEST_GUILESS_MAIN(TestTiExcel)

@@ -43,8 +43,10 @@ Answer ScriptedPrompts::yesNoCancel(const QString& text) {
     return yesNoCancelAnswers.dequeue();
 }
 
-QStringList ScriptedPrompts::openFiles(bool, const QString& title, const QString&, const QString&) {
+QStringList ScriptedPrompts::openFiles(bool, const QString& title, const QString& initialDir, const QString& filter) {
     log.append(QStringLiteral("open: ") + title);
+    lastOpenDir = initialDir;
+    lastOpenFilter = filter;
     return take(openFileAnswers, log.last());
 }
 

@@ -25,6 +25,9 @@ public:
     // What was shown, one entry per box or picker, as "info: text", "error: caption: text", "yesno: text",
     // "yesnocancel: text", "open: title", "save: title", "folder: title".
     QStringList log;
+    // Where the last file picker started, and what it offered.
+    QString lastOpenDir;
+    QString lastOpenFilter;
 
     void info(const QString& text) override;
     void error(const QString& text, const QString& caption) override;

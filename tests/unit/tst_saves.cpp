@@ -161,7 +161,7 @@ private Q_SLOTS:
         SetAppDataFolder(folder);
         PrepareDataFolder();
         QCOMPARE(modeOf(folder), 0700);
-        for (const char* name : {"settings.ini", "help.docx", "macro.txt"}) {
+        for (const char* name : {"settings.ini", "help.docx", "macro.txt", "MyExcel.xlsx"}) {
             QFile delivered(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/appdata/") + name);
             QVERIFY(delivered.open(QIODevice::ReadOnly));
             QCOMPARE(ReadBytes(folder + u'/' + QLatin1String(name)), delivered.readAll());

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -22,8 +24,12 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -38,6 +44,9 @@
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <rtl/process.h>
+
+#include <algorithm>
 
 namespace velmora::lo {
 
@@ -251,11 +260,14 @@ Reference<css::sheet::XSpreadsheet> SheetAt(const BookPtr& book, int index) {
     return Reference<css::sheet::XSpreadsheet>(SheetsOf(book)->getByIndex(index), UNO_QUERY_THROW);
 }
 
+// The office's sheets hold 1048576 rows and 16384 columns, as Excel's do.
+constexpr int kSheetRows = 1048576;
+constexpr int kSheetColumns = 16384;
+
 QPair<int, int> CellArgs(const Request& r) {
     const int row = r.integer(0, "RowIndex", 0);
     const int column = r.integer(1, "ColumnIndex", 0);
-    // The office's sheets hold 1048576 rows and 16384 columns, as Excel's do.
-    if (row < 1 || column < 1 || row > 1048576 || column > 16384) {
+    if (row < 1 || column < 1 || row > kSheetRows || column > kSheetColumns) {
         throw AutomationError(QStringLiteral("Cells needs a row and a column from 1 on"),
                               AutomationFault::BadArguments);
     }
@@ -276,6 +288,84 @@ QPair<int, int> CellNamed(const QString& text) {
         throw AutomationError(QStringLiteral("Not a cell name: %1").arg(text), AutomationFault::BadArguments);
     }
     return {row, column};
+}
+
+// The blocks of filled cells along one column (alongRow false) or one row of a sheet, as 1-based first and last
+// positions in order; cells next to each other form one block.
+QList<QPair<int, int>> FilledBlocks(const Reference<css::sheet::XSpreadsheet>& sheet, int line, bool alongRow) {
+    const Reference<css::table::XCellRange> range =
+        alongRow ? sheet->getCellRangeByPosition(0, line - 1, kSheetColumns - 1, line - 1)
+                 : sheet->getCellRangeByPosition(line - 1, 0, line - 1, kSheetRows - 1);
+    using namespace css::sheet::CellFlags;
+    const Reference<css::sheet::XSheetCellRanges> filled =
+        Reference<css::sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)
+            ->queryContentCells(sal_Int16(VALUE | DATETIME | STRING | FORMULA));
+    QList<QPair<int, int>> blocks;
+    for (const css::table::CellRangeAddress& address : filled->getRangeAddresses()) {
+        blocks.append(alongRow ? qMakePair(int(address.StartColumn) + 1, int(address.EndColumn) + 1)
+                               : qMakePair(int(address.StartRow) + 1, int(address.EndRow) + 1));
+    }
+    std::sort(blocks.begin(), blocks.end());
+    QList<QPair<int, int>> merged;
+    for (const auto& block : blocks) {
+        if (!merged.isEmpty() && block.first <= merged.last().second + 1) {
+            merged.last().second = std::max(merged.last().second, block.second);
+        } else {
+            merged.append(block);
+        }
+    }
+    return merged;
+}
+
+// Excel's Range.End from position `from` along a line: within a block of filled cells to the block's edge,
+// otherwise to the next filled cell, or to the sheet's edge when there is none.
+int EndAlong(const QList<QPair<int, int>>& blocks, int from, bool forward, int edge) {
+    auto blockOf = [&blocks](int at) -> const QPair<int, int>* {
+        for (const auto& block : blocks) {
+            if (block.first <= at && at <= block.second) {
+                return &block;
+            }
+        }
+        return nullptr;
+    };
+    const int next = forward ? from + 1 : from - 1;
+    const QPair<int, int>* here = blockOf(from);
+    if (here != nullptr && blockOf(next) == here) {
+        return forward ? here->second : here->first;
+    }
+    if (forward) {
+        for (const auto& block : blocks) {
+            if (block.first > from) {
+                return block.first;
+            }
+        }
+    } else {
+        for (auto it = blocks.crbegin(); it != blocks.crend(); ++it) {
+            if (it->second < from) {
+                return it->second;
+            }
+        }
+    }
+    return edge;
+}
+
+// The X11 window of a workbook's frame; 0 without a display.
+quint64 NativeWindowOfBook(const Reference<css::frame::XModel>& model) {
+    const Reference<css::frame::XController> controller = model->getCurrentController();
+    if (!controller.is() || !controller->getFrame().is()) {
+        return 0;
+    }
+    const Reference<css::awt::XSystemDependentWindowPeer> peer(controller->getFrame()->getContainerWindow(), UNO_QUERY);
+    if (!peer.is()) {
+        return 0;
+    }
+    Sequence<sal_Int8> process(16);
+    rtl_getGlobalProcessId(reinterpret_cast<sal_uInt8*>(process.getArray()));
+    css::awt::SystemDependentXWindow window;
+    if (!(peer->getWindowHandle(process, css::lang::SystemDependent::SYSTEM_XWINDOW) >>= window)) {
+        return 0;
+    }
+    return quint64(window.WindowHandle);
 }
 
 // The office writes links to local files relative to the workbook by default, which a moved workbook breaks; a
@@ -352,6 +442,9 @@ protected:
             m_book->selected = m_cell;
             return OleVariant();
         }
+        if (r.is("end")) {
+            return MakeObject<CellObject>(m_core, m_book, m_sheet, end(r.integer(0, "Direction", 0)));
+        }
         if (r.is("hyperlinks")) {
             const QStringList links = addresses();
             if (r.args.isEmpty()) {
@@ -425,6 +518,28 @@ private:
         default:
             c->setValue(value.toDouble());
             return;
+        }
+    }
+    // Excel's xlUp, xlDown, xlToLeft and xlToRight.
+    QPair<int, int> end(int direction) const {
+        const Reference<css::sheet::XSpreadsheet> sheet = SheetAt(m_book, m_sheet);
+        switch (direction) {
+        case -4162:
+        case -4121: {
+            const bool down = direction == -4121;
+            const int row =
+                EndAlong(FilledBlocks(sheet, m_cell.second, false), m_cell.first, down, down ? kSheetRows : 1);
+            return {row, m_cell.second};
+        }
+        case -4159:
+        case -4161: {
+            const bool right = direction == -4161;
+            const int column =
+                EndAlong(FilledBlocks(sheet, m_cell.first, true), m_cell.second, right, right ? kSheetColumns : 1);
+            return {m_cell.first, column};
+        }
+        default:
+            fail(QStringLiteral("Range.End needs xlUp, xlDown, xlToLeft or xlToRight"), AutomationFault::BadArguments);
         }
     }
     QStringList addresses() const {
@@ -541,6 +656,25 @@ OleVariant SheetsMember(const Core& core, const BookPtr& book, const Request& r)
     return MakeObject<SheetObject>(core, book, SheetIndex(book, *which));
 }
 
+// A workbook's window: only its native handle, which the document tabs embed.
+class BookWindowObject final : public ExcelObject {
+public:
+    BookWindowObject(Core core, BookPtr book) : ExcelObject(std::move(core)), m_book(std::move(book)) {}
+
+protected:
+    QString typeName() const override { return QStringLiteral("Window"); }
+    OleVariant invoke(const Request& r) override {
+        if (r.is("hwnd")) {
+            // A double holds the whole 32-bit X11 id exactly, as Excel's Hwnd is read by the clients.
+            return double(NativeWindowOfBook(m_book->model));
+        }
+        unknown(r);
+    }
+
+private:
+    BookPtr m_book;
+};
+
 class WorkbookObject final : public ExcelObject {
 public:
     WorkbookObject(Core core, BookPtr book) : ExcelObject(std::move(core)), m_book(std::move(book)) {}
@@ -573,6 +707,9 @@ protected:
         if (r.is("activate")) {
             m_core->active = m_book;
             return OleVariant();
+        }
+        if (r.is("activewindow")) {
+            return MakeObject<BookWindowObject>(m_core, m_book);
         }
         if (r.is("close")) {
             m_core->close(m_book, r.boolean(0, "SaveChanges", false) ? -1 : 0);

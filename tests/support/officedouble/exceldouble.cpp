@@ -6,6 +6,21 @@ namespace {
 
 using Book = std::shared_ptr<ExcelWorkbook>;
 
+// "B7" as (7, 2).
+QPair<int, int> CellNamed(const QString& text) {
+    int column = 0;
+    qsizetype i = 0;
+    for (; i < text.size() && text.at(i).isLetter(); ++i) {
+        column = column * 26 + (text.at(i).toUpper().unicode() - 'A' + 1);
+    }
+    bool ok = false;
+    const int row = text.mid(i).toInt(&ok);
+    if (column < 1 || !ok || row < 1) {
+        RaiseBadArgs(QStringLiteral("Not a cell name: %1").arg(text));
+    }
+    return {row, column};
+}
+
 class ExcelObject : public BagObject {
 public:
     using BagObject::BagObject;
@@ -67,6 +82,32 @@ protected:
             excel().selectedCell = m_cell;
             return OleVariant();
         }
+        if (key == u"row" || key == u"column") {
+            return key == u"row" ? m_cell.first : m_cell.second;
+        }
+        if (key == u"end" && args.value(0).toInt() == -4162) {
+            // xlUp: to the top of the block the cell and the one above it share, else to the next filled cell
+            // above, else to row 1.
+            auto filled = [&sheet, this](int row) {
+                const OleVariant value = sheet.cells.value({row, m_cell.second});
+                return !value.isEmpty() && !value.toString().isEmpty();
+            };
+            int row = m_cell.first;
+            if (filled(row) && row > 1 && filled(row - 1)) {
+                while (row > 1 && filled(row - 1)) {
+                    --row;
+                }
+            } else {
+                row = 0;
+                for (auto it = sheet.cells.constBegin(); it != sheet.cells.constEnd(); ++it) {
+                    if (it.key().second == m_cell.second && it.key().first < m_cell.first && filled(it.key().first)) {
+                        row = std::max(row, it.key().first);
+                    }
+                }
+                row = std::max(row, 1);
+            }
+            return make<CellObject>(child(name, args), m_book, m_sheet, qMakePair(row, m_cell.second));
+        }
         if (key == u"hyperlinks" && !args.isEmpty()) {
             if (args.at(0).toInt() != 1 || !sheet.links.contains(m_cell)) {
                 RaiseBadArgs(QStringLiteral("The cell has no such hyperlink"));
@@ -109,6 +150,14 @@ protected:
         }
         if (key == u"hyperlinks" && args.isEmpty() && !call) {
             return make<LinksObject>(child(name), m_book, m_sheet);
+        }
+        if (key == u"range") {
+            return make<CellObject>(child(name, args), m_book, m_sheet, CellNamed(args.value(0).toString()));
+        }
+        if (key == u"activate") {
+            excel().active = m_book;
+            excel().activeSheet = m_sheet;
+            return OleVariant();
         }
         return ExcelObject::invoke(key, name, args, named, call);
     }
@@ -177,6 +226,27 @@ protected:
         }
         if (key == u"worksheets" && !args.isEmpty()) {
             return make<SheetObject>(child(name, args), m_book, sheetIndex(*m_book, args.at(0)));
+        }
+        if (key == u"activate") {
+            if (excel().active != m_book) {
+                excel().active = m_book;
+                excel().activeSheet = 0;
+            }
+            return OleVariant();
+        }
+        if (key == u"close") {
+            if (Arg(args, named, 0, QStringLiteral("SaveChanges")).toBool() && !m_book->saved) {
+                invoke(QStringLiteral("save"), QStringLiteral("Save"), {}, {}, true);
+            }
+            excel().workbooks.removeAll(m_book);
+            if (excel().active == m_book) {
+                excel().active = excel().workbooks.isEmpty() ? nullptr : excel().workbooks.last();
+                excel().activeSheet = 0;
+            }
+            return OleVariant();
+        }
+        if (key == u"activewindow") {
+            return make<BagObject>(child(name), QStringLiteral("Workbook.ActiveWindow"));
         }
         return ExcelObject::invoke(key, name, args, named, call);
     }
@@ -260,7 +330,7 @@ protected:
         }
         if (key == u"range") {
             return make<CellObject>(child(name, args), activeWorkbook(), x.activeSheet,
-                                    cellNamed(args.value(0).toString()));
+                                    CellNamed(args.value(0).toString()));
         }
         if (key == u"selection") {
             return make<CellObject>(child(name), activeWorkbook(), x.activeSheet, x.selectedCell);
@@ -274,22 +344,6 @@ protected:
             return OleVariant();
         }
         return ExcelObject::invoke(key, name, args, named, call);
-    }
-
-private:
-    // "B7" as (7, 2).
-    static QPair<int, int> cellNamed(const QString& text) {
-        int column = 0;
-        qsizetype i = 0;
-        for (; i < text.size() && text.at(i).isLetter(); ++i) {
-            column = column * 26 + (text.at(i).toUpper().unicode() - 'A' + 1);
-        }
-        bool ok = false;
-        const int row = text.mid(i).toInt(&ok);
-        if (column < 1 || !ok || row < 1) {
-            RaiseBadArgs(QStringLiteral("Not a cell name: %1").arg(text));
-        }
-        return {row, column};
     }
 };
 
