@@ -20,6 +20,7 @@ namespace {
 
 const QString kIndexFailed = QStringLiteral("建立索引失败：%1");
 const QString kProtectFailed = QStringLiteral("设置密码失败，文档未加密：%1");
+const QString kSaveFailed = QStringLiteral("文档已加密，但保存时出错：%1");
 constexpr int kFailuresListed = 20;
 
 QString ReasonOf(const std::exception& error) {
@@ -97,12 +98,21 @@ QString ImportRun::readText(const QString& path) {
     return DocumentTextForCache(office(), path);
 }
 
-void ImportRun::protect(const QString& path, const QString& password) {
+void ImportRun::protect(const QString& path, const QString& password, bool& fileProtected) {
     TiWord& word = office();
     word.OpenWordFile(path, QString(), false);
     std::exception_ptr failed;
     try {
-        word.SaveAs(path, password);
+        try {
+            word.SaveAs(path, password);
+        } catch (...) {
+            // A save that failed after writing may still have left the file protected; then the record must keep
+            // the password, or the library could never open the file again.
+            fileProtected = ReadDocumentText(path).status == TextReadStatus::Encrypted;
+            throw;
+        }
+        // The office verifies a protected save before it returns: from here on the file needs the password.
+        fileProtected = true;
         // Marked changed so that the second save is carried out, as the office wants a protected file saved.
         word.SetDocChanged(path, false);
         word.SaveWordFileByName(path);
@@ -170,16 +180,19 @@ ImportRun::Step ImportRun::next() {
         // The library knows the password on disk before the file gets it: a kill in between leaves a file that
         // still opens without it, never one the library cannot open. A library that cannot be written leaves the
         // file as it was.
+        bool fileProtected = false;
         try {
             m_store.SaveRecDataFiles(false);
-            protect(item.path, password);
+            protect(item.path, password, fileProtected);
         } catch (const std::exception& error) {
-            failed(kProtectFailed, error);
-            m_store.SaveAStrItem(ipos, wdiPassword, QString(), true);
-            try {
-                m_store.SaveRecDataFiles(false);
-            } catch (...) {
-                // Written again at the end of the run, where a failure is reported.
+            failed(fileProtected ? kSaveFailed : kProtectFailed, error);
+            if (!fileProtected) {
+                m_store.SaveAStrItem(ipos, wdiPassword, QString(), true);
+                try {
+                    m_store.SaveRecDataFiles(false);
+                } catch (...) {
+                    // Written again at the end of the run, where a failure is reported.
+                }
             }
         }
     }

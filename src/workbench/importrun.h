@@ -81,7 +81,7 @@ public:
 private:
     TiWord& office();
     QString readText(const QString& path);
-    void protect(const QString& path, const QString& password);
+    void protect(const QString& path, const QString& password, bool& fileProtected);
     void endOffice() noexcept;
 
     TWordMgr& m_store;
