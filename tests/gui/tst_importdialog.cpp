@@ -1,0 +1,211 @@
+#include "scriptedprompts.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "tempappdata.h"
+#include "wordfiles.h"
+#include "workbench/application.h"
+#include "workbench/tmform.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::test;
+
+// The import through the main window's controls: the dialog, the run with its progress and Cancel, closing the
+// window during a run, and files dropped on the window. The documents are .docx files the built-in reader reads,
+// so no office is started.
+class TestImportDialog : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppData> m_appData;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TmForm> m_form;
+    QString m_docs;
+
+    template <typename T>
+    static T* ctl(QWidget* parent, const char* name) {
+        T* found = parent->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+    // Runs `fill` on the import dialog once it is shown modally.
+    static void whenDialog(std::function<void(QWidget*)> fill) {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, fill] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog != nullptr && dialog->objectName() == QLatin1String("impForm")) {
+                poll->deleteLater();
+                poll->stop();
+                fill(dialog);
+            }
+        });
+        poll->start();
+    }
+    void listFolder(QWidget* dialog) {
+        ctl<QLineEdit>(dialog, "dirEdit")->setText(m_docs);
+        QTest::mouseClick(ctl<QPushButton>(dialog, "btListFiles"), Qt::LeftButton);
+    }
+    QStringList articles() const {
+        QStringList titles;
+        auto* list = ctl<QTreeWidget>(m_form.get(), "wzTreeView");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            titles.append(list->topLevelItem(i)->text(0));
+        }
+        return titles;
+    }
+    int records() const { return int(QFileInfo(m_appData->file(QStringLiteral("worddata.idx"))).size() / 35); }
+
+private Q_SLOTS:
+    void init() {
+        m_appData = std::make_unique<TempAppData>();
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_docs = m_appData->file(QStringLiteral("docs/"));
+        QDir().mkpath(m_docs + QStringLiteral("sub"));
+        for (const char* name : {"a.docx", "b.docx", "sub/c.DOCX", "x.do"}) {
+            WriteBytes(m_docs + QLatin1String(name),
+                       MakeDocx(QStringLiteral("<w:p><w:r><w:t>%1</w:t></w:r></w:p>").arg(QLatin1String(name))));
+        }
+        m_form = std::make_unique<TmForm>();
+        m_form->show();
+    }
+    void cleanup() {
+        m_form.reset();
+        m_prompts.reset();
+        m_appData.reset();
+    }
+
+    // A folder listed with its sub-folder, tags typed for the selected line: every Word file is imported in list
+    // order and indexed, only the selected one tagged, its new tag a node of the tag tree.
+    void dialog_listsTagsAndImports() {
+        auto* import = ctl<QToolButton>(m_form.get(), "tbtImport");
+        QString hintWhileShown;
+        whenDialog([&](QWidget* dialog) {
+            hintWhileShown = import->toolTip();
+            listFolder(dialog);
+            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            QCOMPARE(list->count(), 4); // a, b, the sub-folder's line, c
+            list->item(1)->setSelected(true);
+            auto* tags = ctl<QLineEdit>(dialog, "tagsLblEdit");
+            QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
+            QCoreApplication::sendEvent(tags, &enter);
+            QCOMPARE(tags->text(), QString());
+            tags->insert(QStringLiteral("新标签"));
+            tags->setModified(true);
+            ctl<QRadioButton>(dialog, "rSelItems")->setChecked(true);
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+        });
+        QTest::mouseClick(import, Qt::LeftButton);
+
+        QCOMPARE(hintWhileShown, QStringLiteral("importing..."));
+        QCOMPARE(import->toolTip(), QStringLiteral("导入word文档"));
+        QVERIFY(ctl<QToolBar>(m_form.get(), "RzToolbar")->isEnabled());
+        QCOMPARE(articles(), (QStringList{"a", "b", "c"}));
+        TWordMgr& store = m_form->store();
+        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), QStringLiteral("新标签"));
+        QCOMPARE(store.ReadAStrItem(0, wdiTags, true), QString());
+        QVERIFY(m_form->TagInTree(QStringLiteral("新标签")));
+        QCOMPARE(ReadTextCache(m_docs + QStringLiteral("sub/c.DOCX")), QStringLiteral("sub/c.DOCX\r\n"));
+        QCOMPARE(m_prompts->log, QStringList());
+    }
+
+    // Stopping after the first file: by the progress dialog's Cancel, or by closing the window and saying yes.
+    // Saying no to closing lets the run end. The window stays usable and closes only once the loop has stopped.
+    void stopDuringRun_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("imported");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("Cancel") << "cancel" << QStringList{"a"} << false;
+        QTest::newRow("close, yes") << "close yes" << QStringList{"a"} << true;
+        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"} << false;
+    }
+    void stopDuringRun() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, imported);
+        QFETCH(bool, closed);
+        QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
+        bool stillShown = false;
+        connect(model, &QAbstractItemModel::rowsInserted, this, [&] {
+            if (model->rowCount() != 1) {
+                return;
+            }
+            if (how == u"cancel") {
+                QTest::mouseClick(ctl<QPushButton>(m_form.get(), "btImportCancel"), Qt::LeftButton);
+            } else {
+                m_prompts->yesNoAnswers.enqueue(how == u"close yes");
+                m_form->close();
+                stillShown = m_form->isVisible();
+            }
+        });
+        whenDialog([&](QWidget* dialog) {
+            listFolder(dialog);
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+        });
+        QTest::mouseClick(ctl<QToolButton>(m_form.get(), "tbtImport"), Qt::LeftButton);
+
+        QCOMPARE(m_form->isVisible(), !closed);
+        QCOMPARE(records(), imported.size());
+        if (how != u"cancel") {
+            QVERIFY(stillShown);
+            QCOMPARE(m_prompts->log.size(), 1);
+        }
+        if (!closed) {
+            QCOMPARE(articles(), imported);
+        }
+        QVERIFY(m_form->findChild<QWidget*>(QStringLiteral("importProgress")) == nullptr);
+    }
+
+    // Word files and folders dropped from a file manager open the dialog with them listed; other files are left
+    // out.
+    void drop_opensDialogWithFiles() {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_docs + QStringLiteral("a.docx")),
+                      QUrl::fromLocalFile(m_docs + QStringLiteral("x.do")),
+                      QUrl::fromLocalFile(m_docs + QStringLiteral("sub"))});
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QStringList listed;
+        whenDialog([&](QWidget* dialog) {
+            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            for (int i = 0; i < list->count(); ++i) {
+                listed.append(list->item(i)->text().remove(m_docs));
+            }
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
+        });
+        // As a file manager's drop arrives: entering first, then the drop.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCoreApplication::sendEvent(m_form.get(), &drop);
+        QTRY_COMPARE(listed, (QStringList{"a.docx", "sub/c.DOCX"}));
+        QCOMPARE(records(), 0);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    VelmoraApplication app(argc, argv);
+    TestImportDialog test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_importdialog.moc"
