@@ -46,7 +46,8 @@ T* Control(T* widget, const QString& name, const QString& accessibleName) {
 } // namespace
 
 TimpForm::TimpForm(SettingsList& settings, const QStringList& files, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), m_settings(settings) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_settings(settings) {
     setObjectName(QStringLiteral("impForm"));
     setWindowTitle(kCaption);
     Describe(this, kCaption);
@@ -80,7 +81,7 @@ TimpForm::TimpForm(SettingsList& settings, const QStringList& files, QWidget* pa
     btRemoveNoSelItem = button(QStringLiteral("btRemoveNoSelItem"), QStringLiteral("移除未选项"));
 
     ledPSW = Control(new QLineEdit(this), QStringLiteral("ledPSW"), QStringLiteral("word文档密码"));
-    ledPSW->setEchoMode(QLineEdit::Password);
+    MaskWithStars(ledPSW);
     btPSView = Control(new QToolButton(this), QStringLiteral("btPSView"), QStringLiteral("显示密码"));
     btPSView->setText(QStringLiteral("显示"));
     btPSView->setToolTip(QStringLiteral("显示密码"));

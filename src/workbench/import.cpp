@@ -10,12 +10,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QToolButton>
+#include <QWindow>
 
 namespace velmora {
 
@@ -23,6 +25,7 @@ namespace {
 
 const QString kImportHint = QStringLiteral("导入word文档");
 const QString kImportingHint = QStringLiteral("importing...");
+constexpr qint64 kExposeWaitMs = 500;
 const QString kNoLineForTags = QStringLiteral("没有为标签内容选择word文档");
 
 QString ArticleCaption(const QString& path) {
@@ -97,7 +100,16 @@ void Import::runImport(QWidget* window, const ImportOptions& options) {
     m_progress->setMinimumDuration(0);
     m_progress->setRange(0, int(options.items.size()));
     connect(m_progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
+    m_progress->setLabelText(QStringLiteral("0/%1").arg(options.items.size()));
     m_progress->show();
+    // Painted before the first file, since a file that needs the office keeps the loop from the window for a
+    // while; a window system without exposure (offscreen) is not waited for long.
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < kExposeWaitMs &&
+           (m_progress->windowHandle() == nullptr || !m_progress->windowHandle()->isExposed())) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
 
     const auto cleanup = qScopeGuard([this] {
         delete m_progress;
@@ -110,16 +122,17 @@ void Import::runImport(QWidget* window, const ImportOptions& options) {
     // Made after the guard, so that the run's office has ended before anyone hears that the run is over.
     ImportRun run(m_bench.store(), *m_strip, options);
     while (!run.atEnd()) {
-        QCoreApplication::processEvents();
-        if (m_cancel) {
-            break;
-        }
         const int line = run.nextLine();
         m_progress->setValue(line);
         m_progress->setLabelText(QStringLiteral("%1/%2  %3")
                                      .arg(line + 1)
                                      .arg(run.lineCount())
                                      .arg(QDir::toNativeSeparators(options.items.at(line).path)));
+        // The file about to be read is shown before the loop holds the window for it.
+        QCoreApplication::processEvents();
+        if (m_cancel) {
+            break;
+        }
         const ImportRun::Step step = run.next();
         if (step.outcome != ImportRun::Outcome::Skipped) {
             Q_EMIT articleImported(step.position, ArticleCaption(step.path));
