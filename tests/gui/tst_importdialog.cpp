@@ -63,10 +63,6 @@ class TestImportDialog : public QObject {
         });
         poll->start();
     }
-    void listFolder(QWidget* dialog) {
-        ctl<QLineEdit>(dialog, "dirEdit")->setText(m_docs);
-        QTest::mouseClick(ctl<QPushButton>(dialog, "btListFiles"), Qt::LeftButton);
-    }
     QStringList articles() const {
         QStringList titles;
         auto* list = ctl<QTreeWidget>(m_form.get(), "wzTreeView");
@@ -96,14 +92,38 @@ private Q_SLOTS:
         m_appData.reset();
     }
 
-    // A folder listed with its sub-folder, tags typed for the selected line: every Word file is imported in list
-    // order and indexed, only the selected one tagged, its new tag a node of the tag tree.
-    void dialog_listsTagsAndImports() {
+    // A folder listed with its sub-folder (a name merely starting like a Word extension left out), tags typed for
+    // the selected line. A run to its end imports every Word file in list order, indexed, only the selected one
+    // tagged, its new tag a node of the tag tree. It stops after the first file by the progress window's Cancel or
+    // by closing the window and saying yes; saying no lets it end. The window closes only once the loop stopped.
+    void run_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("imported");
+        QTest::newRow("to the end") << "" << QStringList{"a", "b", "c"};
+        QTest::newRow("Cancel") << "cancel" << QStringList{"a"};
+        QTest::newRow("close, yes") << "close yes" << QStringList{"a"};
+        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"};
+    }
+    void run() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, imported);
         auto* import = ctl<QToolButton>(m_form.get(), "tbtImport");
+        QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
+        bool shownWhileRunning = false;
+        connect(model, &QAbstractItemModel::rowsInserted, this, [&] {
+            if (model->rowCount() == 1 && how == u"cancel") {
+                QTest::mouseClick(ctl<QPushButton>(m_form.get(), "btImportCancel"), Qt::LeftButton);
+            } else if (model->rowCount() == 1 && how.startsWith(u"close")) {
+                m_prompts->yesNoAnswers.enqueue(how == u"close yes");
+                m_form->close();
+                shownWhileRunning = m_form->isVisible();
+            }
+        });
         QString hintWhileShown;
         whenDialog([&](QWidget* dialog) {
             hintWhileShown = import->toolTip();
-            listFolder(dialog);
+            ctl<QLineEdit>(dialog, "dirEdit")->setText(m_docs);
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btListFiles"), Qt::LeftButton);
             auto* list = ctl<QListWidget>(dialog, "ListBox");
             QCOMPARE(list->count(), 4); // a, b, the sub-folder's line, c
             list->item(1)->setSelected(true);
@@ -120,60 +140,20 @@ private Q_SLOTS:
 
         QCOMPARE(hintWhileShown, QStringLiteral("importing..."));
         QCOMPARE(import->toolTip(), QStringLiteral("导入word文档"));
-        QVERIFY(ctl<QToolBar>(m_form.get(), "RzToolbar")->isEnabled());
-        QCOMPARE(articles(), (QStringList{"a", "b", "c"}));
-        TWordMgr& store = m_form->store();
-        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), QStringLiteral("新标签"));
-        QCOMPARE(store.ReadAStrItem(0, wdiTags, true), QString());
-        QVERIFY(m_form->TagInTree(QStringLiteral("新标签")));
-        QCOMPARE(ReadTextCache(m_docs + QStringLiteral("sub/c.DOCX")), QStringLiteral("sub/c.DOCX\r\n"));
-        QCOMPARE(m_prompts->log, QStringList());
-    }
-
-    // Stopping after the first file: by the progress dialog's Cancel, or by closing the window and saying yes.
-    // Saying no to closing lets the run end. The window stays usable and closes only once the loop has stopped.
-    void stopDuringRun_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QStringList>("imported");
-        QTest::addColumn<bool>("closed");
-        QTest::newRow("Cancel") << "cancel" << QStringList{"a"} << false;
-        QTest::newRow("close, yes") << "close yes" << QStringList{"a"} << true;
-        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"} << false;
-    }
-    void stopDuringRun() {
-        QFETCH(QString, how);
-        QFETCH(QStringList, imported);
-        QFETCH(bool, closed);
-        QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
-        bool stillShown = false;
-        connect(model, &QAbstractItemModel::rowsInserted, this, [&] {
-            if (model->rowCount() != 1) {
-                return;
-            }
-            if (how == u"cancel") {
-                QTest::mouseClick(ctl<QPushButton>(m_form.get(), "btImportCancel"), Qt::LeftButton);
-            } else {
-                m_prompts->yesNoAnswers.enqueue(how == u"close yes");
-                m_form->close();
-                stillShown = m_form->isVisible();
-            }
-        });
-        whenDialog([&](QWidget* dialog) {
-            listFolder(dialog);
-            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
-        });
-        QTest::mouseClick(ctl<QToolButton>(m_form.get(), "tbtImport"), Qt::LeftButton);
-
-        QCOMPARE(m_form->isVisible(), !closed);
         QCOMPARE(records(), imported.size());
-        if (how != u"cancel") {
-            QVERIFY(stillShown);
-            QCOMPARE(m_prompts->log.size(), 1);
+        QCOMPARE(m_prompts->log.size(), how.startsWith(u"close") ? 1 : 0);
+        QCOMPARE(m_form->isVisible(), how != u"close yes");
+        QCOMPARE(shownWhileRunning, how.startsWith(u"close"));
+        if (how == u"close yes") {
+            return;
         }
-        if (!closed) {
-            QCOMPARE(articles(), imported);
-        }
-        QVERIFY(m_form->findChild<QWidget*>(QStringLiteral("importProgress")) == nullptr);
+        QVERIFY(ctl<QToolBar>(m_form.get(), "RzToolbar")->isEnabled());
+        QCOMPARE(articles(), imported);
+        TWordMgr& store = m_form->store();
+        QCOMPARE(store.ReadAStrItem(0, wdiTags, true), QString());
+        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), imported.size() > 1 ? QStringLiteral("新标签") : QString());
+        QCOMPARE(m_form->TagInTree(QStringLiteral("新标签")), imported.size() > 1);
+        QCOMPARE(ReadTextCache(m_docs + QStringLiteral("a.docx")), QStringLiteral("a.docx\r\n"));
     }
 
     // Word files and folders dropped from a file manager open the dialog with them listed; other files are left

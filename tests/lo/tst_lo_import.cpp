@@ -5,9 +5,9 @@
 #include "office/tiword.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "tagstripdouble.h"
 #include "textreader/documenttext.h"
 #include "workbench/importrun.h"
-#include "workbench/tagstrip.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,16 +18,6 @@ using namespace velmora;
 using namespace velmora::test;
 
 namespace {
-
-class NoStrip final : public TagStrip {
-public:
-    QString GetCurrDocTags(int, const QString&, bool) override { return {}; }
-    void StoreTypedTags(int) override {}
-    QString GetCurrDocPSW(int) override { return {}; }
-    void SetPSToDoc(const QString&, const QString&) override {}
-    void ClearTagPanel() override {}
-    void LoadTagPanel(int) override {}
-};
 
 QStringList Lines(const QString& text) {
     return text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
@@ -69,7 +59,7 @@ private Q_SLOTS:
         QCOMPARE(options.items.size(), 4); // the sub-folder's line too
         options.password = QStringLiteral("密码pw");
         options.index = true;
-        NoStrip strip;
+        TagStripDouble strip;
         {
             TWordMgr store(library);
             ImportRun run(store, strip, options);

@@ -1,11 +1,10 @@
 #include "officedouble.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "tagstripdouble.h"
 #include "tempappdata.h"
 #include "wordfiles.h"
 #include "workbench/importrun.h"
-#include "workbench/tagstrip.h"
-#include "workbench/treefile.h"
 
 #include <QDir>
 #include <QTest>
@@ -16,22 +15,6 @@ using namespace velmora;
 using namespace velmora::test;
 
 namespace {
-
-// The tags strip as the import meets it while it runs: it normalises and remembers the tags that reach the tree.
-class StripDouble final : public TagStrip {
-public:
-    QStringList treeTags;
-    QString GetCurrDocTags(int, const QString& tags, bool) override {
-        const NormalTags normal = NormalizeTags(tags);
-        treeTags += normal.tags;
-        return normal.text;
-    }
-    void StoreTypedTags(int) override {}
-    QString GetCurrDocPSW(int) override { return {}; }
-    void SetPSToDoc(const QString&, const QString&) override {}
-    void ClearTagPanel() override {}
-    void LoadTagPanel(int) override {}
-};
 
 // Kinds of file a test lists: "docx" the built-in reader reads ("正文 N"), "text" only the office reads (a text
 // file under a Word name), "gone" is listed but not on disk.
@@ -67,7 +50,7 @@ class TestImport : public QObject {
     QString m_docs;
 
     // Runs a whole list and reopens the library from its files: what counts is what was written.
-    std::unique_ptr<TWordMgr> run(const ImportOptions& options, StripDouble& strip,
+    std::unique_ptr<TWordMgr> run(const ImportOptions& options, TagStripDouble& strip,
                                   QList<ImportRun::Failure>* failures = nullptr) {
         {
             TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
@@ -143,7 +126,7 @@ private Q_SLOTS:
         options.items = {{path, false}};
         options.index = index;
         options.password = password;
-        StripDouble strip;
+        TagStripDouble strip;
         QList<ImportRun::Failure> failures;
         auto store = run(options, strip, &failures);
 
@@ -202,7 +185,7 @@ private Q_SLOTS:
         options.items = {{bad, true}, {good, false}};
         options.index = index;
         options.password = kind == u"text" ? QString() : QStringLiteral("pw");
-        StripDouble strip;
+        TagStripDouble strip;
         QList<ImportRun::Failure> failures;
         auto store = run(options, strip, &failures);
         QCOMPARE(failures.size(), 1);
@@ -237,6 +220,8 @@ private Q_SLOTS:
         QTest::newRow("skipped: folder line, missing file, listed twice, in the library in other case")
             << QStringList{"sub/", "gone.docx", "a.docx", "a.docx", "IN.docx"} << true << true << ""
             << QStringList{"a.docx|pw|"};
+        QTest::newRow("tags to selected lines, none selected: nothing imported")
+            << QStringList{"a.docx"} << true << false << "t" << QStringList{};
     }
     void lines() {
         QFETCH(QStringList, lines);
@@ -266,8 +251,10 @@ private Q_SLOTS:
         options.tags = tags;
         options.tagsAllItems = tagsAll;
         options.index = false;
-        StripDouble strip;
-        auto store = run(options, strip);
+        TagStripDouble strip;
+        auto store = TagScopeMissing(options)
+                         ? std::make_unique<TWordMgr>(m_appData->file(QStringLiteral("worddata.data")))
+                         : run(options, strip);
         QStringList got;
         for (qint64 pos = TWordMgr::RecSize(); pos < qint64(store->GetRecNumber()) * TWordMgr::RecSize();
              pos += TWordMgr::RecSize()) {
@@ -276,45 +263,6 @@ private Q_SLOTS:
                            .join(u'|'));
         }
         QCOMPARE(got, expected);
-    }
-
-    // Tags meant for selected lines with none selected stop the run before it starts.
-    void tagScope_data() {
-        QTest::addColumn<bool>("modified");
-        QTest::addColumn<QString>("tags");
-        QTest::addColumn<bool>("tagsAll");
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<bool>("missing");
-        QTest::newRow("selected scope, none selected") << true << "t" << false << false << true;
-        QTest::newRow("one selected") << true << "t" << false << true << false;
-        QTest::newRow("all lines") << true << "t" << true << false << false;
-        QTest::newRow("blank tags") << true << "  " << false << false << false;
-        QTest::newRow("not typed") << false << "t" << false << false << false;
-    }
-    void tagScope() {
-        QFETCH(bool, modified);
-        QFETCH(QString, tags);
-        QFETCH(bool, tagsAll);
-        QFETCH(bool, selected);
-        QFETCH(bool, missing);
-        ImportOptions options;
-        options.items = {{QStringLiteral("/a.doc"), selected}, {QStringLiteral("/b.doc"), false}};
-        options.tagsModified = modified;
-        options.tags = tags;
-        options.tagsAllItems = tagsAll;
-        QCOMPARE(TagScopeMissing(options), missing);
-    }
-
-    // A folder listing takes exactly the .doc and .docx names, any case, each sub-folder's line before its files.
-    void listing() {
-        for (const char* name : {"a.doc", "b.DOCX", "c.do", "d.docx.bak", "e.txt", "f.d", "sub/g.Doc", "sub/h.dot"}) {
-            QDir().mkpath(QFileInfo(m_docs + QLatin1String(name)).absolutePath());
-            WriteBytes(m_docs + QLatin1String(name), "x");
-        }
-        const QString sep = QDir::separator();
-        QCOMPARE(ListImportFiles(m_docs, true), (QStringList{m_docs + "a.doc", m_docs + "b.DOCX", m_docs + "sub" + sep,
-                                                             m_docs + "sub" + sep + "g.Doc"}));
-        QCOMPARE(ListImportFiles(m_docs, false), (QStringList{m_docs + "a.doc", m_docs + "b.DOCX"}));
     }
 };
 
