@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -177,6 +178,7 @@ TimpForm::TimpForm(SettingsList& settings, const QStringList& files, QWidget* pa
     tagsLblEdit->setModified(false);
     connect(tagsLblEdit, &QLineEdit::textChanged, this, [this] { tagsLblEdit->setPalette(QPalette()); });
     tagsLblEdit->installEventFilter(this);
+    Label1->installEventFilter(this);
     Label2->installEventFilter(this);
 
     setList(files);
@@ -187,6 +189,9 @@ bool TimpForm::eventFilter(QObject* watched, QEvent* event) {
         tagsLblEditEnter();
     } else if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {
         ckIndex->toggle();
+    } else if (watched == Label1 && event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->modifiers().testFlag(Qt::ControlModifier)) {
+        Q_EMIT closeAreaToggleWanted();
     }
     return QDialog::eventFilter(watched, event);
 }

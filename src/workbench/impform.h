@@ -30,6 +30,10 @@ public:
     // The choices as a run takes them; a placeholder left in the tag box is taken out of it first.
     ImportOptions options();
 
+Q_SIGNALS:
+    // Ctrl and a click on the selection hint: the main window's close area turns opaque or transparent again.
+    void closeAreaToggleWanted();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

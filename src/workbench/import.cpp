@@ -59,6 +59,7 @@ void Import::tbtImportClick(const QStringList& files) {
     }
     QWidget* window = tbtImport->window();
     TimpForm impForm(m_bench.settings(), files, window);
+    connect(&impForm, &TimpForm::closeAreaToggleWanted, this, &Import::closeAreaToggleWanted);
     tbtImport->setToolTip(kImportingHint);
     m_bench.setImporting(true);
     const auto cleanup = qScopeGuard([this] {

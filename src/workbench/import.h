@@ -35,6 +35,7 @@ Q_SIGNALS:
     // The run starts or has ended: the controls that could start other work follow it.
     void runningChanged(bool running);
     void finished();
+    void closeAreaToggleWanted();
 
 private:
     void runImport(QWidget* window, const ImportOptions& options);

@@ -314,6 +314,12 @@ void TmForm::connectAreas() {
             close();
         }
     });
+    connect(m_import, &Import::closeAreaToggleWanted, this, [this] {
+        if (auto* closeArea = findChild<QToolButton*>(QStringLiteral("pnlClose"))) {
+            closeArea->setAutoRaise(!closeArea->autoRaise());
+            closeArea->setAutoFillBackground(!closeArea->autoRaise());
+        }
+    });
     setAcceptDrops(true);
 }
 

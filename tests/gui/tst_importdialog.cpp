@@ -4,6 +4,8 @@
 #include "tempappdata.h"
 #include "wordfiles.h"
 #include "workbench/application.h"
+#include "workbench/impform.h"
+#include "workbench/settingslist.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractItemModel>
@@ -17,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -154,6 +157,43 @@ private Q_SLOTS:
         QCOMPARE(store.ReadAStrItem(35, wdiTags, true), imported.size() > 1 ? QStringLiteral("新标签") : QString());
         QCOMPARE(m_form->TagInTree(QStringLiteral("新标签")), imported.size() > 1);
         QCOMPARE(ReadTextCache(m_docs + QStringLiteral("a.docx")), QStringLiteral("a.docx\r\n"));
+    }
+
+    // The dialog's own controls on a list of three with the second selected.
+    void dialogControls_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("index");
+        QTest::addColumn<int>("closeAreaToggles");
+        const QStringList all{"a", "b", "c"};
+        QTest::newRow("remove the selected") << "btDelete" << false << QStringList{"a", "c"} << true << 0;
+        QTest::newRow("remove the others") << "btRemoveNoSelItem" << false << QStringList{"b"} << true << 0;
+        QTest::newRow("index caption") << "Label2" << false << all << false << 0;
+        QTest::newRow("hint") << "Label1" << false << all << true << 0;
+        QTest::newRow("hint with Ctrl") << "Label1" << true << all << true << 1;
+    }
+    void dialogControls() {
+        QFETCH(QString, control);
+        QFETCH(bool, ctrl);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, index);
+        QFETCH(int, closeAreaToggles);
+        SettingsList settings;
+        TimpForm dialog(settings, {"a", "b", "c"}, nullptr);
+        dialog.show();
+        ctl<QListWidget>(&dialog, "ListBox")->item(1)->setSelected(true);
+        QSignalSpy toggles(&dialog, &TimpForm::closeAreaToggleWanted);
+        QTest::mouseClick(dialog.findChild<QWidget*>(control), Qt::LeftButton,
+                          ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QCOMPARE(dialog.listedFiles(), lines);
+        QCOMPARE(dialog.options().index, index);
+        QCOMPARE(toggles.size(), closeAreaToggles);
+        auto* password = ctl<QLineEdit>(&dialog, "ledPSW");
+        QTest::mousePress(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        QTest::mouseRelease(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
     }
 
     // Word files and folders dropped from a file manager open the dialog with them listed; other files are left
