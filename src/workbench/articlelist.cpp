@@ -316,6 +316,10 @@ void ArticleList::SortArticleList(QAction* keyItem) {
     fillArticles(rows);
 }
 
+void ArticleList::appendArticle(qint64 position, const QString& caption) {
+    wzTreeView->addTopLevelItem(MakeTreeItem(caption, kArticleImage, qint32(position)));
+}
+
 void ArticleList::clearArticles() {
     wzTreeView->clear();
 }

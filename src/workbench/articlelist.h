@@ -40,6 +40,8 @@ public:
     // The first article of that record position gets the caption, or leaves the list.
     void RenameArticleNode(qint64 position, const QString& caption);
     void RemoveArticleNode(qint64 position);
+    // An imported document at the end of the list, unsorted, as the import lists them.
+    void appendArticle(qint64 position, const QString& caption);
     QWidget* view() const;
     // The record positions of the listed articles in list order, all or only the selected ones.
     QList<qint64> articlePositions(bool selectedOnly) const;

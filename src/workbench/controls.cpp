@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -38,7 +40,26 @@ private:
     std::function<void(QTreeWidgetItem*)> m_handler;
 };
 
+class StarMaskStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) {
+            return u'*';
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 } // namespace
+
+void MaskWithStars(QLineEdit* edit) {
+    edit->setEchoMode(QLineEdit::Password);
+    auto* style = new StarMaskStyle;
+    edit->setStyle(style);
+    style->setParent(edit);
+}
 
 void Describe(QWidget* widget, const QString& name, const QString& description) {
     widget->setAccessibleName(name);

@@ -6,6 +6,7 @@
 
 class QAction;
 class QColor;
+class QLineEdit;
 class QMenu;
 class QToolButton;
 class QTreeWidget;
@@ -34,6 +35,9 @@ QToolButton* MakeToolButton(QWidget* parent, const QString& name, const QString&
 // A control of an area still to come: disabled, and its hint says so instead of promising what it will do.
 void MarkNotBuilt(QWidget* widget);
 void MarkNotBuilt(QAction* action);
+
+// A password edit that masks with "*" whatever the style's own mask character is.
+void MaskWithStars(QLineEdit* edit);
 
 void ConfigureTree(QTreeWidget* tree, const QColor& background);
 

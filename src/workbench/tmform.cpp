@@ -14,6 +14,7 @@
 #include "foldertree.h"
 #include "imagelist.h"
 #include "import.h"
+#include "importrun.h"
 #include "information.h"
 #include "macros.h"
 #include "search.h"
@@ -30,9 +31,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
@@ -332,6 +338,35 @@ void TmForm::connectAreas() {
                     [this](const QString& tag) { m_shortcuts->ItemAddToSCClick(tag); });
     connect(m_documents, &DocumentTabs::articleRenamed, m_articles, &ArticleList::RenameArticleNode);
     connect(m_documents, &DocumentTabs::articleRemoved, m_articles, &ArticleList::RemoveArticleNode);
+
+    // The import: its documents fill the article list, its new tags become tag tree nodes through the strip,
+    // and while it runs nothing that could start other work is enabled.
+    m_import->setTagStrip(m_tagsPanel);
+    QAction* ItemImport = item("ItemImport");
+    ItemImport->setEnabled(true);
+    ItemImport->setToolTip(ItemImport->text());
+    ItemImport->setStatusTip(QString());
+    ConnectReported(ItemImport, &QAction::triggered, this, [this] { m_import->tbtImportClick(); });
+    connect(m_import, &Import::articlesCleared, m_articles, &ArticleList::clearArticles);
+    connect(m_import, &Import::articleImported, m_articles, &ArticleList::appendArticle);
+    connect(m_import, &Import::runningChanged, this, [this](bool running) {
+        RzToolbar->setEnabled(!running);
+        Splitter1->widget(0)->setEnabled(!running);
+        pmMain->setEnabled(!running);
+    });
+    connect(m_import, &Import::finished, this, [this] {
+        if (m_closeAfterImport) {
+            m_closeAfterImport = false;
+            close();
+        }
+    });
+    connect(m_import, &Import::closeAreaToggleWanted, this, [this] {
+        if (auto* closeArea = findChild<QToolButton*>(QStringLiteral("pnlClose"))) {
+            closeArea->setAutoRaise(!closeArea->autoRaise());
+            closeArea->setAutoFillBackground(!closeArea->autoRaise());
+        }
+    });
+    setAcceptDrops(true);
 }
 
 // -- start-up --
@@ -488,6 +523,15 @@ void TmForm::SaveWindowPlacement() {
 }
 
 void TmForm::closeEvent(QCloseEvent* event) {
+    // An import lets window events through between its files; the window must outlive its loop.
+    if (m_import->running()) {
+        event->ignore();
+        if (AskYesNo(QStringLiteral("正在导入文档，要停止导入并关闭窗口吗？"))) {
+            m_closeAfterImport = true;
+            m_import->requestCancel();
+        }
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -517,6 +561,47 @@ void TmForm::FormDestroy() {
 }
 
 // -- handlers of the window itself --
+
+namespace {
+
+// The Word files among dropped local files and folders, folders listed with their sub-folders.
+QStringList DroppedWordFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        const QFileInfo dropped(url.toLocalFile());
+        if (dropped.isDir()) {
+            files += ListImportFiles(dropped.absoluteFilePath() + QDir::separator(), true);
+        } else if (dropped.isFile() && IsWordFileName(dropped.fileName())) {
+            files.append(dropped.absoluteFilePath());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+void TmForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_import->running() && event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TmForm::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedWordFiles(event->mimeData());
+    if (files.isEmpty() || m_import->running()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The dialog is shown after the drop has ended, so that the file manager is not kept waiting on it.
+    QMetaObject::invokeMethod(
+        this, [this, files] { RunReported([&] { m_import->tbtImportClick(files); }); }, Qt::QueuedConnection);
+}
 
 void TmForm::BtnUtilitiesClick() {
     SettingsList& settings = m_bench->settings();

@@ -59,6 +59,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -84,6 +86,8 @@ private:
     bool m_activated = false;
     bool m_closed = false;
     bool m_shown = false;
+    // The window was asked to close while an import ran; it closes once the import has stopped.
+    bool m_closeAfterImport = false;
     // The outer rectangle the window was placed at, until the window manager's frame is known and the inner
     // size can be made to fit it.
     QRect m_wantedFrame;

@@ -239,6 +239,9 @@ void OfficeDouble::install(const QString& progId) {
         if (createdServersRegister) {
             server->makeActive();
         }
+        if (serverStarted) {
+            serverStarted(*server);
+        }
         return server->application();
     });
 }

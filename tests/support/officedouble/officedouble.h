@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -198,6 +199,9 @@ public:
     void setInstalled(const QString& progId, bool installed);
     // Whether a server started by a client registers itself as the running one.
     bool createdServersRegister = true;
+    // Called with each server a client starts, before the client gets it: a test sets up a server that the code
+    // under test starts itself.
+    std::function<void(ServerDouble&)> serverStarted;
 
     QHash<QString, DiskFile> disk;
     // The password a file needs to be opened, by path; SaveAs with a password sets it.

@@ -1,0 +1,207 @@
+#include "importrun.h"
+
+#include "cachewriter.h"
+#include "common/fileinfo.h"
+#include "office/automation/automationerror.h"
+#include "office/tiword.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "tagstrip.h"
+#include "textreader/documenttext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+const QString kIndexFailed = QStringLiteral("建立索引失败：%1");
+const QString kProtectFailed = QStringLiteral("设置密码失败，文档未加密：%1");
+const QString kSaveFailed = QStringLiteral("文档已加密，但保存时出错：%1");
+constexpr int kFailuresListed = 20;
+
+QString ReasonOf(const std::exception& error) {
+    if (const auto* known = dynamic_cast<const VelmoraError*>(&error)) {
+        return known->message();
+    }
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+bool IsWordFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("doc"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("docx"), Qt::CaseInsensitive) == 0;
+}
+
+QStringList ListImportFiles(const QString& folder, bool recurse) {
+    QStringList listed;
+    ListFiles(folder, QStringLiteral("*.doc;*.docx"), recurse, listed);
+    // The shared listing takes any extension that is part of the mask (".do", ".d"); an import takes Word files.
+    listed.removeIf([](const QString& line) { return !line.endsWith(QDir::separator()) && !IsWordFileName(line); });
+    return listed;
+}
+
+bool TagScopeMissing(const ImportOptions& options) {
+    return options.tagsModified && !options.tags.trimmed().isEmpty() && !options.tagsAllItems &&
+           std::none_of(options.items.begin(), options.items.end(), [](const ImportItem& i) { return i.selected; });
+}
+
+QString ImportFailureText(const QList<ImportRun::Failure>& failures) {
+    QString text = QStringLiteral("%1个文档导入时出错：").arg(failures.size());
+    for (qsizetype i = 0; i < failures.size() && i < kFailuresListed; ++i) {
+        text += QStringLiteral("\n%1\n    %2").arg(failures.at(i).path, failures.at(i).reason);
+    }
+    if (failures.size() > kFailuresListed) {
+        text += QStringLiteral("\n……");
+    }
+    return text;
+}
+
+ImportRun::ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options)
+    : m_store(store), m_strip(strip), m_options(std::move(options)) {
+    if (m_options.tagsModified) {
+        const qsizetype at = m_options.tags.indexOf(kTagPlaceholder);
+        if (at >= 0) {
+            m_options.tags.remove(at, kTagPlaceholder.size());
+        }
+    }
+}
+
+ImportRun::~ImportRun() {
+    endOffice();
+}
+
+TiWord& ImportRun::office() {
+    if (!m_word) {
+        m_word = std::make_unique<TiWord>(true);
+        m_officeStarted = true;
+    }
+    return *m_word;
+}
+
+void ImportRun::endOffice() noexcept {
+    // TiWord quits the office it started and never raises from its destructor.
+    m_word.reset();
+}
+
+QString ImportRun::readText(const QString& path) {
+    DocumentText read = ReadDocumentText(path);
+    if (read.ok()) {
+        return std::move(read.text);
+    }
+    // Only what the built-in reader cannot read costs an office; a run of readable files never starts one.
+    return DocumentTextForCache(office(), path);
+}
+
+void ImportRun::protect(const QString& path, const QString& password, bool& fileProtected) {
+    TiWord& word = office();
+    word.OpenWordFile(path, QString(), false);
+    std::exception_ptr failed;
+    try {
+        try {
+            word.SaveAs(path, password);
+        } catch (...) {
+            // A save that failed after writing may still have left the file protected; then the record must keep
+            // the password, or the library could never open the file again.
+            fileProtected = ReadDocumentText(path).status == TextReadStatus::Encrypted;
+            throw;
+        }
+        // The office verifies a protected save before it returns: from here on the file needs the password.
+        fileProtected = true;
+        // Marked changed so that the second save is carried out, as the office wants a protected file saved.
+        word.SetDocChanged(path, false);
+        word.SaveWordFileByName(path);
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    // Closed without saving: a headless office cannot ask about unsaved changes, and what is not saved by now
+    // must not reach the file.
+    try {
+        word.SetDocChanged(path, true);
+        word.CloseWordFileByName(path);
+    } catch (...) {
+        if (!failed) {
+            failed = std::current_exception();
+        }
+    }
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+}
+
+ImportRun::Step ImportRun::next() {
+    Step step;
+    if (atEnd()) {
+        return step;
+    }
+    const ImportItem& item = m_options.items.at(m_next++);
+    step.path = item.path;
+    if (item.path.endsWith(QDir::separator()) || !QFileInfo(item.path).isFile() || m_store.DocInBase(item.path)) {
+        return step;
+    }
+    const bool pswApplies = !m_options.password.trimmed().isEmpty() && (m_options.passwordAllItems || item.selected);
+    const QString password = pswApplies ? m_options.password : QString();
+
+    const qint64 ipos = m_store.ImportAWord(item.path, QString(), password, 0);
+    step.position = ipos;
+    step.outcome = Outcome::Imported;
+    ++m_imported;
+    if (m_options.tagsModified && (m_options.tagsAllItems || item.selected)) {
+        const QString tags = m_strip.GetCurrDocTags(int(ipos), m_options.tags, true);
+        if (!tags.trimmed().isEmpty()) {
+            m_store.SaveTags(ipos, tags, true);
+        }
+    }
+
+    auto failed = [&](const QString& form, const std::exception& error) {
+        m_failures.append({item.path, form.arg(ReasonOf(error))});
+        step.outcome = Outcome::Failed;
+        const auto* automation = dynamic_cast<const AutomationError*>(&error);
+        // An office that went away is started afresh for the next file that needs one.
+        if (automation != nullptr && automation->fault() == AutomationFault::Disconnected) {
+            endOffice();
+        }
+    };
+
+    // The text is read before the file is protected, while the built-in reader can still read it.
+    if (m_options.index) {
+        try {
+            WriteTextCache(item.path, readText(item.path));
+        } catch (const std::exception& error) {
+            failed(kIndexFailed, error);
+        }
+    }
+    if (pswApplies) {
+        // The library knows the password on disk before the file gets it: a kill in between leaves a file that
+        // still opens without it, never one the library cannot open. A library that cannot be written leaves the
+        // file as it was.
+        bool fileProtected = false;
+        try {
+            m_store.SaveRecDataFiles(false);
+            protect(item.path, password, fileProtected);
+        } catch (const std::exception& error) {
+            failed(fileProtected ? kSaveFailed : kProtectFailed, error);
+            if (!fileProtected) {
+                m_store.SaveAStrItem(ipos, wdiPassword, QString(), true);
+                try {
+                    m_store.SaveRecDataFiles(false);
+                } catch (...) {
+                    // Written again at the end of the run, where a failure is reported.
+                }
+            }
+        }
+    }
+    return step;
+}
+
+void ImportRun::finish() {
+    endOffice();
+    m_store.SaveRecDataFiles(false);
+}
+
+} // namespace velmora

@@ -1,0 +1,231 @@
+#include "scriptedprompts.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "tempappdata.h"
+#include "wordfiles.h"
+#include "workbench/application.h"
+#include "workbench/impform.h"
+#include "workbench/settingslist.h"
+#include "workbench/tmform.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::test;
+
+// The import through the main window's controls: the dialog, the run with its progress and Cancel, closing the
+// window during a run, and files dropped on the window. The documents are .docx files the built-in reader reads,
+// so no office is started.
+class TestImportDialog : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempAppData> m_appData;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TmForm> m_form;
+    QString m_docs;
+
+    template <typename T>
+    static T* ctl(QWidget* parent, const char* name) {
+        T* found = parent->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+    // Runs `fill` on the import dialog once it is shown modally.
+    static void whenDialog(std::function<void(QWidget*)> fill) {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, fill] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog != nullptr && dialog->objectName() == QLatin1String("impForm")) {
+                poll->deleteLater();
+                poll->stop();
+                fill(dialog);
+            }
+        });
+        poll->start();
+    }
+    QStringList articles() const {
+        QStringList titles;
+        auto* list = ctl<QTreeWidget>(m_form.get(), "wzTreeView");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            titles.append(list->topLevelItem(i)->text(0));
+        }
+        return titles;
+    }
+    int records() const { return int(QFileInfo(m_appData->file(QStringLiteral("worddata.idx"))).size() / 35); }
+
+private Q_SLOTS:
+    void init() {
+        m_appData = std::make_unique<TempAppData>();
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_docs = m_appData->file(QStringLiteral("docs/"));
+        QDir().mkpath(m_docs + QStringLiteral("sub"));
+        for (const char* name : {"a.docx", "b.docx", "sub/c.DOCX", "x.do"}) {
+            WriteBytes(m_docs + QLatin1String(name),
+                       MakeDocx(QStringLiteral("<w:p><w:r><w:t>%1</w:t></w:r></w:p>").arg(QLatin1String(name))));
+        }
+        m_form = std::make_unique<TmForm>();
+        m_form->show();
+    }
+    void cleanup() {
+        m_form.reset();
+        m_prompts.reset();
+        m_appData.reset();
+    }
+
+    // A folder listed with its sub-folder (a name merely starting like a Word extension left out), tags typed for
+    // the selected line. A run to its end imports every Word file in list order, indexed, only the selected one
+    // tagged, its new tag a node of the tag tree. It stops after the first file by the progress window's Cancel or
+    // by closing the window and saying yes; saying no lets it end. The window closes only once the loop stopped.
+    void run_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("imported");
+        QTest::newRow("to the end") << "" << QStringList{"a", "b", "c"};
+        QTest::newRow("Cancel") << "cancel" << QStringList{"a"};
+        QTest::newRow("close, yes") << "close yes" << QStringList{"a"};
+        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"};
+    }
+    void run() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, imported);
+        auto* import = ctl<QToolButton>(m_form.get(), "tbtImport");
+        QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
+        bool shownWhileRunning = false;
+        connect(model, &QAbstractItemModel::rowsInserted, this, [&] {
+            if (model->rowCount() == 1 && how == u"cancel") {
+                QTest::mouseClick(ctl<QPushButton>(m_form.get(), "btImportCancel"), Qt::LeftButton);
+            } else if (model->rowCount() == 1 && how.startsWith(u"close")) {
+                m_prompts->yesNoAnswers.enqueue(how == u"close yes");
+                m_form->close();
+                shownWhileRunning = m_form->isVisible();
+            }
+        });
+        QString hintWhileShown;
+        whenDialog([&](QWidget* dialog) {
+            hintWhileShown = import->toolTip();
+            ctl<QLineEdit>(dialog, "dirEdit")->setText(m_docs);
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btListFiles"), Qt::LeftButton);
+            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            QCOMPARE(list->count(), 4); // a, b, the sub-folder's line, c
+            list->item(1)->setSelected(true);
+            auto* tags = ctl<QLineEdit>(dialog, "tagsLblEdit");
+            QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
+            QCoreApplication::sendEvent(tags, &enter);
+            QCOMPARE(tags->text(), QString());
+            tags->insert(QStringLiteral("新标签"));
+            tags->setModified(true);
+            ctl<QRadioButton>(dialog, "rSelItems")->setChecked(true);
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+        });
+        QTest::mouseClick(import, Qt::LeftButton);
+
+        QCOMPARE(hintWhileShown, QStringLiteral("importing..."));
+        QCOMPARE(import->toolTip(), QStringLiteral("导入word文档"));
+        QCOMPARE(records(), imported.size());
+        QCOMPARE(m_prompts->log.size(), how.startsWith(u"close") ? 1 : 0);
+        QCOMPARE(m_form->isVisible(), how != u"close yes");
+        QCOMPARE(shownWhileRunning, how.startsWith(u"close"));
+        if (how == u"close yes") {
+            return;
+        }
+        QVERIFY(ctl<QToolBar>(m_form.get(), "RzToolbar")->isEnabled());
+        QCOMPARE(articles(), imported);
+        TWordMgr& store = m_form->store();
+        QCOMPARE(store.ReadAStrItem(0, wdiTags, true), QString());
+        QCOMPARE(store.ReadAStrItem(35, wdiTags, true), imported.size() > 1 ? QStringLiteral("新标签") : QString());
+        QCOMPARE(m_form->TagInTree(QStringLiteral("新标签")), imported.size() > 1);
+        QCOMPARE(ReadTextCache(m_docs + QStringLiteral("a.docx")), QStringLiteral("a.docx\r\n"));
+    }
+
+    // The dialog's own controls on a list of three with the second selected.
+    void dialogControls_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("index");
+        QTest::addColumn<int>("closeAreaToggles");
+        const QStringList all{"a", "b", "c"};
+        QTest::newRow("remove the selected") << "btDelete" << false << QStringList{"a", "c"} << true << 0;
+        QTest::newRow("remove the others") << "btRemoveNoSelItem" << false << QStringList{"b"} << true << 0;
+        QTest::newRow("index caption") << "Label2" << false << all << false << 0;
+        QTest::newRow("hint") << "Label1" << false << all << true << 0;
+        QTest::newRow("hint with Ctrl") << "Label1" << true << all << true << 1;
+    }
+    void dialogControls() {
+        QFETCH(QString, control);
+        QFETCH(bool, ctrl);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, index);
+        QFETCH(int, closeAreaToggles);
+        SettingsList settings;
+        TimpForm dialog(settings, {"a", "b", "c"}, nullptr);
+        dialog.show();
+        ctl<QListWidget>(&dialog, "ListBox")->item(1)->setSelected(true);
+        QSignalSpy toggles(&dialog, &TimpForm::closeAreaToggleWanted);
+        QTest::mouseClick(dialog.findChild<QWidget*>(control), Qt::LeftButton,
+                          ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QCOMPARE(dialog.listedFiles(), lines);
+        QCOMPARE(dialog.options().index, index);
+        QCOMPARE(toggles.size(), closeAreaToggles);
+        auto* password = ctl<QLineEdit>(&dialog, "ledPSW");
+        QTest::mousePress(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        QTest::mouseRelease(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+    }
+
+    // Word files and folders dropped from a file manager open the dialog with them listed; other files are left
+    // out.
+    void drop_opensDialogWithFiles() {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_docs + QStringLiteral("a.docx")),
+                      QUrl::fromLocalFile(m_docs + QStringLiteral("x.do")),
+                      QUrl::fromLocalFile(m_docs + QStringLiteral("sub"))});
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QStringList listed;
+        whenDialog([&](QWidget* dialog) {
+            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            for (int i = 0; i < list->count(); ++i) {
+                listed.append(list->item(i)->text().remove(m_docs));
+            }
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
+        });
+        // As a file manager's drop arrives: entering first, then the drop.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCoreApplication::sendEvent(m_form.get(), &drop);
+        QTRY_COMPARE(listed, (QStringList{"a.docx", "sub/c.DOCX"}));
+        QCOMPARE(records(), 0);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    VelmoraApplication app(argc, argv);
+    TestImportDialog test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_importdialog.moc"
