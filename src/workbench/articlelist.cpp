@@ -295,6 +295,15 @@ void ArticleList::SortArticleList(QAction* keyItem) {
     fillArticles(rows);
 }
 
+QList<qint64> ArticleList::positions() const {
+    QList<qint64> listed;
+    listed.reserve(wzTreeView->topLevelItemCount());
+    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
+        listed.append(ItemState(wzTreeView->topLevelItem(i)));
+    }
+    return listed;
+}
+
 void ArticleList::clearArticles() {
     wzTreeView->clear();
 }

@@ -41,6 +41,8 @@ public:
     void RenameArticleNode(qint64 position, const QString& caption);
     void RemoveArticleNode(qint64 position);
     QWidget* view() const;
+    // The record positions of the articles, in list order.
+    QList<qint64> positions() const;
 
     void loadSaved();
     void saveList();
