@@ -98,8 +98,8 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
     ckAllText = Option<QCheckBox>(gpScope, "ckAllText", "全部文字");
     ckFileName = Option<QCheckBox>(gpScope, "ckFileName", "文档名称");
     ckTag = Option<QCheckBox>(gpScope, "ckTag", "文档标签");
-    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{rAllDoc, rCurrList, ckAllText, ckFileName,
-                                                                          ckTag}) {
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{rAllDoc, rCurrList, ckAllText, ckFileName, ckTag}) {
         scope->addWidget(button);
     }
     scopeGroup->addButton(rAllDoc);
@@ -252,7 +252,8 @@ void Search::walkSlice() {
     const quint64 generation = m_generation;
     m_reader = std::thread([this, generation] {
         readTexts();
-        QMetaObject::invokeMethod(this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "searchmatch.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velmora {
 
@@ -16,13 +17,42 @@ SearchKeywords::SearchKeywords(const QString& text, SearchMode mode) : m_mode(mo
     }
 }
 
+namespace {
+
+// Whole texts are long and already folded: their search is a plain search of UTF-16 units, which memmem does
+// several times faster than a search that must keep to character boundaries. A match at an odd byte offset
+// straddles two units and is passed over.
+bool containsUnits(QStringView text, QStringView word) {
+    if (word.isEmpty()) {
+        return true;
+    }
+    const char* start = reinterpret_cast<const char*>(text.data());
+    const char* end = start + text.size() * 2;
+    const char* from = start;
+    while (from < end) {
+        const void* hit = ::memmem(from, size_t(end - from), word.data(), size_t(word.size()) * 2);
+        if (hit == nullptr) {
+            return false;
+        }
+        const char* at = static_cast<const char*>(hit);
+        if ((at - start) % 2 == 0) {
+            return true;
+        }
+        from = at + 1;
+    }
+    return false;
+}
+
+} // namespace
+
 void DocumentMatch::feed(QStringView field, bool folded) {
     if (m_keywords->isEmpty() || decided()) {
         return;
     }
-    const Qt::CaseSensitivity cs = folded ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const QStringList& words = m_keywords->words();
-    const auto has = [&](const QString& word) { return field.contains(word, cs); };
+    const auto has = [&](const QString& word) {
+        return folded ? containsUnits(field, word) : field.contains(word, Qt::CaseInsensitive);
+    };
     switch (m_keywords->mode()) {
     case SearchMode::Whole:
         m_matched = has(words.first());

@@ -3,6 +3,7 @@
 #include "common/textcodec.h"
 #include "store/textcache.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <array>
@@ -157,8 +158,43 @@ bool SearchTexts::stampOf(const QByteArray& file, Stamp& stamp) {
     return true;
 }
 
-SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
+void SearchTexts::listFolder() {
+    QSet<QString> listed;
+    const QString folder = TextCacheFolder();
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        listed.insert(folder + name);
+    }
+    QMutexLocker lock(&m_mutex);
+    m_listed = std::move(listed);
+    m_haveListing = true;
+}
+
+QString SearchTexts::cacheFileOf(const QString& documentPath) {
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto known = m_names.constFind(documentPath);
+        if (known != m_names.cend()) {
+            return known.value();
+        }
+    }
     const QString cacheFile = TextCachePath(documentPath);
+    QMutexLocker lock(&m_mutex);
+    // The names of documents are few beside their texts; a library that grows past this starts them afresh.
+    if (m_names.size() > 1000000) {
+        m_names.clear();
+    }
+    m_names.insert(documentPath, cacheFile);
+    return cacheFile;
+}
+
+SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
+    const QString cacheFile = cacheFileOf(documentPath);
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_haveListing && !m_listed.contains(cacheFile)) {
+            return {Status::Missing, nullptr};
+        }
+    }
     const QByteArray name = QFile::encodeName(cacheFile);
     Stamp stamp;
     if (!stampOf(name, stamp)) {
@@ -212,12 +248,16 @@ SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
 }
 
 void SearchTexts::remember(const QString& documentPath, const QString& text) {
-    const QString cacheFile = TextCachePath(documentPath);
+    const QString cacheFile = cacheFileOf(documentPath);
     Stamp stamp;
     if (text.isEmpty() || !stampOf(QFile::encodeName(cacheFile), stamp)) {
         return;
     }
     // What the file holds, read back through the encoding, is what later searches will see.
+    {
+        QMutexLocker lock(&m_mutex);
+        m_listed.insert(cacheFile);
+    }
     keep(cacheFile, stamp, std::make_shared<const QString>(FoldedCacheText(TextToBytes(text))));
 }
 
@@ -270,6 +310,9 @@ int SearchTexts::keptTexts() const {
 void SearchTexts::clear() {
     QMutexLocker lock(&m_mutex);
     m_entries.clear();
+    m_names.clear();
+    m_listed.clear();
+    m_haveListing = false;
     m_bytes = 0;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -34,6 +35,9 @@ public:
         std::shared_ptr<const QString> folded;
     };
 
+    // Lists the cache folder: until the next listing, a document whose cache file was not there is known to
+    // have none without asking the file system. A search lists it once at its start.
+    void listFolder();
     // The folded text of the document's cache file.
     Text cached(const QString& documentPath);
     // A writer has just put this text into the document's cache file.
@@ -58,12 +62,17 @@ private:
     };
 
     static bool stampOf(const QByteArray& file, Stamp& stamp);
+    QString cacheFileOf(const QString& documentPath);
     void keep(const QString& cacheFile, const Stamp& stamp, std::shared_ptr<const QString> folded);
     void evictLocked();
 
     const qsizetype m_budget;
     mutable QMutex m_mutex;
     QHash<QString, Entry> m_entries;
+    // Cache file names by document path: the name costs a hash of the path, and a search asks for every one.
+    QHash<QString, QString> m_names;
+    QSet<QString> m_listed;
+    bool m_haveListing = false;
     qsizetype m_bytes = 0;
     quint64 m_clock = 0;
 };

@@ -97,6 +97,7 @@ void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }
+    texts.listFolder();
     std::atomic<size_t> next{0};
     // Each worker takes the next candidate from the shared counter and writes only that candidate.
     const auto work = [&] {

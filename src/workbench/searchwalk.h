@@ -87,9 +87,9 @@ private:
     std::vector<TextCandidate> m_waiting;
 };
 
-// Decides waiting candidates by their cache files, on `threads` workers (0: one per core). A candidate without a
-// usable cache file is marked Uncached or Damaged and left undecided. Stops early, leaving the rest Waiting,
-// once `cancelled` is set.
+// Decides waiting candidates by their cache files, listed once first, on `threads` workers (0: one per core). A
+// candidate without a usable cache file is marked Uncached or Damaged and left undecided. Stops early, leaving the rest
+// Waiting, once `cancelled` is set.
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
                       unsigned threads = 0);
 
