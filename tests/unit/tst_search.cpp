@@ -127,30 +127,6 @@ private Q_SLOTS:
         QCOMPARE(MatchKeywords(keywords, text, mode), found);
     }
 
-    // A document is the sum of its fields: "and" within one field, "not" across all of them.
-    void documentFields_data() {
-        QTest::addColumn<SearchMode>("mode");
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("and split over name and tags") << All << QStringList{"plan", "old"} << false;
-        QTest::newRow("and in the tags") << All << QStringList{"x", "old plan"} << true;
-        QTest::newRow("not: other word in the tags") << Not << QStringList{"plan", "old"} << false;
-        QTest::newRow("not: other word in the text") << Not << QStringList{"plan", "", "the old one"} << false;
-        QTest::newRow("not: first in the text only") << Not << QStringList{"x", "y", "a plan"} << true;
-        QTest::newRow("or over fields") << Any << QStringList{"x", "old"} << true;
-    }
-    void documentFields() {
-        QFETCH(SearchMode, mode);
-        QFETCH(QStringList, fields);
-        QFETCH(bool, found);
-        const SearchKeywords keywords(QStringLiteral("plan old"), mode);
-        DocumentMatch match(&keywords);
-        for (const QString& field : fields) {
-            match.feed(field);
-        }
-        QCOMPARE(match.matched(), found);
-    }
-
     void walk_data() {
         QTest::addColumn<bool>("currentList");
         QTest::addColumn<QString>("keywords");
