@@ -188,8 +188,20 @@ QString SearchTexts::cacheFileOf(const QString& documentPath) {
 }
 
 SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
-    const QString cacheFile = cacheFileOf(documentPath);
+    QString cacheFile;
     {
+        // Most documents of a library have no cache file: they cost one lock, and no hash and no system call.
+        QMutexLocker lock(&m_mutex);
+        const auto known = m_names.constFind(documentPath);
+        if (known != m_names.cend()) {
+            cacheFile = known.value();
+            if (m_haveListing && !m_listed.contains(cacheFile)) {
+                return {Status::Missing, nullptr};
+            }
+        }
+    }
+    if (cacheFile.isEmpty()) {
+        cacheFile = cacheFileOf(documentPath);
         QMutexLocker lock(&m_mutex);
         if (m_haveListing && !m_listed.contains(cacheFile)) {
             return {Status::Missing, nullptr};
