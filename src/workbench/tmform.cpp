@@ -247,9 +247,8 @@ void TmForm::connectAreas() {
     ConnectReported(m_filters, &FilterTree::positionsReady, this, load);
     connect(m_filters, &FilterTree::listCleared, m_search, &Search::cancel);
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
-    ConnectReported(m_search, &Search::positionsReady, this, [this](const QString& list, bool clearSearch) {
-        m_articles->LoadArticleList(list, clearSearch);
-    });
+    ConnectReported(m_search, &Search::positionsReady, this,
+                    [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); });
     m_search->setSources({[this] { return m_articles->positions(); },
                           [this] {
                               QStringList open;
