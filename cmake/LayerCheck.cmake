@@ -15,7 +15,8 @@ set(allowed_workbench_core "common;store;workbench_core")
 set(allowed_workbench "common;store;office;office/automation;platform;textreader;workbench_core;workbench")
 set(allowed_app "common;store;office;office/automation;office/libreoffice;platform;textreader;workbench_core;workbench;app")
 # The widget-free logic of the window side, in velmora_workbench_core.
-set(workbench_core_files backup doctab folders gridfiles settingslist texts treefile)
+set(workbench_core_files backup doctab folders gridfiles searchmatch searchtexts searchwalk settingslist texts
+    treefile)
 # The areas of the main window: only the composition root (tmform.cpp) includes them; no area includes another.
 set(panel_files articlelist documenttabs ebookworkbook filtertree foldertree import information macros search
     shortcutgrids tagspanel tagtree)

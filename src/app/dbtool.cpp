@@ -10,6 +10,8 @@
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "workbench/searchtexts.h"
+#include "workbench/searchwalk.h"
 #include "workbench/treefile.h"
 
 #include <QDir>
@@ -64,6 +66,12 @@ Listing commands print one line per document: position|full path.
   filter score N               N 0 to 5, or 无星文档, 一星, 二星, 三星, 四星, 五星
   filter date WINDOW KIND      WINDOW 今天, 三日内, 一周内 or 一月内;
                                KIND 1 file created, 2 file modified, 3 last opened
+  search [--mode whole|or|and|not] [--in name,tags,text] WORDS...
+                               documents whose file name, tags or cached text hold the
+                               words (and: all in one field, the default; or: any; not:
+                               the first but none of the others; whole: the words as one
+                               text); documents without a cached text are searched by
+                               name and tags and named on standard error
 
   show POS [--show-password]   the record at POS (the password only as "(set)" unless asked)
   check                        reports damaged records and string items, and lists live
@@ -402,6 +410,7 @@ private:
     int check(const QStringList& args);
     int stats(const QStringList& args);
     int index(const QStringList& args);
+    int search(QStringList args);
 
     QTextStream& m_out;
     QTextStream& m_err;
@@ -481,10 +490,9 @@ int DbTool::run(QStringList args) {
         {QStringLiteral("index"), &DbTool::index},
     };
     static const QHash<QString, TakingCommand> byValue{
-        {QStringLiteral("tags"), &DbTool::tags},
-        {QStringLiteral("show"), &DbTool::show},
-        {QStringLiteral("add"), &DbTool::add},
-        {QStringLiteral("set"), &DbTool::set},
+        {QStringLiteral("tags"), &DbTool::tags},     {QStringLiteral("show"), &DbTool::show},
+        {QStringLiteral("add"), &DbTool::add},       {QStringLiteral("set"), &DbTool::set},
+        {QStringLiteral("search"), &DbTool::search},
     };
     if (const auto found = byReference.constFind(command); found != byReference.cend()) {
         return (this->*found.value())(args);
@@ -1247,6 +1255,58 @@ int DbTool::index(const QStringList& args) {
         m_err << "velmoradb: not indexed: " << failure.path << ": " << failure.reason << '\n';
     }
     return failures.empty() ? kOk : kFailed;
+}
+
+int DbTool::search(QStringList args) {
+    SearchRequest request;
+    if (const std::optional<QString> mode = takeOption(args, QStringLiteral("--mode"))) {
+        static const QHash<QString, SearchMode> modes{{QStringLiteral("whole"), SearchMode::Whole},
+                                                      {QStringLiteral("or"), SearchMode::Any},
+                                                      {QStringLiteral("and"), SearchMode::All},
+                                                      {QStringLiteral("not"), SearchMode::FirstNotOthers}};
+        if (!modes.contains(*mode)) {
+            throw UsageError(QStringLiteral("unknown mode: %1 (accepted: whole, or, and, not)").arg(*mode));
+        }
+        request.mode = modes.value(*mode);
+    }
+    if (const std::optional<QString> fields = takeOption(args, QStringLiteral("--in"))) {
+        static const QHash<QString, SearchField> names{{QStringLiteral("name"), SearchFileName},
+                                                       {QStringLiteral("tags"), SearchTags},
+                                                       {QStringLiteral("text"), SearchText}};
+        request.fields = 0;
+        for (const QString& field : fields->split(u',')) {
+            if (!names.contains(field)) {
+                throw UsageError(QStringLiteral("unknown field: %1 (accepted: name, tags, text)").arg(field));
+            }
+            request.fields |= names.value(field);
+        }
+    }
+    rejectOptions(args);
+    if (args.isEmpty()) {
+        throw UsageError(QStringLiteral("search needs WORDS"));
+    }
+    request.keywords = args.join(u' ');
+    if (!openForReading()) {
+        return kFailed;
+    }
+    const TWordMgr& library = store();
+    SearchWalk walk(request, AllRecordPositions(library));
+    walk.step(library, library.GetRecNumber());
+    // Each text is read once here: nothing is kept for a later search.
+    SearchTexts texts(0);
+    const std::atomic<bool> cancelled{false};
+    MatchCachedTexts(walk.waiting(), texts, cancelled);
+    for (const QString& line : SplitLines(walk.result())) {
+        m_out << line << '\n';
+    }
+    for (const TextCandidate& candidate : walk.waiting()) {
+        if (candidate.text == TextCandidate::Text::Uncached) {
+            m_err << "velmoradb: not indexed: " << candidate.path << '\n';
+        } else if (candidate.text == TextCandidate::Text::Damaged) {
+            m_err << "velmoradb: not indexed: " << candidate.path << ": the cache file is damaged\n";
+        }
+    }
+    return kOk;
 }
 
 } // namespace

@@ -1,17 +1,33 @@
 #include "search.h"
 
+#include "application.h"
+#include "cachewriter.h"
+#include "common/prompts.h"
 #include "controls.h"
 #include "imagelist.h"
+#include "office/tiword.h"
+#include "searchtexts.h"
+#include "searchwalk.h"
+#include "store/pathfold.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "textreader/documenttext.h"
+#include "workbench.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -21,20 +37,43 @@ namespace {
 
 constexpr int kSearchPicture = 8;
 constexpr int kOptionsHeight = 74;
+// A slice of the walk ends after this long, so that the window answers between slices.
+constexpr qint64 kSliceMs = 12;
+constexpr qsizetype kSliceRecords = 512;
+const QString kSearchCaption = QStringLiteral("搜索");
+const QString kEmptyListNotice = QStringLiteral("注意：当前文章列表是空的");
+const QString kSearchHelp = QStringLiteral("搜索关键词须用空格隔开。可以有多个关键词。");
+
+template <typename T>
+T* Option(QWidget* parent, const char* name, const char* caption) {
+    auto* control = Named(new T(QString::fromUtf8(caption), parent), QString::fromLatin1(name));
+    Describe(control, control->text());
+    return control;
+}
 
 } // namespace
 
-Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column) : QObject(toolbar), m_bench(bench) {
+Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
+    : QObject(toolbar), m_bench(bench), m_texts(std::make_unique<SearchTexts>()) {
     setObjectName(QStringLiteral("search"));
     schEdit = Named(new QLineEdit(toolbar), QStringLiteral("schEdit"));
     schEdit->setFixedWidth(251);
-    schEdit->setPlaceholderText(QStringLiteral("搜索"));
-    Describe(schEdit, QStringLiteral("搜索"));
+    schEdit->setPlaceholderText(kSearchCaption);
+    Describe(schEdit, kSearchCaption);
     QAction* searchButton = schEdit->addAction(AppImage(kSearchPicture), QLineEdit::TrailingPosition);
     searchButton->setObjectName(QStringLiteral("schEditRightButton"));
-    searchButton->setText(QStringLiteral("搜索"));
-    MarkNotBuilt(searchButton);
-    MarkNotBuilt(schEdit);
+    searchButton->setText(kSearchCaption);
+    searchButton->setToolTip(kSearchCaption);
+    ConnectReported(schEdit, &QLineEdit::returnPressed, this, [this] { DoNormalSearch(); });
+    ConnectReported(searchButton, &QAction::triggered, this, [this] { DoNormalSearch(); });
+
+    m_findAction = Named(new QAction(kSearchCaption, this), QStringLiteral("ItemFind"));
+    m_findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_findAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_findAction, &QAction::triggered, schEdit, [this] {
+        schEdit->setFocus(Qt::ShortcutFocusReason);
+        schEdit->selectAll();
+    });
 
     // The options scroll sideways in a narrow column rather than holding the column wide.
     pnlSchOption = Named(new QScrollArea(column), QStringLiteral("pnlSchOption"));
@@ -44,50 +83,68 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column) : QObject(to
     pnlSchOption->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     pnlSchOption->setFixedHeight(kOptionsHeight + pnlSchOption->horizontalScrollBar()->sizeHint().height());
     Describe(pnlSchOption, QStringLiteral("搜索选项"));
+    pnlSchOption->installEventFilter(this);
     auto* content = new QWidget;
     auto* options = new QVBoxLayout(content);
     options->setContentsMargins(4, 2, 4, 2);
     options->setSpacing(2);
-    auto* gpScope = Named(new QGroupBox(content), QStringLiteral("gpScope"));
+    gpScope = Named(new QGroupBox(content), QStringLiteral("gpScope"));
     Describe(gpScope, QStringLiteral("搜索范围"));
     auto* scope = new QHBoxLayout(gpScope);
     scope->setContentsMargins(4, 2, 4, 2);
     auto* scopeGroup = new QButtonGroup(gpScope);
-    for (const auto& [name, caption] : {std::pair{"rAllDoc", "全部文档"}, std::pair{"rCurrList", "文章列表"}}) {
-        auto* button = Named(new QRadioButton(QString::fromUtf8(caption), gpScope), QString::fromLatin1(name));
-        Describe(button, button->text());
-        scopeGroup->addButton(button);
+    auto* rAllDoc = Option<QRadioButton>(gpScope, "rAllDoc", "全部文档");
+    rCurrList = Option<QRadioButton>(gpScope, "rCurrList", "文章列表");
+    ckAllText = Option<QCheckBox>(gpScope, "ckAllText", "全部文字");
+    ckFileName = Option<QCheckBox>(gpScope, "ckFileName", "文档名称");
+    ckTag = Option<QCheckBox>(gpScope, "ckTag", "文档标签");
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{rAllDoc, rCurrList, ckAllText, ckFileName, ckTag}) {
         scope->addWidget(button);
     }
-    gpScope->findChild<QRadioButton*>(QStringLiteral("rAllDoc"))->setChecked(true);
-    for (const auto& [name, caption, on] :
-         {std::tuple{"ckAllText", "全部文字", false}, std::tuple{"ckFileName", "文档名称", true},
-          std::tuple{"ckTag", "文档标签", true}}) {
-        auto* box = Named(new QCheckBox(QString::fromUtf8(caption), gpScope), QString::fromLatin1(name));
-        Describe(box, box->text());
-        box->setChecked(on);
-        scope->addWidget(box);
-    }
-    options->addWidget(gpScope);
+    scopeGroup->addButton(rAllDoc);
+    scopeGroup->addButton(rCurrList);
+    rAllDoc->setChecked(true);
+    ckFileName->setChecked(true);
+    ckTag->setChecked(true);
+    options->addWidget(gpScope, 0, Qt::AlignLeft);
     auto* modes = new QHBoxLayout;
     auto* modeGroup = new QButtonGroup(content);
-    for (const auto& [name, caption] : {std::pair{"rAorB", "A或B"}, std::pair{"rAandB", "A与B"},
-                                        std::pair{"rAnotB", "A非B"}, std::pair{"rWhole", "完全匹配"}}) {
-        auto* button = Named(new QRadioButton(QString::fromUtf8(caption), content), QString::fromLatin1(name));
-        Describe(button, button->text());
+    auto* rAorB = Option<QRadioButton>(content, "rAorB", "A或B");
+    rAandB = Option<QRadioButton>(content, "rAandB", "A与B");
+    rAnotB = Option<QRadioButton>(content, "rAnotB", "A非B");
+    rWhole = Option<QRadioButton>(content, "rWhole", "完全匹配");
+    for (QRadioButton* button : {rAorB, rAandB, rAnotB, rWhole}) {
         modeGroup->addButton(button);
         modes->addWidget(button);
     }
-    content->findChild<QRadioButton*>(QStringLiteral("rWhole"))->setChecked(true);
+    rWhole->setChecked(true);
     auto* info = Named(new QToolButton(content), QStringLiteral("btSearchInfo"));
     info->setIcon(ToolbarImage(QStringLiteral("tbtInfo")));
     info->setAutoRaise(true);
+    info->setToolTip(QStringLiteral("搜索说明"));
     Describe(info, QStringLiteral("搜索说明"));
+    ConnectReported(info, &QToolButton::clicked, this, [] { ShowInfo(kSearchHelp); });
     modes->addWidget(info);
+    modes->addStretch(1);
     options->addLayout(modes);
     pnlSchOption->setWidget(content);
-    MarkNotBuilt(pnlSchOption);
-    MarkNotBuilt(info);
+
+    m_slices = new QTimer(this);
+    m_slices->setSingleShot(true);
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, [this] { walkSlice(); });
+}
+
+Search::~Search() {
+    // Nothing may be told of the end any more; the threads are only stopped.
+    m_cancelled = true;
+    if (m_reader.joinable()) {
+        m_reader.join();
+    }
+    if (m_cursorSet) {
+        QGuiApplication::restoreOverrideCursor();
+    }
 }
 
 QWidget* Search::box() const {
@@ -104,6 +161,192 @@ void Search::clearBox() {
 
 void Search::followColumnWidth(int width) {
     schEdit->setFixedWidth(width + 1);
+}
+
+bool Search::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pnlSchOption && event->type() == QEvent::Resize) {
+        gpScope->setFixedWidth(std::max(gpScope->minimumSizeHint().width(), pnlSchOption->width() - 11));
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool Search::DocIsInTabs(const QString& path) const {
+    if (!m_sources.openDocuments) {
+        return false;
+    }
+    const QStringList open = m_sources.openDocuments();
+    return std::any_of(open.cbegin(), open.cend(),
+                       [&path](const QString& tab) { return SameIgnoringAsciiCase(tab, path); });
+}
+
+void Search::DoNormalSearch() {
+    cancel();
+    if (!m_bench.hasStore() || m_bench.store().GetRecNumber() == 0) {
+        return;
+    }
+    QString text = schEdit->text();
+    m_bench.settings().set(SettingKey::LastTag, kSearchCaption);
+    if (text.trimmed().isEmpty()) {
+        return;
+    }
+    if (text.endsWith(u' ')) {
+        text.chop(1);
+    }
+    std::vector<qint64> candidates;
+    if (rCurrList->isChecked()) {
+        const QList<qint64> listed = m_sources.articlePositions ? m_sources.articlePositions() : QList<qint64>();
+        if (listed.isEmpty()) {
+            ShowInfo(kEmptyListNotice);
+            return;
+        }
+        candidates.assign(listed.cbegin(), listed.cend());
+    } else {
+        candidates = AllRecordPositions(m_bench.store());
+    }
+    SearchRequest request;
+    request.keywords = text;
+    request.mode = rAandB->isChecked()   ? SearchMode::All
+                   : rAnotB->isChecked() ? SearchMode::FirstNotOthers
+                   : rWhole->isChecked() ? SearchMode::Whole
+                                         : SearchMode::Any;
+    request.fields = (ckFileName->isChecked() ? SearchFileName : 0u) | (ckTag->isChecked() ? SearchTags : 0u) |
+                     (ckAllText->isChecked() ? SearchText : 0u);
+    // A document open in a tab is searched as it is now, unsaved typing included.
+    auto openText = [this](const QString& path) -> std::optional<QString> {
+        if (!DocIsInTabs(path)) {
+            return std::nullopt;
+        }
+        try {
+            return m_bench.word().GetDocTextByName(path);
+        } catch (const std::exception&) {
+            return QString();
+        }
+    };
+    m_walk = std::make_unique<SearchWalk>(request, std::move(candidates), openText);
+    m_cancelled = false;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    m_cursorSet = true;
+    walkSlice();
+}
+
+void Search::walkSlice() {
+    try {
+        QElapsedTimer slice;
+        slice.start();
+        const TWordMgr& store = m_bench.store();
+        while (m_walk->step(store, kSliceRecords) && slice.elapsed() < kSliceMs) {
+        }
+        if (!m_walk->finished()) {
+            m_slices->start();
+            return;
+        }
+    } catch (const std::exception& error) {
+        cancel();
+        ReportErrorOf(error);
+        return;
+    }
+    if (m_walk->waiting().empty()) {
+        finish(m_generation);
+        return;
+    }
+    const quint64 generation = m_generation;
+    m_reader = std::thread([this, generation] {
+        readTexts();
+        QMetaObject::invokeMethod(
+            this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
+    });
+}
+
+// On the search's own thread. Documents without a usable cache file are read and their cache written (the
+// built-in reader first; the search's own office only for what that reader cannot read, started on first need
+// and ended with the search, on this thread as a private office must be). One that cannot be read at all is
+// passed over and the search goes on.
+void Search::readTexts() {
+    std::vector<TextCandidate>& waiting = m_walk->waiting();
+    MatchCachedTexts(waiting, *m_texts, m_cancelled);
+    std::unique_ptr<TiWord> word;
+    bool noOffice = false;
+    for (TextCandidate& candidate : waiting) {
+        if (m_cancelled) {
+            break;
+        }
+        if (candidate.text != TextCandidate::Text::Uncached && candidate.text != TextCandidate::Text::Damaged) {
+            continue;
+        }
+        candidate.text = TextCandidate::Text::Unreadable;
+        if (!QFileInfo::exists(candidate.path)) {
+            continue;
+        }
+        QString text;
+        try {
+            DocumentText read = ReadDocumentText(candidate.path);
+            if (read.ok()) {
+                text = std::move(read.text);
+            } else {
+                if (noOffice) {
+                    continue;
+                }
+                if (!word) {
+                    try {
+                        word = std::make_unique<TiWord>(true);
+                    } catch (const std::exception&) {
+                        noOffice = true;
+                        continue;
+                    }
+                }
+                text = DocumentTextForCache(*word, candidate.path, candidate.password);
+            }
+        } catch (const std::exception&) {
+            continue;
+        }
+        try {
+            WriteTextCache(candidate.path, text);
+            m_texts->remember(candidate.path, text);
+        } catch (const std::exception&) {
+            // The text was read; a cache file that cannot be written now is written by a later search.
+        }
+        candidate.match.feed(text);
+        candidate.text = TextCandidate::Text::Read;
+    }
+    word.reset();
+}
+
+void Search::finish(quint64 generation) {
+    if (generation != m_generation || !m_walk) {
+        return;
+    }
+    if (m_reader.joinable()) {
+        m_reader.join();
+    }
+    const QString result = m_walk->result();
+    end();
+    // A search that finds nothing leaves the list as it was.
+    if (result.size() > 8) {
+        Q_EMIT positionsReady(result, false);
+    }
+    Q_EMIT searchEnded();
+}
+
+void Search::cancel() {
+    if (!m_walk) {
+        return;
+    }
+    m_cancelled = true;
+    if (m_reader.joinable()) {
+        m_reader.join();
+    }
+    end();
+    Q_EMIT searchEnded();
+}
+
+void Search::end() {
+    ++m_generation;
+    m_slices->stop();
+    m_walk.reset();
+    if (m_cursorSet) {
+        m_cursorSet = false;
+        QGuiApplication::restoreOverrideCursor();
+    }
 }
 
 } // namespace velmora

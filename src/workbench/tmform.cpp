@@ -247,7 +247,11 @@ void TmForm::buildNavigation(QWidget* left) {
 
 void TmForm::connectAreas() {
     // A list is loaded by a handler of its own, so that an error in it is reported as the tree's click goes on.
-    auto load = [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); };
+    // A search still running would put its result over the list clicked for, so it is cancelled first.
+    auto load = [this](const QString& list, bool clearSearch) {
+        m_search->cancel();
+        m_articles->LoadArticleList(list, clearSearch);
+    };
     ConnectReported(m_tags, &TagTree::positionsReady, this, load);
     ConnectReported(m_filters, &FilterTree::positionsReady, this, load);
     ConnectReported(m_folders, &FolderTree::positionsReady, this, load);
@@ -261,7 +265,19 @@ void TmForm::connectAreas() {
         }
         return paths;
     });
+    connect(m_filters, &FilterTree::listCleared, m_search, &Search::cancel);
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
+    ConnectReported(m_search, &Search::positionsReady, this,
+                    [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); });
+    m_search->setSources({[this] { return m_articles->positions(); },
+                          [this] {
+                              QStringList open;
+                              for (int i = 0; i < m_documents->tabCount(); ++i) {
+                                  open.append(m_documents->tabAt(i)->path);
+                              }
+                              return open;
+                          }});
+    addAction(m_search->findAction());
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
     connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);
     ConnectReported(ItemTagSort, &QAction::triggered, this, [this] { m_tags->ItemTagSortClick(); });
@@ -541,6 +557,7 @@ void TmForm::FormClose() {
         return;
     }
     m_closed = true;
+    m_search->cancel();
     m_documents->saveAndReleaseAll();
     reportedStep([this] { SaveWindowPlacement(); });
     reportedStep([this] {

@@ -1,0 +1,245 @@
+#include "dbtoolrun.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+#include "tempappdata.h"
+#include "workbench/searchmatch.h"
+#include "workbench/searchtexts.h"
+#include "workbench/searchwalk.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <memory>
+
+#include <zlib.h>
+
+using namespace velmora;
+using namespace velmora::test;
+
+Q_DECLARE_METATYPE(velmora::SearchMode)
+
+namespace {
+
+constexpr auto Whole = SearchMode::Whole;
+constexpr auto Any = SearchMode::Any;
+constexpr auto All = SearchMode::All;
+constexpr auto Not = SearchMode::FirstNotOthers;
+
+// A cache file as it lies on disk: the given plain bytes as one zlib stream.
+void writeCache(const QString& document, const QByteArray& plain) {
+    uLongf size = compressBound(uLong(plain.size()));
+    QByteArray packed(qsizetype(size), '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(plain.constData()),
+              uLong(plain.size()), 1);
+    packed.truncate(qsizetype(size));
+    QDir().mkpath(TextCacheFolder());
+    WriteBytes(TextCachePath(document), packed);
+}
+
+// 会议 and 记录 in code page 936, as the cache stores them.
+const QByteArray kMeetingGbk("\xBB\xE1\xD2\xE9", 4);
+const QByteArray kRecordGbk("\xBC\xC7\xC2\xBC", 4);
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempAppData> m_appData;
+
+    QString doc(const char* name) const { return m_appData->file(QStringLiteral("docs/")) + QString::fromUtf8(name); }
+
+    // Six records: plan-final (tags 工作, GBK text "会议 Plan"), plan-old (deleted), notes.doc (tag plan, UTF-8 text),
+    // empty.docx (an empty text), broken.docx (a cache file that does not inflate), and plan-final once more
+    // under its path in capitals.
+    void writeLibrary() {
+        TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
+        store.ImportAWord(doc("plan-final.docx"), QStringLiteral("工作"), QString(), 0);
+        store.SetRecDeleted(store.ImportAWord(doc("plan-old.docx"), QString(), QString(), 0), false);
+        store.ImportAWord(doc("notes.doc"), QStringLiteral("plan"), QString(), 0);
+        store.ImportAWord(doc("empty.docx"), QString(), QString(), 0);
+        store.ImportAWord(doc("broken.docx"), QString(), QString(), 0);
+        store.ImportAWord(doc("PLAN-FINAL.DOCX"), QString(), QString(), 0);
+        store.SaveRecDataFiles(false);
+        writeCache(doc("plan-final.docx"), kMeetingGbk + " Plan\r\n");
+        writeCache(doc("plan-old.docx"), kMeetingGbk);
+        writeCache(doc("notes.doc"), "\xEF\xBB\xBF\xCE\xA9mega " + QStringLiteral("会议").toUtf8() + "\r\n");
+        writeCache(doc("empty.docx"), QByteArray());
+        WriteBytes(TextCachePath(doc("broken.docx")), "not a zlib stream");
+    }
+
+private Q_SLOTS:
+    void init() { m_appData = std::make_unique<TempAppData>(); }
+    void cleanup() { m_appData.reset(); }
+
+    void matchKeywords_data() {
+        QTest::addColumn<QString>("keywords");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<SearchMode>("mode");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("whole: spaces and case") << "plan b"
+                                                << "The PLAN B file" << Whole << true;
+        QTest::newRow("whole: the first word alone is no match") << "plan b"
+                                                                 << "plan-b" << Whole << false;
+        QTest::newRow("whole: leading space kept") << " plan"
+                                                   << "xplan" << Whole << false;
+        QTest::newRow("or: one of them") << "plan old"
+                                         << "old notes" << Any << true;
+        QTest::newRow("or: none") << "plan old"
+                                  << "notes" << Any << false;
+        QTest::newRow("and: both") << "plan old"
+                                   << "plan-old" << All << true;
+        QTest::newRow("and: one missing") << "plan old"
+                                          << "plan-final" << All << false;
+        QTest::newRow("not: first without the other") << "plan old"
+                                                      << "plan-final" << Not << true;
+        QTest::newRow("not: the other present") << "plan old"
+                                                << "plan-old" << Not << false;
+        QTest::newRow("not: first missing") << "plan old"
+                                            << "final" << Not << false;
+        QTest::newRow("empty keywords dropped: leading") << " plan"
+                                                         << "plan" << All << true;
+        QTest::newRow("empty keywords dropped: double") << "plan  old"
+                                                        << "plan-old" << All << true;
+        QTest::newRow("empty keywords never exclude") << "plan  "
+                                                      << "plan" << Not << true;
+        QTest::newRow("only spaces find nothing") << "   "
+                                                  << "a b c" << Any << false;
+        QTest::newRow("chinese and") << "会议 记录"
+                                     << "二〇二六年会议记录" << All << true;
+        QTest::newRow("chinese not") << "会议 记录"
+                                     << "会议纪要" << Not << true;
+        QTest::newRow("chinese single is containment") << "会议"
+                                                       << "会" << All << false;
+        QTest::newRow("latin case") << "ALPHA"
+                                    << "alpha beta" << Any << true;
+        QTest::newRow("greek case") << "ΣΟΦΊΑ"
+                                    << "σοφία" << All << true;
+        QTest::newRow("full-width case") << "ＡＢＣ"
+                                         << "ａｂｃ" << Whole << true;
+    }
+    void matchKeywords() {
+        QFETCH(QString, keywords);
+        QFETCH(QString, text);
+        QFETCH(SearchMode, mode);
+        QFETCH(bool, found);
+        QCOMPARE(MatchKeywords(keywords, text, mode), found);
+    }
+
+    void walk_data() {
+        QTest::addColumn<bool>("currentList");
+        QTest::addColumn<QString>("keywords");
+        QTest::addColumn<SearchMode>("mode");
+        QTest::addColumn<unsigned>("fields");
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QStringList>("uncached");
+        const unsigned nameTags = SearchFileName | SearchTags;
+        // Deleted records and the stale, negative and repeated positions of the list are never results.
+        QTest::newRow("all: name and tags, one path once")
+            << false << "plan" << Any << nameTags << QStringList{"0|plan-final.docx", "70|notes.doc"} << QStringList();
+        QTest::newRow("list: its order") << true << "plan" << Any << nameTags
+                                         << QStringList{"70|notes.doc", "0|plan-final.docx"} << QStringList();
+        QTest::newRow("all: text in GBK and UTF-8")
+            << false << "会议" << All << unsigned(SearchText) << QStringList{"0|plan-final.docx", "70|notes.doc"}
+            << QStringList{"105", "140", "175"};
+        QTest::newRow("all: text case") << false << "ωMEGA" << All << unsigned(SearchText)
+                                        << QStringList{"70|notes.doc"} << QStringList{"105", "140", "175"};
+        QTest::newRow("list: a name match needs no text")
+            << true << "final 会议" << Any << unsigned(SearchFileName | SearchText)
+            << QStringList{"70|notes.doc", "0|plan-final.docx"} << QStringList{"140", "105"};
+    }
+    void walk() {
+        QFETCH(bool, currentList);
+        QFETCH(QString, keywords);
+        QFETCH(SearchMode, mode);
+        QFETCH(unsigned, fields);
+        QFETCH(QStringList, found);
+        QFETCH(QStringList, uncached);
+        writeLibrary();
+        const TWordMgr store(m_appData->file(QStringLiteral("worddata.data")), OpenMode::ReadOnly);
+        const std::vector<qint64> candidates =
+            currentList ? std::vector<qint64>{140, 999, -35, 70, 35, 105, 0, 175, 70} : AllRecordPositions(store);
+        SearchWalk walk(SearchRequest{keywords, mode, fields}, candidates);
+        while (walk.step(store, 2)) {
+        }
+        SearchTexts texts;
+        MatchCachedTexts(walk.waiting(), texts, std::atomic<bool>{false}, 2);
+        QStringList expected;
+        for (const QString& line : found) {
+            expected.append(line.section(u'|', 0, 0) + u'|' + doc(line.section(u'|', 1).toUtf8().constData()));
+        }
+        QCOMPARE(walk.result(), expected.isEmpty() ? QString() : expected.join(QStringLiteral("\r\n")) + "\r\n");
+        QStringList unread;
+        for (const TextCandidate& candidate : walk.waiting()) {
+            if (candidate.text == TextCandidate::Text::Uncached || candidate.text == TextCandidate::Text::Damaged) {
+                unread.append(QString::number(candidate.position));
+            }
+        }
+        QCOMPARE(unread, uncached);
+    }
+
+    void keptTexts_followTheirFilesAndStayInBudget() {
+        const QString a = doc("a.docx");
+        const QString b = doc("b.docx");
+        SearchTexts texts(1000);
+        writeCache(a, QByteArray(300, 'a'));
+        QCOMPARE(*texts.cached(a).folded, QString(300, u'a'));
+        QCOMPARE(texts.keptTexts(), 1);
+        // Same size, new file: the text read is the new one.
+        writeCache(a, QByteArray(300, 'B'));
+        QCOMPARE(*texts.cached(a).folded, QString(300, u'b'));
+        writeCache(b, QByteArray(300, 'c'));
+        QCOMPARE(texts.cached(b).status, SearchTexts::Status::Found);
+        QVERIFY2(texts.keptBytes() <= 1000, qPrintable(QString::number(texts.keptBytes())));
+        QCOMPARE(texts.keptTexts(), 1);
+        QFile::remove(TextCachePath(b));
+        QCOMPARE(texts.cached(b).status, SearchTexts::Status::Missing);
+        WriteBytes(TextCachePath(a), QByteArray("\x78\x01\x4b", 3)); // a stream cut short
+        QCOMPARE(texts.cached(a).status, SearchTexts::Status::Damaged);
+    }
+
+    void velmoradbSearch_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("err");
+        // In record order, once each, after the list.
+        const QString notIndexed = "velmoradb: not indexed: %1\nvelmoradb: not indexed: %3: the cache file is damaged\n"
+                                   "velmoradb: not indexed: %2\n";
+        QTest::newRow("default: and over all fields")
+            << QStringList{"会议"} << 0 << QStringList{"0|plan-final.docx", "70|notes.doc"} << notIndexed;
+        QTest::newRow("or in names") << QStringList{"--mode", "or", "--in", "name", "notes", "final"} << 0
+                                     << QStringList{"0|plan-final.docx", "70|notes.doc"} << QString();
+        // The capitals' record holds the same path, but it is left out only when that path is listed.
+        QTest::newRow("not: tags count") << QStringList{"--mode", "not", "--in", "name,tags", "plan", "工作"} << 0
+                                         << QStringList{"70|notes.doc", "175|PLAN-FINAL.DOCX"} << QString();
+        QTest::newRow("whole") << QStringList{"--mode", "whole", "--in", "tags", "工作"} << 0
+                               << QStringList{"0|plan-final.docx"} << QString();
+        QTest::newRow("unknown mode") << QStringList{"--mode", "xor", "a"} << 2 << QStringList() << "mode";
+        QTest::newRow("unknown field") << QStringList{"--in", "name,body", "a"} << 2 << QStringList() << "field";
+        QTest::newRow("no words") << QStringList{"--in", "name"} << 2 << QStringList() << "WORDS";
+    }
+    void velmoradbSearch() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        writeLibrary();
+        const Run run = RunCaptured(QStringList{"search"} + args);
+        QCOMPARE(run.status, status);
+        QStringList lines;
+        for (const QString& line : out) {
+            lines.append(line.section(u'|', 0, 0) + u'|' + doc(line.section(u'|', 1).toUtf8().constData()) + u'\n');
+        }
+        QCOMPARE(run.out, lines.join(QString()));
+        if (status == 0 && !err.isEmpty()) {
+            QCOMPARE(run.err, err.arg(doc("empty.docx"), doc("PLAN-FINAL.DOCX"), doc("broken.docx")));
+        } else {
+            QVERIFY2(run.err.contains(err) && (status != 0 || err.isEmpty()), qPrintable(run.err));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearch)
+#include "tst_search.moc"
