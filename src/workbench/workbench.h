@@ -53,8 +53,7 @@ public:
     // without it, rather than starting an office for nothing.
     bool hasWord() const { return m_word != nullptr; }
     TiExcel& excel();
-    // Whether the program holds a wrapper already, for steps that must not start an office program.
-    bool hasWord() const { return m_word != nullptr; }
+    // Whether excel() has been asked for, for steps that must not start an office program.
     bool hasExcel() const { return m_excel != nullptr; }
     WindowSystem& windows();
 
