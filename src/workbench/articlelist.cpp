@@ -320,15 +320,6 @@ void ArticleList::appendArticle(qint64 position, const QString& caption) {
     wzTreeView->addTopLevelItem(MakeTreeItem(caption, kArticleImage, qint32(position)));
 }
 
-QList<qint64> ArticleList::positions() const {
-    QList<qint64> listed;
-    listed.reserve(wzTreeView->topLevelItemCount());
-    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
-        listed.append(ItemState(wzTreeView->topLevelItem(i)));
-    }
-    return listed;
-}
-
 void ArticleList::clearArticles() {
     wzTreeView->clear();
 }

@@ -45,8 +45,6 @@ public:
     QWidget* view() const;
     // The record positions of the listed articles in list order, all or only the selected ones.
     QList<qint64> articlePositions(bool selectedOnly) const;
-    // The record positions of the articles, in list order.
-    QList<qint64> positions() const;
 
     void loadSaved();
     void saveList();

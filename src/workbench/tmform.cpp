@@ -258,25 +258,19 @@ void TmForm::connectAreas() {
     // The folder tree moves the article list's documents, never one open in a tab.
     m_folders->setArticleSource(m_articles->view(),
                                 [this](bool selectedOnly) { return m_articles->articlePositions(selectedOnly); });
-    m_folders->setOpenDocuments([this] {
+    const auto openDocuments = [this] {
         QStringList paths;
         for (int i = 0; i < m_documents->tabCount(); ++i) {
             paths.append(m_documents->tabAt(i)->path);
         }
         return paths;
-    });
+    };
+    m_folders->setOpenDocuments(openDocuments);
     connect(m_filters, &FilterTree::listCleared, m_search, &Search::cancel);
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
     ConnectReported(m_search, &Search::positionsReady, this,
                     [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); });
-    m_search->setSources({[this] { return m_articles->positions(); },
-                          [this] {
-                              QStringList open;
-                              for (int i = 0; i < m_documents->tabCount(); ++i) {
-                                  open.append(m_documents->tabAt(i)->path);
-                              }
-                              return open;
-                          }});
+    m_search->setSources({[this] { return m_articles->articlePositions(false); }, openDocuments});
     addAction(m_search->findAction());
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
     connect(m_articles, &ArticleList::widthChanged, m_search, &Search::followColumnWidth);

@@ -23,10 +23,10 @@ using namespace velmora::test;
 namespace {
 
 // "B7" or "B7=text" as a cell of the double's sheet.
-QPair<QPair<int, int>, QString> CellSpec(const QString& spec) {
-    const QString name = spec.section(u'=', 0, 0);
+QPair<QPair<int, int>, QString> ParseCell(const QString& cell) {
+    const QString name = cell.section(u'=', 0, 0);
     return {{name.mid(1).toInt(), name.at(0).unicode() - 'A' + 1},
-            spec.contains(u'=') ? spec.section(u'=', 1) : QStringLiteral("x")};
+            cell.contains(u'=') ? cell.section(u'=', 1) : QStringLiteral("x")};
 }
 
 } // namespace
@@ -54,18 +54,18 @@ private:
         workbook.fullName = path;
         workbook.sheets.append({QStringLiteral("电子书"), {}, {}});
         workbook.sheets.append({QStringLiteral("Sheet2"), {}, {}});
-        for (const QString& spec : cells) {
-            const auto [cell, text] = CellSpec(spec);
+        for (const QString& line : cells) {
+            const auto [cell, text] = ParseCell(line);
             workbook.sheets[0].cells.insert(cell, text);
         }
         m_office->workbookFiles.insert(path, workbook);
     }
     // Book files of the given sizes; a negative size is a file that is gone before the import writes.
-    QStringList placeBooks(const QStringList& specs) {
+    QStringList placeBooks(const QStringList& books) {
         QStringList paths;
-        for (const QString& spec : specs) {
-            const qint64 size = spec.section(u':', 1).toLongLong();
-            paths.append(book(spec.section(u':', 0, 0)));
+        for (const QString& entry : books) {
+            const qint64 size = entry.section(u':', 1).toLongLong();
+            paths.append(book(entry.section(u':', 0, 0)));
             if (size >= 0) {
                 QDir().mkpath(QFileInfo(paths.last()).absolutePath());
                 WriteBytes(paths.last(), QByteArray(size, 'x'));
