@@ -12,12 +12,14 @@ function(velmora_add_test name)
     target_link_libraries(${name} PRIVATE Qt6::Test velmora_testsupport ${ARG_LIBS})
     set(workdir ${CMAKE_BINARY_DIR}/tests/work/${name})
     file(MAKE_DIRECTORY ${workdir})
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${workdir})
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/run_qtest.sh $<TARGET_FILE:${name}>
+        WORKING_DIRECTORY ${workdir})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES
         LABELS ${ARG_LABEL}
         TIMEOUT ${ARG_TIMEOUT}
+        SKIP_RETURN_CODE 77
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_APPDATA=${workdir}/appdata;VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()
