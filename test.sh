@@ -3,8 +3,8 @@
 # Arguments go to ctest (`./test.sh -L unit`); a run of the whole suite also checks that every label ran.
 set -euo pipefail
 . "$(dirname "$0")/scripts/setup.sh"
-velmora_install_packages
-velmora_build
+velmora_install_packages test
+velmora_build -DVELMORA_BUILD_TESTS=ON
 cd "$VELMORA_BUILD"
 log=$VELMORA_BUILD/ctest-last.log
 runner=()

@@ -6,20 +6,32 @@ set -euo pipefail
 VELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 VELMORA_BUILD=${VELMORA_BUILD:-$VELMORA_ROOT/build}
 
+# What building and running the program needs; the Chinese language pack makes the office inside the tabs speak
+# the interface's language, and Qt's own translations do the same for file dialogs and standard buttons.
 velmora_packages=(
-    build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev
+    build-essential cmake ninja-build pkg-config ccache
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev zlib1g-dev
+    fonts-noto-cjk
+    libreoffice-writer libreoffice-calc libreoffice-l10n-zh-cn libreoffice-dev libreoffice-dev-common libx11-dev
+    libquazip1-qt6-dev libgsf-1-dev
+)
+# What the tests and benchmarks need on top: a virtual display with a window manager, system-call injection for
+# the kill tests, and Google Benchmark with SQLite to compare against.
+velmora_test_packages=(
     libbenchmark-dev libsqlite3-dev sqlite3
-    xvfb xauth fonts-noto-cjk
-    libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common xdotool libx11-dev
-    libquazip1-qt6-dev libgsf-1-dev ccache strace
-    openbox
+    xvfb xauth xdotool openbox strace
 )
 
+# velmora_install_packages [test]: installs what is missing of the program's packages, and with "test" of the
+# tests' too.
 velmora_install_packages() {
+    local wanted=("${velmora_packages[@]}")
+    if [ "${1:-}" = test ]; then
+        wanted+=("${velmora_test_packages[@]}")
+    fi
     local missing=()
     local package
-    for package in "${velmora_packages[@]}"; do
+    for package in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$package")
         fi
@@ -88,14 +100,4 @@ velmora_move_old_library() {
     # The string file holds passwords in plain text: nobody else on the machine may read the library.
     chmod -R go-rwx "$target"
     echo "Moved your Velmora library from $old to $target (where it now lives; build/ may be deleted safely)."
-}
-
-# The program's entry in the desktop's menus, with its icon, for the user who runs it: it starts the program
-# built here.
-velmora_install_desktop_entry() {
-    local data=${XDG_DATA_HOME:-$HOME/.local/share}
-    mkdir -p "$data/applications" "$data/icons/hicolor/scalable/apps"
-    sed "s|@VELMORA_PROGRAM@|$VELMORA_BUILD/velmora|" "$VELMORA_ROOT/desktop/velmora.desktop.in" \
-        >"$data/applications/velmora.desktop"
-    cp "$VELMORA_ROOT/desktop/velmora.svg" "$data/icons/hicolor/scalable/apps/velmora.svg"
 }
