@@ -1,9 +1,10 @@
-# velmora_add_test(NAME LABEL unit|gui|office SOURCES ... [LIBS ...])
+# velmora_add_test(NAME LABEL unit|gui|office SOURCES ... [LIBS ...] [FIXED_CLOCK])
 #
 # Every test gets its own empty appdata folder (VELMORA_APPDATA) and runs offscreen, so no test can touch the
-# user's library or need a display.
+# user's library or need a display. FIXED_CLOCK sets the program's clock to a fixed day, for tests that compare
+# with "today".
 function(velmora_add_test name)
-    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "FIXED_CLOCK" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_LABEL)
         set(ARG_LABEL unit)
     endif()
@@ -17,9 +18,13 @@ function(velmora_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
+    set(clock "")
+    if(ARG_FIXED_CLOCK)
+        set(clock "VELMORA_TEST_CLOCK=2026-06-15T12:00:00;")
+    endif()
     set_tests_properties(${name} PROPERTIES
         LABELS ${ARG_LABEL}
         TIMEOUT ${ARG_TIMEOUT}
         SKIP_RETURN_CODE 77
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_APPDATA=${workdir}/appdata;VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+        ENVIRONMENT "${clock}QT_QPA_PLATFORM=offscreen;VELMORA_APPDATA=${workdir}/appdata;VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

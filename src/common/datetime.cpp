@@ -1,5 +1,7 @@
 #include "datetime.h"
 
+#include <QElapsedTimer>
+
 #include <cmath>
 
 namespace velmora {
@@ -33,8 +35,28 @@ QDateTime DaysToDateTime(double days) {
     return QDateTime(date, time);
 }
 
+QDateTime CurrentDateTime() {
+    struct TestClock {
+        QDateTime start;
+        QElapsedTimer running;
+    };
+    static const TestClock* const testClock = []() -> const TestClock* {
+        const QDateTime start = QDateTime::fromString(qEnvironmentVariable("VELMORA_TEST_CLOCK"), Qt::ISODate);
+        if (!start.isValid()) {
+            return nullptr;
+        }
+        auto* clock = new TestClock{start, {}};
+        clock->running.start();
+        return clock;
+    }();
+    if (testClock == nullptr) {
+        return QDateTime::currentDateTime();
+    }
+    return testClock->start.addMSecs(testClock->running.elapsed());
+}
+
 double NowAsDays() {
-    return DateTimeToDays(QDateTime::currentDateTime());
+    return DateTimeToDays(CurrentDateTime());
 }
 
 qint64 TimeOfDayMs(double days) {

@@ -363,7 +363,7 @@ void TWordMgr::backUpImages() {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(folder), folder);
     }
     // The ISO date is a valid file name under every locale, and sorts by date.
-    const QString stem = WithTrailingBackslash(folder) + QDate::currentDate().toString(Qt::ISODate);
+    const QString stem = WithTrailingBackslash(folder) + CurrentDateTime().date().toString(Qt::ISODate);
     WriteFilesAtomically({{stem + QStringLiteral(".idx"), FStream}, {stem + QStringLiteral(".data"), FDataStream}});
 }
 

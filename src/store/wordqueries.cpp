@@ -231,7 +231,7 @@ void TWordMgr::QkSearchByDateTime(const QString& ndtxt, DateSource dt, QString& 
         return;
     }
     const qsizetype which = window - windows.cbegin();
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = CurrentDateTime();
     const double nowDays = DateTimeToDays(now);
     scanLive(lst, [&](const TWordRec& rec) {
         std::optional<double> date;

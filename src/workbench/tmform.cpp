@@ -4,6 +4,7 @@
 #include "articlelist.h"
 #include "backup.h"
 #include "common/appfolder.h"
+#include "common/datetime.h"
 #include "common/errors.h"
 #include "common/prompts.h"
 #include "controls.h"
@@ -624,7 +625,7 @@ void TmForm::BtnUtilitiesClick() {
 }
 
 void TmForm::ItemBackupClick() {
-    BackupSmallFiles(AppDataFolder(), QDate::currentDate());
+    BackupSmallFiles(AppDataFolder(), CurrentDateTime().date());
 }
 
 void TmForm::ItemWeiboClick() {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -60,7 +61,8 @@ private Q_SLOTS:
             QVERIFY2(label(none).endsWith(QStringLiteral("：  0")), qPrintable(label(none)));
         }
         QVERIFY(label("lbCharNum").section(u' ', -1).toInt() > 20);
-        QVERIFY(label("lbModi").startsWith(QDate::currentDate().toString(QStringLiteral("修改日期：yyyy/M/d "))));
+        QVERIFY(
+            label("lbModi").startsWith(QFileInfo(path).lastModified().toString(QStringLiteral("修改日期：yyyy/M/d "))));
         QCOMPARE(word.ActiveDocFullName(), path);
         form->close();
         word.CloseAllFiles();

@@ -1,6 +1,7 @@
 // What a save leaves on disk when it fails or is cut short, and where and how the files are kept.
 
 #include "common/appfolder.h"
+#include "common/datetime.h"
 #include "common/errors.h"
 #include "common/savefile.h"
 #include "common/textcodec.h"
@@ -143,7 +144,7 @@ private Q_SLOTS:
         WriteTextFile(file("TagsFre.ini"), {QStringLiteral("a=1")});
         LibraryLock lock;
         QVERIFY(lock.tryLock());
-        const QString stem = QStringLiteral("databackup/") + QDate::currentDate().toString(Qt::ISODate);
+        const QString stem = QStringLiteral("databackup/") + CurrentDateTime().date().toString(Qt::ISODate);
         const QStringList names{QStringLiteral("worddata.idx"),
                                 QStringLiteral("worddata.data"),
                                 QStringLiteral("velmora.lock"),

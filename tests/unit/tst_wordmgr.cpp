@@ -1,3 +1,4 @@
+#include "common/datetime.h"
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "store/wordmgr.h"
@@ -22,7 +23,7 @@ private:
     QString dbFile() const { return m_appData->file(QStringLiteral("worddata.data")); }
     QString idxFile() const { return m_appData->file(QStringLiteral("worddata.idx")); }
     QString backupStem() const {
-        return m_appData->file(QStringLiteral("databackup/")) + QDate::currentDate().toString(Qt::ISODate);
+        return m_appData->file(QStringLiteral("databackup/")) + CurrentDateTime().date().toString(Qt::ISODate);
     }
     void writeLibrary(const QByteArray& records, const QByteArray& strings) {
         WriteBytes(idxFile(), records);
