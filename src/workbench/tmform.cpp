@@ -62,7 +62,14 @@ constexpr int kNavigationWidth = 180;
 const QString kUpdatePage = QStringLiteral("https://velmora.app/updates");
 // How long after showing the window its frame may still be unknown; a window manager adds it within this.
 constexpr int kFrameCheckMs = 25;
-constexpr int kFrameChecks = 160;
+// How long the window is fitted to its saved place after it is shown: the window manager frames it when it gets
+// to it, which on a busy machine takes seconds; the fitting ends as soon as the frame sits where it was saved.
+constexpr int kFramePlacementMs = 30000;
+// Frame margins beyond this are a reading taken while the window manager is still re-parenting the window.
+constexpr int kLargestFrameMargin = 200;
+// Re-parenting also gives plausible but wrong margins for a moment: the frame is taken as known once its margins
+// have stayed the same this long.
+constexpr int kSettledFrameMs = 1000;
 
 // Each step of start-up and shutdown is tried on its own: one file that cannot be read or written must not keep
 // the others from being handled.
@@ -481,30 +488,56 @@ void TmForm::RestoreWindowPlacement() {
     // inner size is fitted again once the frame is known; otherwise the window would grow by its frame at
     // every start.
     m_wantedFrame = frame;
+    m_framePlacement.start();
+    m_lastFrameMargins = QMargins();
+    m_frameMarginsSettled.start();
     fitFrameToPlacement();
     if (!m_frameCheck) {
         m_frameCheck = new QTimer(this);
         m_frameCheck->setInterval(kFrameCheckMs);
-        connect(m_frameCheck, &QTimer::timeout, this, [this] {
-            fitFrameToPlacement();
-            // Done once the frame is known and sits where it was saved; the window manager may still move the
-            // window after it has framed it.
-            const bool framed = windowHandle() != nullptr && !windowHandle()->frameMargins().isNull();
-            if (++m_frameChecks >= kFrameChecks || (framed && frameGeometry() == m_wantedFrame)) {
-                m_frameCheck->stop();
-                m_wantedFrame = QRect();
-            }
-        });
+        connect(m_frameCheck, &QTimer::timeout, this, &TmForm::fitFrameToPlacement);
     }
-    m_frameChecks = 0;
     m_frameCheck->start();
 }
 
+QMargins TmForm::knownFrameMargins() const {
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const bool plausible = frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0 &&
+                           std::max({frame.left(), frame.top(), frame.right(), frame.bottom()}) <= kLargestFrameMargin;
+    return plausible ? frame : QMargins();
+}
+
+void TmForm::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // Being framed moves the window inside the frame: the moment to fit it, whenever it comes.
+    fitFrameToPlacement();
+}
+
+void TmForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    fitFrameToPlacement();
+}
+
 void TmForm::fitFrameToPlacement() {
-    if (m_wantedFrame.isNull() || isMaximized()) {
+    if (m_wantedFrame.isNull()) {
         return;
     }
-    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QMargins frame = knownFrameMargins();
+    if (frame != m_lastFrameMargins) {
+        m_lastFrameMargins = frame;
+        m_frameMarginsSettled.start();
+    }
+    // Done once the frame is known and sits where it was saved; the window manager may still move the window
+    // after it has framed it.
+    const bool settled = !frame.isNull() && m_frameMarginsSettled.hasExpired(kSettledFrameMs);
+    if (isMaximized() || m_framePlacement.hasExpired(kFramePlacementMs) ||
+        (settled && frameGeometry() == m_wantedFrame)) {
+        m_wantedFrame = QRect();
+        if (m_frameCheck) {
+            m_frameCheck->stop();
+        }
+        return;
+    }
     if (frame.isNull()) {
         resize(m_wantedFrame.size());
         move(m_wantedFrame.topLeft());

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMargins>
 #include <QRect>
 #include <QString>
 
@@ -62,6 +64,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildLayout();
@@ -77,6 +81,8 @@ private:
     void FormDestroy();
     void RestoreWindowPlacement();
     void fitFrameToPlacement();
+    // The window manager's frame around the window; null while it is not known.
+    QMargins knownFrameMargins() const;
     void SaveWindowPlacement();
     void BtnUtilitiesClick();
     void ItemBackupClick();
@@ -92,7 +98,9 @@ private:
     // size can be made to fit it.
     QRect m_wantedFrame;
     QTimer* m_frameCheck = nullptr;
-    int m_frameChecks = 0;
+    QElapsedTimer m_framePlacement;
+    QMargins m_lastFrameMargins;
+    QElapsedTimer m_frameMarginsSettled;
 
     ArticleList* m_articles = nullptr;
     TagTree* m_tags = nullptr;
