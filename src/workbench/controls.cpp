@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProxyStyle>
+#include <QStyle>
+#include <QTabBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -120,6 +122,14 @@ void DropDownMenu(QToolButton* button, QMenu* menu) {
     QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(button)));
     button->setMenu(menu);
     button->setPopupMode(QToolButton::InstantPopup);
+}
+
+void NameTabCloseButton(QTabBar* bar, int index) {
+    const auto side =
+        QTabBar::ButtonPosition(bar->style()->styleHint(QStyle::SH_TabBar_CloseButtonPosition, nullptr, bar));
+    if (QWidget* close = bar->tabButton(index, side)) {
+        Describe(close, QStringLiteral("关闭"));
+    }
 }
 
 void MaskWithStars(QLineEdit* edit) {

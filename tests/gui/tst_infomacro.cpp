@@ -11,6 +11,7 @@
 #include "workbench/tmform.h"
 #include "workbench/treefile.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QDir>
@@ -266,6 +267,14 @@ private Q_SLOTS:
             }
         };
         walk(QAccessible::queryAccessibleInterface(m_form.get()), QString());
+        // Every button and edit, whether in the tree or not: Qt's own parts of toolbars and tab bars included.
+        for (QWidget* widget : m_form->findChildren<QWidget*>()) {
+            if ((qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)) &&
+                !widget->parentWidget()->inherits("QAbstractItemView") &&
+                QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed().isEmpty()) {
+                unnamed.append(QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName());
+            }
+        }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
 
         QStringList unreached;
