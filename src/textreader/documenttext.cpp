@@ -62,4 +62,8 @@ DocumentText ReadDocumentText(const QString& path) {
     return ReadDocumentBytes(bytes);
 }
 
+bool IsEncryptedOnDisk(const QString& path) {
+    return ReadDocumentText(path).status == TextReadStatus::Encrypted;
+}
+
 } // namespace velmora

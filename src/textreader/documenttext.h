@@ -42,6 +42,10 @@ struct DocumentText {
 // the text or a status with its reason.
 DocumentText ReadDocumentText(const QString& path);
 
+// Whether the file on disk is a password-protected Word document: after an office failed part-way through a
+// protected save, this tells whether the file already needs the password.
+bool IsEncryptedOnDisk(const QString& path);
+
 // The same on a file's bytes, and on each format alone.
 DocumentText ReadDocumentBytes(QByteArrayView bytes);
 DocumentText ReadDocxBytes(QByteArrayView bytes);

@@ -115,8 +115,14 @@ ArticleList::ArticleList(Workbench& bench, QWidget* parent) : QObject(parent), m
     wzTreeView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     wzTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(wzTreeView, 1);
-    connect(wzTreeView, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* article) { Q_EMIT articleActivated(ItemState(article)); });
+    // A double click opens, once; the view's own activation is not used, as it would open a second time on a
+    // double click and also on a Ctrl+double click, whose clicks pick articles for dragging onto a folder.
+    connect(wzTreeView, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* article) {
+        if (m_doubleClickOpens) {
+            Q_EMIT articleActivated(ItemState(article));
+        }
+    });
+    OnEnterKey(wzTreeView, [this](QTreeWidgetItem* article) { Q_EMIT articleActivated(ItemState(article)); });
     wzPanel->installEventFilter(this);
     wzTreeView->viewport()->installEventFilter(this);
 }
@@ -197,6 +203,11 @@ void ArticleList::placeAbove(QWidget* options) {
 bool ArticleList::eventFilter(QObject* watched, QEvent* event) {
     if (watched == wzPanel && event->type() == QEvent::Resize) {
         Q_EMIT widthChanged(wzPanel->width());
+    }
+    // The view tells of a double click without its keys; they are taken here, before it does.
+    if (watched == wzTreeView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        m_doubleClickOpens = mouse->button() == Qt::LeftButton && !mouse->modifiers().testFlag(Qt::ControlModifier);
     }
     // A Ctrl+click switches the list to dragging, so that the articles picked by Ctrl+clicks can be dragged onto
     // a folder; a plain click switches it back. Switched at the release, so the press that starts a drag of the

@@ -51,7 +51,7 @@ public:
 
 Q_SIGNALS:
     void searchCleared();
-    // A document of the list was opened (double click or Enter), by its record position.
+    // A document of the list is to be opened (a double click without Ctrl, or Enter), by its record position.
     void articleActivated(qint64 position);
     void widthChanged(int width);
 
@@ -80,6 +80,7 @@ private:
     QList<QAction*> sortKeyItems;
     QAction* ItemSortHigh = nullptr;
     QAction* ItemSortLow = nullptr;
+    bool m_doubleClickOpens = false;
 };
 
 } // namespace velmora

@@ -4,12 +4,16 @@
 #include "imagelist.h"
 #include "texts.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProxyStyle>
+#include <QStyle>
+#include <QTabBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -52,7 +56,81 @@ public:
     }
 };
 
+const char kDropDownProperty[] = "velmoraDropDownMenu";
+
+// Qt lists a tool button's menu among its accessible children only when the button is split in two. A menu that
+// drops down at once is a popup of its own while closed, reachable from no window, so its items would never
+// reach a screen reader: this interface gives the button its menu as its one child.
+class DropDownButtonAccessible final : public QAccessibleWidget {
+public:
+    explicit DropDownButtonAccessible(QToolButton* button) : QAccessibleWidget(button, QAccessible::ButtonMenu) {}
+
+    QToolButton* button() const { return static_cast<QToolButton*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        const QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty()) {
+            return button()->text().remove(u'&');
+        }
+        return text;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.hasPopup = true;
+        state.pressed = button()->isDown();
+        return state;
+    }
+    int childCount() const override { return button()->menu() != nullptr ? 1 : 0; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 && button()->menu() != nullptr ? QAccessible::queryAccessibleInterface(button()->menu())
+                                                         : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && button()->menu() != nullptr && child->object() == button()->menu() ? 0 : -1;
+    }
+    QStringList actionNames() const override {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) {
+            // The menu runs its own event loop; the screen reader's call must return before it does.
+            QMetaObject::invokeMethod(button(), &QToolButton::showMenu, Qt::QueuedConnection);
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* dropDownButtonFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("QToolButton") && object->property(kDropDownProperty).toBool()) {
+        return new DropDownButtonAccessible(static_cast<QToolButton*>(object));
+    }
+    return nullptr;
+}
+
 } // namespace
+
+void DropDownMenu(QToolButton* button, QMenu* menu) {
+    // Installed after the application's own factory, so it is asked first.
+    static const bool installed = [] {
+        QAccessible::installFactory(dropDownButtonFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    button->setProperty(kDropDownProperty, true);
+    // Qt made and kept the button's interface when its caption was set; the next query makes the one above.
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(button)));
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::InstantPopup);
+}
+
+void NameTabCloseButton(QTabBar* bar, int index) {
+    const auto side =
+        QTabBar::ButtonPosition(bar->style()->styleHint(QStyle::SH_TabBar_CloseButtonPosition, nullptr, bar));
+    if (QWidget* close = bar->tabButton(index, side)) {
+        Describe(close, QStringLiteral("关闭"));
+    }
+}
 
 void MaskWithStars(QLineEdit* edit) {
     edit->setEchoMode(QLineEdit::Password);

@@ -8,6 +8,7 @@ class QAction;
 class QColor;
 class QLineEdit;
 class QMenu;
+class QTabBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -31,6 +32,13 @@ QAction* NamedAction(QMenu* menu, const QString& name, const QString& caption);
 
 // A toolbar button with its picture; a button without a caption shows only the picture.
 QToolButton* MakeToolButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint);
+
+// Makes `button` drop `menu` down at a click, with the menu's items reachable through the button by a screen
+// reader, as they are from a split button.
+void DropDownMenu(QToolButton* button, QMenu* menu);
+
+// Names the close button Qt puts on the tab at `index`, which has no accessible name of its own.
+void NameTabCloseButton(QTabBar* bar, int index);
 
 // A control of an area still to come: disabled, and its hint says so instead of promising what it will do.
 void MarkNotBuilt(QWidget* widget);

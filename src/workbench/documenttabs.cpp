@@ -249,6 +249,7 @@ DocumentPage* DocumentTabs::addTab(const DocTab& tab) {
     const QSignalBlocker quiet(Pager);
     Pager->setCurrentIndex(Pager->addTab(page, tab.caption));
     Pager->setTabToolTip(Pager->currentIndex(), tab.path);
+    NameTabCloseButton(Pager->tabBar(), Pager->currentIndex());
     return page;
 }
 

@@ -108,7 +108,7 @@ void ImportRun::protect(const QString& path, const QString& password, bool& file
         } catch (...) {
             // A save that failed after writing may still have left the file protected; then the record must keep
             // the password, or the library could never open the file again.
-            fileProtected = ReadDocumentText(path).status == TextReadStatus::Encrypted;
+            fileProtected = IsEncryptedOnDisk(path);
             throw;
         }
         // The office verifies a protected save before it returns: from here on the file needs the password.

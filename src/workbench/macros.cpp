@@ -11,12 +11,28 @@
 #include <QMenu>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
 
 constexpr float kPresetFontSize = 10.5f;
 constexpr float kPreset = -1.0f;
+
+// The office builds a script address from the name it is given; a line that is more than a dotted name could
+// reach another script or change how the address is read, so only Module.Macro or Library.Module.Macro goes.
+bool IsMacroName(const QString& line) {
+    const QStringList parts = line.split(u'.');
+    if (parts.size() < 2 || parts.size() > 3) {
+        return false;
+    }
+    return std::all_of(parts.begin(), parts.end(), [](const QString& part) {
+        return !part.isEmpty() && std::all_of(part.begin(), part.end(), [](QChar c) {
+            return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+        });
+    });
+}
 
 } // namespace
 
@@ -29,8 +45,7 @@ Macros::Macros(Workbench& bench, QWidget* toolbar) : QObject(toolbar), m_bench(b
     // The design gives the button no hint; the accessible name still says what it is.
     tbtMacro->setToolTip(QString());
     tbtMacro->setStatusTip(QString());
-    tbtMacro->setMenu(pmMacro);
-    tbtMacro->setPopupMode(QToolButton::InstantPopup);
+    DropDownMenu(tbtMacro, pmMacro);
     ConnectReported(ItemMyPara, &QAction::triggered, this,
                     [this] { ItemMyParaClick(QGuiApplication::keyboardModifiers()); });
 }
@@ -59,11 +74,18 @@ void Macros::LoadMacroMenu() {
 }
 
 void Macros::MacroItemClick(QAction* item) {
+    const QString name = item->data().toString();
+    if (!IsMacroName(name)) {
+        ReportError(QStringLiteral("“%1”不是宏名称，未运行。宏名称应写作“模块.宏”或“库.模块.宏”，"
+                                   "只能含字母、数字和下划线。")
+                        .arg(name));
+        return;
+    }
     if (!m_bench.activeTab().open || !m_bench.hasWord()) {
         return;
     }
     try {
-        m_bench.word().RunMacro(item->data().toString());
+        m_bench.word().RunMacro(name);
     } catch (...) {
         // An unknown or failing macro is the user's to see in the office; the window has nothing to add.
     }

@@ -9,6 +9,7 @@
 #include "imagelist.h"
 #include "office/tiword.h"
 #include "store/wordmgr.h"
+#include "textreader/documenttext.h"
 #include "treefile.h"
 #include "workbench.h"
 
@@ -147,20 +148,21 @@ bool TagsPanel::activeTabIsWorkbook() const {
 
 // -- stars --
 
-void TagsPanel::lightStar(int index, bool lit) {
-    QToolButton* star = btGroup[size_t(index)];
-    star->setChecked(lit);
-    star->setIcon(AppImage(lit ? kLitStar : kUnlitStar));
+void TagsPanel::showScore(int score) {
+    m_score = std::clamp(score, 0, kMaxScore);
+    for (int i = 0; i < kMaxScore; ++i) {
+        QToolButton* star = btGroup[size_t(i)];
+        const bool lit = i < m_score;
+        star->setChecked(lit);
+        star->setIcon(AppImage(lit ? kLitStar : kUnlitStar));
+    }
 }
 
 void TagsPanel::btGroupButtonClicked(int index) {
-    // The button has already toggled its checked state; the picture follows it.
-    lightStar(index, btGroup[size_t(index)]->isChecked());
-}
-
-int TagsPanel::litStars() const {
-    return int(
-        std::count_if(btGroup.begin(), btGroup.end(), [](const QToolButton* star) { return star->isChecked(); }));
+    // The strip shows a score, not five switches: a reopened document can only light its first stars, so a
+    // click on star k means k, and on the highest lit star takes that star back.
+    const int star = index + 1;
+    showScore(star == m_score ? star - 1 : star);
 }
 
 // -- the strip's content --
@@ -171,9 +173,7 @@ void TagsPanel::ClearTagPanel() {
     psEdit->clear();
     psEdit->setModified(false);
     psEdit->setEchoMode(QLineEdit::Password);
-    for (int i = 0; i < kMaxScore; ++i) {
-        lightStar(i, false);
-    }
+    showScore(0);
 }
 
 void TagsPanel::LoadTagPanel(int iPos) {
@@ -190,10 +190,7 @@ void TagsPanel::LoadTagPanel(int iPos) {
     tagEdit->setModified(false);
     psEdit->setModified(false);
     // A score above five comes only from a damaged or foreign record; it shows as the most there is.
-    const int score = std::min<int>(store.WordRec().wdScore, kMaxScore);
-    for (int i = 0; i < score; ++i) {
-        lightStar(i, true);
-    }
+    showScore(std::min<int>(store.WordRec().wdScore, kMaxScore));
 }
 
 // -- tags, password and their storing --
@@ -220,9 +217,8 @@ QString TagsPanel::GetCurrDocTags(int ipos, const QString& tags, bool rd) {
 }
 
 void TagsPanel::StoreTypedTags(int ipos) {
-    if (!tagEdit->isModified()) {
-        return;
-    }
+    // The edit's modified flag says nothing here: a common tag clicked in replaces the text and clears it. The
+    // strip was emptied when the new document was made, so what it holds now was meant for it.
     GetCurrDocTags(ipos, tagEdit->text(), true);
     tagEdit->setModified(false);
 }
@@ -273,8 +269,9 @@ void TagsPanel::SetPSToDoc(const QString& docName, const QString& psw) {
     try {
         word.SaveAs(docName, psw);
     } catch (...) {
-        // The file did not get the password: the record must not claim it either.
-        if (changed) {
+        // An office can fail after it has written the protected file; a record without the password would then
+        // lock the library out of it. Only a file that does not need a password gives the old one back.
+        if (changed && !IsEncryptedOnDisk(docName)) {
             RunReported([&] { storePassword(previous); });
         }
         throw;
@@ -300,7 +297,7 @@ void TagsPanel::btSaveTagScorePSClick() {
     TWordMgr& store = m_bench.store();
     const int ipos = tab.position;
     store.ReadDataHead(ipos);
-    store.SetDocScore(ipos, quint8(litStars()), false);
+    store.SetDocScore(ipos, quint8(m_score), false);
     const QString tags = normaliseAndStoreTags(ipos, tagEdit->text(), false);
     // An empty result clears the stored tags.
     store.SaveAStrItem(ipos, wdiTags, tags, true);

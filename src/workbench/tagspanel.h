@@ -66,14 +66,15 @@ private:
     void btSaveTagScorePSClick();
     void btAddTagClick();
     void tagEditEnter();
-    void lightStar(int index, bool lit);
-    int litStars() const;
+    // Lights the first `score` stars and no others.
+    void showScore(int score);
     // GetCurrDocTags without writing the library files, for a caller that writes them itself.
     QString normaliseAndStoreTags(int ipos, const QString& tags, bool rd);
     bool activeTabIsWorkbook() const;
 
     Workbench& m_bench;
     bool m_tagEditEntered = false;
+    int m_score = 0;
     QWidget* tagPanel = nullptr;
     QToolButton* tbtTag = nullptr;
     std::array<QToolButton*, 5> btGroup{};

@@ -155,6 +155,13 @@ void TmForm::buildLayout() {
     RzToolbar->addWidget(BtnUtilities);
     RzToolbar->addWidget(btnHelp);
 
+    // Qt's button for the tools a narrow toolbar cannot show has no name a screen reader could tell.
+    for (QToolButton* button : findChildren<QToolButton*>()) {
+        if (button->inherits("QToolBarExtension")) {
+            Describe(button, QStringLiteral("更多工具"));
+        }
+    }
+
     m_quit = Named(new QAction(QStringLiteral("退出"), this), QStringLiteral("ItemQuit"));
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quit->setShortcutContext(Qt::ApplicationShortcut);
@@ -164,6 +171,7 @@ void TmForm::buildLayout() {
 
 void TmForm::buildMenus() {
     pmMain = Named(new QMenu(this), QStringLiteral("pmMain"));
+    Describe(pmMain, QStringLiteral("菜单"));
     const QList<std::pair<const char*, const char*>> mainItems{
         {"ItemNew", "新建word文档"},
         {"ItemSave", "保存"},
@@ -212,10 +220,8 @@ void TmForm::buildToolbar() {
     addToolBar(Qt::TopToolBarArea, RzToolbar);
 
     RzToolButton1 = MakeToolButton(RzToolbar, QStringLiteral("RzToolButton1"), QStringLiteral("菜单"), QString());
-    RzToolButton1->setMenu(pmMain);
-    RzToolButton1->setPopupMode(QToolButton::InstantPopup);
+    DropDownMenu(RzToolButton1, pmMain);
     tbtTree = MakeToolButton(RzToolbar, QStringLiteral("tbtTree"), QString(), QStringLiteral("导航标签操作"));
-    tbtTree->setPopupMode(QToolButton::InstantPopup);
     m_search = new Search(*m_bench, RzToolbar, this);
     BtnUtilities = MakeToolButton(RzToolbar, QStringLiteral("BtnUtilities"), QStringLiteral("Utilities"),
                                   QStringLiteral("程序设置"));
@@ -242,7 +248,7 @@ void TmForm::buildNavigation(QWidget* left) {
     Page->addTab(m_tags->view(), QStringLiteral("标签"));
     Page->addTab(m_filters->view(), QStringLiteral("筛选"));
     Page->addTab(m_folders->page(), QStringLiteral("文件夹"));
-    tbtTree->setMenu(m_tags->menu());
+    DropDownMenu(tbtTree, m_tags->menu());
 
     QWidget* filtPanel = CaptionedPanel(QStringLiteral("filtPanel"), QStringLiteral("导航与筛选"), Page, scSplitter);
     scSplitter->addWidget(m_shortcuts->panel());

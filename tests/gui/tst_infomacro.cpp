@@ -11,17 +11,21 @@
 #include "workbench/tmform.h"
 #include "workbench/treefile.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 using namespace velmora;
@@ -110,18 +114,29 @@ private Q_SLOTS:
         SetFileRevealer({});
     }
 
-    // The menu reads macro.txt at the first plain article click, once; each item sends its line unchanged.
-    void macroMenu_filledOnceAndSendsTheNamesAsWritten_data() {
+    // The menu reads macro.txt at the first opening from the article list, once, and shows every line as
+    // written; only a macro name reaches the office, unchanged, and any other line is reported when chosen.
+    void macroMenu_runsNamesAndReportsOtherLines_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("three lines") << QByteArray("Tidy\r\n  Module1.Lead\r\nA&B\r\n")
-                                     << QStringList{"Tidy", "  Module1.Lead", "A&B"};
-        QTest::newRow("LF, empty line, GBK") << QByteArray("a\n\n\xB8\xF1\xCA\xBD\n") << QStringList{"a", "", "格式"};
-        QTest::newRow("delivered empty file") << QByteArray() << QStringList{};
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QStringList>("run");
+        QTest::newRow("module and library forms") << QByteArray("Module1.Lead\r\nStandard.Module1.Tidy\r\nm_2._x9\r\n")
+                                                  << QStringList{"Module1.Lead", "Standard.Module1.Tidy", "m_2._x9"}
+                                                  << QStringList{"Module1.Lead", "Standard.Module1.Tidy", "m_2._x9"};
+        QTest::newRow("not names") << QByteArray("Tidy\r\n  Module1.Lead\r\nA&B.c\r\nA.B.C.D\r\n.x\r\nMod.\r\n"
+                                                 "M.x?language=Java\r\nM.x/../y\r\nM.x y\r\nM.x%41\r\n")
+                                   << QStringList{"Tidy", "  Module1.Lead",    "A&B.c",    "A.B.C.D", ".x",
+                                                  "Mod.", "M.x?language=Java", "M.x/../y", "M.x y",   "M.x%41"}
+                                   << QStringList{};
+        QTest::newRow("LF, empty line, GBK, one name")
+            << QByteArray("a\n\n\xB8\xF1\xCA\xBD.x\nLib.Mod.Go\n") << QStringList{"a", "", "格式.x", "Lib.Mod.Go"}
+            << QStringList{"Lib.Mod.Go"};
+        QTest::newRow("delivered empty file") << QByteArray() << QStringList{} << QStringList{};
     }
-    void macroMenu_filledOnceAndSendsTheNamesAsWritten() {
+    void macroMenu_runsNamesAndReportsOtherLines() {
         QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, names);
+        QFETCH(QStringList, captions);
+        QFETCH(QStringList, run);
         WriteBytes(file(QStringLiteral("macro.txt")), bytes);
         open();
         auto* menu = ctl<QMenu>("pmMacro");
@@ -130,24 +145,191 @@ private Q_SLOTS:
         openArticle(QStringLiteral("u"));
         QCOMPARE(menu->actions().first()->text(), QStringLiteral("自定义段落格式"));
         const QList<QAction*> items = menu->actions().mid(1);
-        QCOMPARE(items.size(), names.size());
+        QStringList shown;
+        for (const QAction* item : items) {
+            shown.append(item->text().replace(QStringLiteral("&&"), QStringLiteral("&")));
+        }
+        QCOMPARE(shown, captions);
         const auto runAll = [&items] {
             for (QAction* item : items) {
                 item->trigger();
             }
         };
         runAll();
-        QCOMPARE(word().macrosRun, names);
+        QCOMPARE(word().macrosRun, run);
+        QStringList reports;
+        for (const QString& line : captions) {
+            if (!run.contains(line)) {
+                reports.append(
+                    QStringLiteral("error: Velmora: “%1”不是宏名称，未运行。宏名称应写作“模块.宏”或“库.模块.宏”，"
+                                   "只能含字母、数字和下划线。")
+                        .arg(line));
+            }
+        }
+        QCOMPARE(m_prompts->log, reports);
         // An unknown macro is swallowed; with no tab open nothing reaches the office.
+        m_prompts->log.clear();
         word().failOn(QStringLiteral("Run("), 1);
         runAll();
-        QVERIFY(m_prompts->log.isEmpty());
+        QCOMPARE(m_prompts->log.size(), reports.size());
         while (m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count() > 0) {
             ctl<QAction>("ItemClose")->trigger();
         }
         word().macrosRun.clear();
         runAll();
         QCOMPARE(word().macrosRun, QStringList());
+    }
+
+    // An article opens on a double click or Enter, once; a click, and any gesture with Ctrl (which picks
+    // articles for dragging onto a folder), opens nothing.
+    void articleList_opensOnDoubleClickOrEnterOnly_data() {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("click") << "click" << 0;
+        QTest::newRow("Ctrl+click") << "ctrl click" << 0;
+        QTest::newRow("Ctrl+double click") << "ctrl double" << 0;
+        QTest::newRow("double click") << "double" << 1;
+        QTest::newRow("Enter") << "enter" << 1;
+        QTest::newRow("double click, twice") << "double double" << 1;
+    }
+    void articleList_opensOnDoubleClickOrEnterOnly() {
+        QFETCH(QString, gesture);
+        QFETCH(int, opened);
+        open();
+        listTag(QStringLiteral("t"));
+        auto* list = ctl<QTreeWidget>("wzTreeView");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QTreeWidgetItem* article = list->topLevelItem(0);
+        const QPoint at = list->visualItemRect(article).center();
+        word().clearLog();
+        for (const QString& step : gesture.split(u' ')) {
+            const Qt::KeyboardModifiers ctrl =
+                gesture.startsWith(QLatin1String("ctrl")) ? Qt::ControlModifier : Qt::NoModifier;
+            if (step == u"click") {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, ctrl, at);
+            } else if (step == u"double") {
+                // A double click as the window system delivers it: a click, then the second press as a double
+                // click.
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, ctrl, at);
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, ctrl, at);
+                QTest::mouseRelease(list->viewport(), Qt::LeftButton, ctrl, at);
+            } else if (step == u"enter") {
+                list->setCurrentItem(article);
+                QTest::keyClick(list, Qt::Key_Return);
+            }
+        }
+        QCOMPARE(m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count(), opened);
+        QCOMPARE(word().log().filter(QStringLiteral("Documents.Open(")).size(), opened);
+        QCOMPARE(word().documents.size(), opened);
+        QVERIFY(m_prompts->log.isEmpty());
+    }
+
+    // A screen reader walks the window's accessible tree, with no tab open and with one: every control on it has
+    // a name, and the menus the toolbar drops down are reached through their buttons, each item by its caption.
+    void window_everyControlAndMenuItemReachableByName_data() {
+        QTest::addColumn<bool>("tabOpen");
+        QTest::newRow("no tab") << false;
+        QTest::newRow("a tab") << true;
+    }
+    void window_everyControlAndMenuItemReachableByName() {
+        QFETCH(bool, tabOpen);
+        WriteBytes(file(QStringLiteral("macro.txt")), "Module1.Lead\r\n");
+        open();
+        if (tabOpen) {
+            openArticle(QStringLiteral("t"));
+        }
+        const QSet<QAccessible::Role> controls{
+            QAccessible::PushButton, QAccessible::CheckBox,       QAccessible::RadioButton,  QAccessible::ButtonMenu,
+            QAccessible::MenuItem,   QAccessible::PageTab,        QAccessible::EditableText, QAccessible::ComboBox,
+            QAccessible::Tree,       QAccessible::List,           QAccessible::Table,        QAccessible::SpinBox,
+            QAccessible::Slider,     QAccessible::ButtonDropDown,
+        };
+        QStringList unnamed;
+        QSet<const QObject*> reached;
+        QSet<const QAccessibleInterface*> seen;
+        std::function<void(QAccessibleInterface*, const QString&)> walk = [&](QAccessibleInterface* node,
+                                                                              const QString& path) {
+            if (node == nullptr || seen.contains(node)) {
+                return;
+            }
+            seen.insert(node);
+            const QString where = path + u'/' + node->text(QAccessible::Name);
+            if (controls.contains(node->role()) && node->text(QAccessible::Name).trimmed().isEmpty()) {
+                unnamed.append(where + u' ' + QString::fromLatin1(node->object()->metaObject()->className()));
+            }
+            reached.insert(node->object());
+            // The rows of a list are its content, each named by its text.
+            if (node->role() != QAccessible::Tree && node->role() != QAccessible::List &&
+                node->role() != QAccessible::Table) {
+                for (int i = 0; i < node->childCount(); ++i) {
+                    walk(node->child(i), where);
+                }
+            }
+        };
+        walk(QAccessible::queryAccessibleInterface(m_form.get()), QString());
+        // Every button and edit, whether in the tree or not: Qt's own parts of toolbars and tab bars included.
+        for (QWidget* widget : m_form->findChildren<QWidget*>()) {
+            if ((qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)) &&
+                !widget->parentWidget()->inherits("QAbstractItemView") &&
+                QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed().isEmpty()) {
+                unnamed.append(QString::fromLatin1(widget->metaObject()->className()) + u' ' + widget->objectName());
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+
+        QStringList unreached;
+        for (const QToolButton* button : m_form->findChildren<QToolButton*>()) {
+            for (const QAction* item : button->menu() != nullptr ? button->menu()->actions() : QList<QAction*>()) {
+                if (!item->isSeparator() && !reached.contains(item)) {
+                    unreached.append(button->objectName() + u' ' + item->text());
+                }
+            }
+        }
+        QVERIFY2(unreached.isEmpty(), qPrintable(unreached.join(u'\n')));
+        for (const char* item : {"ItemDocTags", "ItemMyPara", "ItemAddToSC"}) {
+            QVERIFY2(reached.contains(ctl<QAction>(item)), item);
+        }
+        // The user's macros, once read, are among the items reached.
+        QCOMPARE(ctl<QMenu>("pmMacro")->actions().size(), tabOpen ? 2 : 1);
+    }
+
+    // Tags typed for a new document and common tags clicked in after them are stored with it together.
+    void newDocument_typedAndCommonTagsStored_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("cells");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("typed, then a common tag") << "alpha" << QList<int>{1} << "读书 alpha ";
+        QTest::newRow("common tags only") << "" << QList<int>{1, 4} << "笔记 读书 ";
+        QTest::newRow("typed only") << "alpha" << QList<int>{} << "alpha";
+        QTest::newRow("nothing") << "" << QList<int>{} << "";
+    }
+    void newDocument_typedAndCommonTagsStored() {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, cells);
+        QFETCH(QString, stored);
+        WriteTextFile(file(QStringLiteral("TagsList.dat")), {"A", "读书", "Abc", "", "笔记"});
+        open();
+        QTest::mouseClick(ctl<QToolButton>("tbtCreate"), Qt::LeftButton);
+        QCOMPARE(m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count(), 1);
+        if (ctl<QWidget>("tagPanel")->isHidden()) {
+            QTest::mouseClick(ctl<QToolButton>("tbtTag"), Qt::LeftButton);
+        }
+        auto* tagEdit = ctl<QLineEdit>("tagEdit");
+        QTest::keyClicks(tagEdit, typed);
+        QTest::mouseClick(ctl<QToolButton>("btAddTag"), Qt::LeftButton);
+        QTRY_VERIFY(ctl<QWidget>("scPnl")->isVisible());
+        for (int column : cells) {
+            clickCell(ctl<QTableWidget>("tagGrid"), 0, column);
+        }
+        m_prompts->yesNoAnswers.enqueue(true);
+        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
+        ctl<QAction>("ItemSaveAs")->trigger();
+        QVERIFY2(m_prompts->yesNoAnswers.isEmpty() && m_prompts->saveFileAnswers.isEmpty(), "unused answers");
+        m_form.reset();
+        TWordMgr store(file(QStringLiteral("worddata.data")));
+        const qint64 position = 2 * TWordRec::Size;
+        QCOMPARE(store.ReadAStrItem(position, wdiFullName, true), doc(QStringLiteral("Plan.docx")));
+        QCOMPARE(store.ReadAStrItem(position, wdiTags, true), stored);
     }
 
     // The numbers are those of the tab's document even when the office has another one active; the dates are

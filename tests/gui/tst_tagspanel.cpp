@@ -3,11 +3,13 @@
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "workbench/imagelist.h"
 #include "workbench/tagspanel.h"
 #include "workbench/tagtree.h"
 #include "workbench/treeview.h"
 #include "workbench/workbench.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -70,6 +72,22 @@ class TestTagsPanel : public QObject {
         return texts;
     }
     QString stored(int item) { return m_bench->store().ReadAStrItem(m_pos, item, true); }
+    // The number of lit stars when they are the first ones, else -1: the strip only ever shows a score. A star
+    // is lit when its picture and its checked state (what a screen reader tells) both say so.
+    int litStars() const {
+        const QImage litPicture = AppImage(15).pixmap(22).toImage();
+        QList<bool> lit;
+        for (int i = 1; i <= 5; ++i) {
+            const QToolButton* star = control(QStringLiteral("btGroup%1").arg(i));
+            const bool shown = star->icon().pixmap(22).toImage() == litPicture;
+            if (shown != star->isChecked()) {
+                return -1;
+            }
+            lit.append(shown);
+        }
+        const int count = int(lit.count(true));
+        return lit.indexOf(false) == -1 || lit.indexOf(false) == count ? count : -1;
+    }
 
 private Q_SLOTS:
     void init() {
@@ -100,7 +118,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("newNodes");
         QTest::addColumn<Ints>("litAfterReload");
         QTest::newRow("stars 2 and 4") << Ints{2, 4} << "t"
-                                       << "t" << QStringList() << Ints{1, 2};
+                                       << "t" << QStringList() << Ints{1, 2, 3, 4};
         QTest::newRow("all five") << Ints{1, 2, 3, 4, 5} << "t"
                                   << "t" << QStringList() << Ints{1, 2, 3, 4, 5};
         QTest::newRow("a star twice is off") << Ints{3, 3, 1} << "t"
@@ -146,23 +164,68 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->log, QStringList());
     }
 
+    // Whatever the strip shows before saving, it shows after reopening: star k means k, and the highest lit
+    // star clicked again takes itself back.
+    void star_showsAndStoresItsNumber_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("clicked");
+        QTest::addColumn<int>("after");
+        for (int before = 0; before <= 5; ++before) {
+            for (int clicked = 1; clicked <= 5; ++clicked) {
+                QTest::addRow("%d lit, star %d", before, clicked)
+                    << before << clicked << (clicked == before ? clicked - 1 : clicked);
+            }
+        }
+    }
+    void star_showsAndStoresItsNumber() {
+        QFETCH(int, before);
+        QFETCH(int, clicked);
+        QFETCH(int, after);
+        m_bench->store().SetDocScore(m_pos, quint8(before), true);
+        m_bench->store().SaveRecDataFiles(false);
+        reopen();
+        QCOMPARE(litStars(), before);
+        QTest::mouseClick(control(QStringLiteral("btGroup%1").arg(clicked)), Qt::LeftButton);
+        QCOMPARE(litStars(), after);
+        save();
+        reopen();
+        QCOMPARE(int(m_bench->store().RecordAt(m_pos).wdScore), after);
+        QCOMPARE(litStars(), after);
+    }
+
     // The password reaches the record and the file together; a stored one is never replaced from the strip.
+    // When the office fails, the file on disk decides: one it left protected keeps the password in the record.
     void password_storedAndAppliedTogether_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("applyFails");
+        QTest::addColumn<bool>("protectedOnDisk");
         QTest::addColumn<QString>("after");
-        QTest::newRow("none yet") << "" << false << "新密码";
-        QTest::newRow("applying fails") << "" << true << "";
-        QTest::newRow("one stored") << "旧" << false << "旧";
+        QTest::addColumn<QString>("inOffice");
+        QTest::newRow("none yet") << "" << false << false << "新密码"
+                                  << "新密码";
+        QTest::newRow("applying fails") << "" << true << false << ""
+                                        << "";
+        QTest::newRow("fails, file protected") << "" << true << true << "新密码"
+                                               << "";
+        QTest::newRow("one stored") << "旧" << false << false << "旧"
+                                    << "旧";
     }
     void password_storedAndAppliedTogether() {
         QFETCH(QString, before);
         QFETCH(bool, applyFails);
+        QFETCH(bool, protectedOnDisk);
         QFETCH(QString, after);
+        QFETCH(QString, inOffice);
         m_bench->store().SaveAStrItem(m_pos, wdiPassword, before, true);
         m_office->passwords.insert(m_path, before);
         if (applyFails) {
             m_office->word().failOn(QStringLiteral("ActiveDocument.SaveAs"));
+        }
+        if (protectedOnDisk) {
+            // As a save that wrote the protected file and then failed leaves it.
+            QFile::remove(m_path);
+            QVERIFY(QFile::copy(
+                qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/lo/data/secret.docx"), m_path));
         }
         type(QStringLiteral("psEdit"), QStringLiteral("新密码"));
         QCOMPARE(control<QLineEdit>(QStringLiteral("psEdit"))->displayText(), QStringLiteral("***"));
@@ -171,7 +234,7 @@ private Q_SLOTS:
         const QStringList calls = m_office->word().log().filter(QRegularExpression("Activate|SaveAs|Saved|Save\\("));
         QCOMPARE(calls.size(), before.isEmpty() ? (applyFails ? 2 : 4) : 0);
         QCOMPARE(m_prompts->log.size(), applyFails ? 1 : 0);
-        QCOMPARE(m_office->passwords.value(m_path), after);
+        QCOMPARE(m_office->passwords.value(m_path), inOffice);
         reopen();
         QCOMPARE(stored(wdiPassword), after);
         // Only the active tab's document, open in the office, gets a password.
