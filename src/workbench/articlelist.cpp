@@ -115,10 +115,10 @@ ArticleList::ArticleList(Workbench& bench, QWidget* parent) : QObject(parent), m
     wzTreeView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     wzTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_layout->addWidget(wzTreeView, 1);
-    // A double click opens, once; the view's own activation is not used, as it would open a second time on a
-    // double click and also on a Ctrl+double click, whose clicks pick articles for dragging onto a folder.
-    connect(wzTreeView, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* article) {
-        if (m_doubleClickOpens) {
+    // A click opens; the view's own activation is not used, as it waits for a double click here and also fires
+    // on a Ctrl+double click, whose clicks pick articles for dragging onto a folder.
+    connect(wzTreeView, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* article) {
+        if (m_clickOpens) {
             Q_EMIT articleActivated(ItemState(article));
         }
     });
@@ -204,10 +204,16 @@ bool ArticleList::eventFilter(QObject* watched, QEvent* event) {
     if (watched == wzPanel && event->type() == QEvent::Resize) {
         Q_EMIT widthChanged(wzPanel->width());
     }
-    // The view tells of a double click without its keys; they are taken here, before it does.
+    // The view tells of a click without its keys; they are taken here, before it does. A Ctrl or Shift click picks
+    // articles, and the second click of a double click would open the same article again.
     if (watched == wzTreeView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        m_secondClick = true;
+    }
+    if (watched == wzTreeView->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        m_doubleClickOpens = mouse->button() == Qt::LeftButton && !mouse->modifiers().testFlag(Qt::ControlModifier);
+        m_clickOpens = mouse->button() == Qt::LeftButton && !m_secondClick &&
+                       (mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) == 0;
+        m_secondClick = false;
     }
     // A Ctrl+click switches the list to dragging, so that the articles picked by Ctrl+clicks can be dragged onto
     // a folder; a plain click switches it back. Switched at the release, so the press that starts a drag of the

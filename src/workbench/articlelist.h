@@ -80,7 +80,8 @@ private:
     QList<QAction*> sortKeyItems;
     QAction* ItemSortHigh = nullptr;
     QAction* ItemSortLow = nullptr;
-    bool m_doubleClickOpens = false;
+    bool m_clickOpens = false;
+    bool m_secondClick = false;
 };
 
 } // namespace velmora

@@ -182,17 +182,18 @@ private Q_SLOTS:
 
     // An article opens on a double click or Enter, once; a click, and any gesture with Ctrl (which picks
     // articles for dragging onto a folder), opens nothing.
-    void articleList_opensOnDoubleClickOrEnterOnly_data() {
+    void articleList_opensOnClickOrEnter_data() {
         QTest::addColumn<QString>("gesture");
         QTest::addColumn<int>("opened");
-        QTest::newRow("click") << "click" << 0;
+        QTest::newRow("click") << "click" << 1;
         QTest::newRow("Ctrl+click") << "ctrl click" << 0;
+        QTest::newRow("Shift+click") << "shift click" << 0;
         QTest::newRow("Ctrl+double click") << "ctrl double" << 0;
         QTest::newRow("double click") << "double" << 1;
         QTest::newRow("Enter") << "enter" << 1;
         QTest::newRow("double click, twice") << "double double" << 1;
     }
-    void articleList_opensOnDoubleClickOrEnterOnly() {
+    void articleList_opensOnClickOrEnter() {
         QFETCH(QString, gesture);
         QFETCH(int, opened);
         open();
@@ -203,8 +204,9 @@ private Q_SLOTS:
         const QPoint at = list->visualItemRect(article).center();
         word().clearLog();
         for (const QString& step : gesture.split(u' ')) {
-            const Qt::KeyboardModifiers ctrl =
-                gesture.startsWith(QLatin1String("ctrl")) ? Qt::ControlModifier : Qt::NoModifier;
+            const Qt::KeyboardModifiers ctrl = gesture.startsWith(QLatin1String("ctrl"))    ? Qt::ControlModifier
+                                               : gesture.startsWith(QLatin1String("shift")) ? Qt::ShiftModifier
+                                                                                            : Qt::NoModifier;
             if (step == u"click") {
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, ctrl, at);
             } else if (step == u"double") {
