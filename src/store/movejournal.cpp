@@ -41,6 +41,11 @@ QByteArray journalBytes(const QList<PlannedMove>& moves) {
     return bytes;
 }
 
+bool exists(const QString& path) {
+    struct stat facts {};
+    return ::lstat(native(path).constData(), &facts) == 0;
+}
+
 bool sameBytes(const QString& a, const QString& b) {
     QFile left(a);
     QFile right(b);
@@ -156,25 +161,48 @@ int FinishMoves(TWordMgr& store) {
     if (!QFileInfo::exists(MoveJournalFile(dbFile))) {
         return 0;
     }
-    int changed = 0;
-    for (const PlannedMove& move : ReadMoveJournal(dbFile)) {
+    // A journal kept by a failed save may name one document twice (moved on by a later run): its moves are
+    // followed in order from the path the library holds, through places it has left, to where it is now.
+    const QList<PlannedMove> moves = ReadMoveJournal(dbFile);
+    QList<qint64> positions;
+    for (const PlannedMove& move : moves) {
         RemoveMoveCopies(move.to);
-        if (!store.IsRecordPosition(move.position)) {
+        if (!positions.contains(move.position)) {
+            positions.append(move.position);
+        }
+    }
+    int changed = 0;
+    for (const qint64 position : std::as_const(positions)) {
+        if (!store.IsRecordPosition(position)) {
             continue;
         }
-        QString recorded;
+        QString path;
         try {
-            recorded = store.GetDocNameByPos(move.position);
+            path = store.GetDocNameByPos(position);
         } catch (const VelmoraError&) {
             continue;
         }
-        if (recorded == move.from && arrived(move.from, move.to)) {
-            store.SaveMovedDocName(move.position, move.to);
-            // A record already at the new path was saved after its cache moved; a cache at the old path now
-            // belongs to whatever file came there since.
-            TakeTextCacheAlong(move.from, move.to);
-            ++changed;
+        const QString recorded = path;
+        QList<const PlannedMove*> steps;
+        for (const PlannedMove& move : moves) {
+            if (move.position != position || move.from != path) {
+                continue;
+            }
+            if (arrived(move.from, move.to) || (!exists(move.from) && !exists(move.to))) {
+                steps.append(&move);
+                path = move.to;
+            }
         }
+        if (path == recorded || !exists(path)) {
+            continue;
+        }
+        store.SaveMovedDocName(position, path);
+        // A record already at its new path was saved after its cache moved; a cache at the old path then belongs
+        // to whatever file came there since, so only the steps made here take it along.
+        for (const PlannedMove* step : std::as_const(steps)) {
+            TakeTextCacheAlong(step->from, step->to);
+        }
+        ++changed;
     }
     // A failed save keeps the journal, and the next opening finishes it again.
     store.SaveRecDataFiles(false);

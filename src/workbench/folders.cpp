@@ -359,7 +359,7 @@ const QString kOpenInTab = QStringLiteral("文档在标签页中打开");
 const QString kNoRecord = QStringLiteral("不是资料库里的记录");
 constexpr int kReportLines = 20;
 
-// Why a document stays where it is, decided before anything is written, so that it never enters the journal:
+// Why a document stays where it is, decided before anything is written, so that it does not enter the journal:
 // nothing when it may move, an empty reason when it stays without counting as a failure.
 std::optional<QString> refusal(const QString& name, const QString& target,
                                const std::function<bool(const QString&)>& isOpen, bool countMissing) {
@@ -378,9 +378,7 @@ std::optional<QString> refusal(const QString& name, const QString& target,
     if (isOpen && isOpen(name)) {
         return kOpenInTab;
     }
-    if (FileInUse(name)) {
-        return MoveFailureReason(MoveResult::InUse);
-    }
+    // Whether another program holds it is asked by the move itself, just before the rename.
     struct stat clash {};
     if (::lstat(native(target).constData(), &clash) == 0 &&
         (clash.st_dev != source.st_dev || clash.st_ino != source.st_ino)) {

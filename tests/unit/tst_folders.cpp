@@ -249,6 +249,7 @@ private Q_SLOTS:
         QTest::newRow("not moved yet") << "unmoved" << false << true;
         QTest::newRow("another file took the target") << "clash" << false << true;
         QTest::newRow("record already saved") << "saved" << true << false;
+        QTest::newRow("moved on by a second run after a failed save") << "twice" << true << false;
     }
     void journal_nextOpeningFollowsTheFiles() {
         QFETCH(QString, state);
@@ -271,7 +272,17 @@ private Q_SLOTS:
             }
             store.SaveRecDataFiles(false);
         }
-        WriteMoveJournal(dataFile, {{35, source, target}});
+        const QString between = appData.file(QStringLiteral("mid/笔记.doc"));
+        if (state == QLatin1String("twice")) {
+            QDir().mkpath(appData.file(QStringLiteral("mid")));
+            WriteMoveJournal(dataFile, {{35, source, between}});
+            QVERIFY(QFile::rename(source, between));
+            QVERIFY(MoveTextCache(source, between));
+            WriteMoveJournal(dataFile, {{35, between, target}});
+            QVERIFY(QFile::rename(between, target));
+        } else {
+            WriteMoveJournal(dataFile, {{35, source, target}});
+        }
         WriteBytes(MoveCopyPrefix(target) + QStringLiteral("0123abcd"), "half a copy");
         if (state == QLatin1String("renamed") || state == QLatin1String("saved")) {
             QVERIFY(QFile::rename(source, target));
