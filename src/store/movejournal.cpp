@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -135,13 +137,20 @@ QString MoveCopyPrefix(const QString& target) {
     return info.absolutePath() + QDir::separator() + u'.' + info.fileName() + QStringLiteral(".velmora-move-");
 }
 
-void RemoveMoveCopies(const QString& target) {
-    const QString prefix = MoveCopyPrefix(target);
-    const QFileInfo info(prefix);
-    const QDir folder = info.absoluteDir();
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.startsWith(info.fileName())) {
-            QFile::remove(folder.filePath(name));
+void RemoveMoveCopies(const QStringList& targets) {
+    // Each folder is listed once: a move of many documents into one folder names that folder many times.
+    QHash<QString, QStringList> prefixes;
+    for (const QString& target : targets) {
+        const QFileInfo prefix(MoveCopyPrefix(target));
+        prefixes[prefix.absolutePath()].append(prefix.fileName());
+    }
+    for (auto folder = prefixes.cbegin(); folder != prefixes.cend(); ++folder) {
+        const QDir dir(folder.key());
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+            if (std::any_of(folder.value().begin(), folder.value().end(),
+                            [&name](const QString& prefix) { return name.startsWith(prefix); })) {
+                QFile::remove(dir.filePath(name));
+            }
         }
     }
 }
@@ -165,12 +174,14 @@ int FinishMoves(TWordMgr& store) {
     // followed in order from the path the library holds, through places it has left, to where it is now.
     const QList<PlannedMove> moves = ReadMoveJournal(dbFile);
     QList<qint64> positions;
+    QStringList targets;
     for (const PlannedMove& move : moves) {
-        RemoveMoveCopies(move.to);
+        targets.append(move.to);
         if (!positions.contains(move.position)) {
             positions.append(move.position);
         }
     }
+    RemoveMoveCopies(targets);
     int changed = 0;
     for (const qint64 position : std::as_const(positions)) {
         if (!store.IsRecordPosition(position)) {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace velmora {
 
@@ -30,7 +31,7 @@ void RemoveMoveJournal(const QString& dbFile);
 
 // The hidden copies a move across file systems makes beside its target ("." name ".velmora-move-" digits).
 QString MoveCopyPrefix(const QString& target);
-void RemoveMoveCopies(const QString& target);
+void RemoveMoveCopies(const QStringList& targets);
 
 // A document's text cache follows it to its new path (by renaming, so a later file at the old path never
 // inherits it). A cache already under the new name belongs to no file there, and is replaced.
