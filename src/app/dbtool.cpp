@@ -716,21 +716,35 @@ int DbTool::show(QStringList args) {
 QStringList DbTool::documentsBelow(const QString& folder, int& status) {
     namespace fs = std::filesystem;
     std::vector<std::string> found;
-    std::error_code error;
-    const fs::path root(QFile::encodeName(folder).toStdString());
-    fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-        std::error_code ignored;
-        const std::string& name = walk->path().native();
-        if (walk->is_regular_file(ignored) &&
-            isWordDocument(QString::fromLatin1(name.data(), qsizetype(name.size())))) {
-            found.push_back(name);
+    // Each folder is read on its own, so that one that cannot be read is named and the walk goes on with the rest.
+    std::vector<fs::path> pending{fs::path(QFile::encodeName(folder).toStdString())};
+    while (!pending.empty()) {
+        const fs::path current = std::move(pending.back());
+        pending.pop_back();
+        std::error_code error;
+        std::vector<fs::path> folders;
+        fs::directory_iterator entries(current, error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            std::error_code ignored;
+            const std::string& name = entries->path().native();
+            // Linked folders are not followed: a link back up the tree would never end.
+            if (entries->is_directory(ignored) && !entries->is_symlink(ignored)) {
+                folders.push_back(entries->path());
+            } else if (entries->is_regular_file(ignored) &&
+                       isWordDocument(QString::fromLatin1(name.data(), qsizetype(name.size())))) {
+                found.push_back(name);
+            }
         }
-    }
-    if (error) {
-        m_err << "velmoradb: cannot read the folder " << shown(folder) << ": "
-              << QString::fromLocal8Bit(error.message().c_str()) << '\n';
-        status = kFailed;
+        if (error) {
+            const std::string& name = current.native();
+            m_err << "velmoradb: cannot read the folder "
+                  << shown(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size())))) << ": "
+                  << QString::fromLocal8Bit(error.message().c_str()) << '\n';
+            status = kFailed;
+        }
+        // Taken from the back: in name order, so that the messages come in the order a listing shows.
+        std::sort(folders.rbegin(), folders.rend());
+        std::move(folders.begin(), folders.end(), std::back_inserter(pending));
     }
     std::sort(found.begin(), found.end());
     QStringList paths;

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -23,11 +24,22 @@ qint64 GetFileSizeOf(const QString& path) {
     return info.isFile() ? info.size() : -1;
 }
 
+QString OfficeLockFileOf(const QString& path) {
+    const QFileInfo info(path);
+    return info.absolutePath() + QDir::separator() + QStringLiteral(".~lock.") + info.fileName() + u'#';
+}
+
 bool FileInUse(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     // A folder is no file: opening it for writing fails, which would otherwise read as "held".
     if (!QFileInfo(path).isFile()) {
         return false;
+    }
+    // LibreOffice takes no kernel lock on a document it has open; its lock file beside the document is what it
+    // (and every other office that shares its documents) goes by.
+    struct stat lockFile {};
+    if (::lstat(QFile::encodeName(OfficeLockFileOf(path)).constData(), &lockFile) == 0) {
+        return true;
     }
     const int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {

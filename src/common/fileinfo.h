@@ -10,9 +10,11 @@ namespace velmora {
 // The size of the first file matching path (its name may hold * and ?); -1 when none.
 qint64 GetFileSizeOf(const QString& path);
 
-// True when the file exists and another process holds it: it cannot be opened for reading and writing, or
-// another process holds a lock on it.
+// True when the file exists and another process holds it: it cannot be opened for reading and writing, another
+// process holds a lock on it, or an office has it open (its lock file ".~lock.NAME#" lies beside it).
 bool FileInUse(const QString& path);
+// The lock file LibreOffice keeps beside a document it has open.
+QString OfficeLockFileOf(const QString& path);
 
 enum class FileDateKind { Created = 1, Written = 2, Accessed = 3 };
 

@@ -7,6 +7,7 @@
 #include "common/savefile.h"
 #include "common/streamstring.h"
 #include "librarylock.h"
+#include "movejournal.h"
 #include "pathfold.h"
 
 #include <QDate>
@@ -51,6 +52,14 @@ TWordMgr::TWordMgr(const QString& dbFile, OpenMode mode)
     m_tornBytes = int(FStream.size() % TWordRec::Size);
     if (m_mode == OpenMode::ReadOnly) {
         return;
+    }
+    // Outside the switch lock, which the save it may make takes again.
+    try {
+        FinishMoves(*this);
+    } catch (const VelmoraError& error) {
+        // The journal stays for the next opening; the library must open all the same, and save what changes.
+        qWarning("%s", qPrintable(error.message()));
+        m_saveFailed = false;
     }
     int deleted = 0;
     const int count = GetRecNumber();
@@ -105,7 +114,7 @@ QString TWordMgr::switchLockFolder() const {
 void TWordMgr::removeStaleTemporaries() const {
     // Saves write their temporary files under the exclusive lock held here, so any left is a killed save's.
     QStringList patterns;
-    for (const QString& path : {FFileName, FWordRecFile, switchMarkerFile()}) {
+    for (const QString& path : {FFileName, FWordRecFile, switchMarkerFile(), MoveJournalFile(FFileName)}) {
         patterns.append(QFileInfo(path).fileName() + QStringLiteral(".??????.tmp"));
     }
     // The tag tree is saved under the library lock too, by the window and by velmoradb's new tags.

@@ -1,8 +1,10 @@
 #include "folders.h"
 
 #include "common/appfolder.h"
+#include "common/errors.h"
 #include "common/fileinfo.h"
 #include "common/textcodec.h"
+#include "store/movejournal.h"
 #include "store/wordmgr.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,10 +148,9 @@ bool sameContent(int a, int b) {
 // The copy is made under a hidden name beside the target and read back before it takes the target's name, so
 // that neither a full disk nor a kill can leave a short file under the document's name.
 MoveResult moveAcross(const QByteArray& source, const QString& target) {
-    const QFileInfo targetInfo(target);
     const QByteArray temporary =
-        native(targetInfo.absolutePath() + QDir::separator() + u'.' + targetInfo.fileName() +
-               QStringLiteral(".velmora-move-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        native(MoveCopyPrefix(target) +
+               QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     const int from = noInterrupt([&] { return ::open(source.constData(), O_RDONLY | O_CLOEXEC); });
     if (from < 0) {
         return MoveResult::Failed;
@@ -283,7 +285,14 @@ MoveResult MoveFileNoReplace(const QString& source, const QString& target) {
     const QByteArray from = native(source);
     const QByteArray to = native(target);
     struct stat sourceFacts {};
-    if (source.isEmpty() || ::stat(from.constData(), &sourceFacts) != 0 || !S_ISREG(sourceFacts.st_mode)) {
+    if (source.isEmpty() || ::lstat(from.constData(), &sourceFacts) != 0) {
+        return MoveResult::SourceMissing;
+    }
+    // Moved, a link would point elsewhere (or nowhere) from its new folder, and the document would stay behind.
+    if (S_ISLNK(sourceFacts.st_mode)) {
+        return MoveResult::SymbolicLink;
+    }
+    if (!S_ISREG(sourceFacts.st_mode)) {
         return MoveResult::SourceMissing;
     }
     if (source == target) {
@@ -325,55 +334,152 @@ bool SameFile(const QString& a, const QString& b) {
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
+QString MoveFailureReason(MoveResult result) {
+    switch (result) {
+    case MoveResult::SourceMissing:
+        return QStringLiteral("文件不存在");
+    case MoveResult::TargetExists:
+        return QStringLiteral("目标文件夹里已有同名文件");
+    case MoveResult::InUse:
+        return QStringLiteral("文档正被其他程序打开");
+    case MoveResult::SymbolicLink:
+        return QStringLiteral("文档是符号链接，不移动");
+    case MoveResult::Failed:
+        return QStringLiteral("系统拒绝移动（没有权限、空间不足或文件夹不存在）");
+    case MoveResult::Moved:
+    case MoveResult::AlreadyThere:
+        break;
+    }
+    return {};
+}
+
+namespace {
+
+const QString kOpenInTab = QStringLiteral("文档在标签页中打开");
+const QString kNoRecord = QStringLiteral("不是资料库里的记录");
+constexpr int kReportLines = 20;
+
+// Why a document stays where it is, decided before anything is written, so that it does not enter the journal:
+// nothing when it may move, an empty reason when it stays without counting as a failure.
+std::optional<QString> refusal(const QString& name, const QString& target,
+                               const std::function<bool(const QString&)>& isOpen, bool countMissing) {
+    struct stat source {};
+    if (name.isEmpty() || ::lstat(native(name).constData(), &source) != 0 ||
+        !(S_ISREG(source.st_mode) || S_ISLNK(source.st_mode))) {
+        return countMissing ? MoveFailureReason(MoveResult::SourceMissing) : QString();
+    }
+    if (S_ISLNK(source.st_mode)) {
+        return MoveFailureReason(MoveResult::SymbolicLink);
+    }
+    if (name == target) {
+        return QString();
+    }
+    // Our own tabs first: the office's lock file would name them as held by another program.
+    if (isOpen && isOpen(name)) {
+        return kOpenInTab;
+    }
+    // Whether another program holds it is asked by the move itself, just before the rename.
+    struct stat clash {};
+    if (::lstat(native(target).constData(), &clash) == 0 &&
+        (clash.st_dev != source.st_dev || clash.st_ino != source.st_ino)) {
+        return MoveFailureReason(MoveResult::TargetExists);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 MoveOutcome MoveDocuments(TWordMgr& store, const QList<qint64>& positions, const QString& folder,
                           const std::function<bool(const QString&)>& isOpen, bool countMissing) {
     MoveOutcome outcome;
-    const QString prefix = WithTrailingBackslash(folder);
-    auto saveMoves = [&store, &outcome] {
-        if (outcome.moved > 0) {
-            store.SaveRecDataFiles(false);
-        }
+    auto fail = [&outcome](const QString& path, const QString& reason) {
+        outcome.failures.append({path, reason});
+        ++outcome.failed;
     };
-    try {
-        for (const qint64 position : positions) {
-            if (!store.IsRecordPosition(position)) {
-                ++outcome.failed;
-                continue;
-            }
-            const QString name = store.GetDocNameByPos(position);
-            if (name.isEmpty() || !QFileInfo(name).isFile()) {
-                outcome.failed += countMissing ? 1 : 0;
-                continue;
-            }
-            if (isOpen && isOpen(name)) {
-                ++outcome.failed;
-                continue;
-            }
-            const QString target = prefix + QFileInfo(name).fileName();
-            switch (MoveFileNoReplace(name, target)) {
-            case MoveResult::Moved:
-                store.SaveMovedDocName(position, target);
-                ++outcome.moved;
-                break;
-            case MoveResult::AlreadyThere:
-                break;
-            case MoveResult::SourceMissing:
-                outcome.failed += countMissing ? 1 : 0;
-                break;
-            case MoveResult::TargetExists:
-            case MoveResult::InUse:
-            case MoveResult::Failed:
-                ++outcome.failed;
-                break;
-            }
+    const QString prefix = WithTrailingBackslash(folder);
+    QList<PlannedMove> planned;
+    for (const qint64 position : positions) {
+        if (!store.IsRecordPosition(position)) {
+            fail(QString::number(position), kNoRecord);
+            continue;
         }
-    } catch (...) {
-        // The files that did move must reach the library files all the same.
-        saveMoves();
-        throw;
+        QString name;
+        try {
+            name = store.GetDocNameByPos(position);
+        } catch (const VelmoraError& error) {
+            fail(QString::number(position), error.message());
+            continue;
+        }
+        const QString target = prefix + QFileInfo(name).fileName();
+        if (const std::optional<QString> reason = refusal(name, target, isOpen, countMissing)) {
+            if (!reason->isEmpty()) {
+                fail(name, *reason);
+            }
+            continue;
+        }
+        planned.append({position, name, target});
     }
-    saveMoves();
+    if (planned.isEmpty()) {
+        return outcome;
+    }
+    // Written before the first rename: a kill from here on is finished by the next opening of the library.
+    WriteMoveJournal(store.FileName(), planned);
+    for (const PlannedMove& move : std::as_const(planned)) {
+        const MoveResult result = MoveFileNoReplace(move.from, move.to);
+        if (result == MoveResult::AlreadyThere) {
+            continue;
+        }
+        if (result != MoveResult::Moved) {
+            if (result != MoveResult::SourceMissing || countMissing) {
+                fail(move.from, MoveFailureReason(result));
+            }
+            continue;
+        }
+        outcome.movedFiles.append(move.to);
+        ++outcome.moved;
+        try {
+            store.SaveMovedDocName(move.position, move.to);
+            TakeTextCacheAlong(move.from, move.to);
+        } catch (const VelmoraError& error) {
+            // The file is at its new place; the journal brings the record there at the next opening.
+            outcome.saveError = error.message();
+        }
+    }
+    try {
+        store.SaveRecDataFiles(false);
+        RemoveMoveJournal(store.FileName());
+    } catch (const VelmoraError& error) {
+        outcome.saveError = error.message();
+    }
     return outcome;
+}
+
+QString MoveReportText(const MoveOutcome& outcome) {
+    QString text;
+    if (outcome.failed > 0) {
+        text = QStringLiteral("文档移动有 %1 失败").arg(outcome.failed);
+        for (qsizetype i = 0; i < outcome.failures.size() && i < kReportLines; ++i) {
+            text += QStringLiteral("\n%1\n    %2").arg(outcome.failures.at(i).path, outcome.failures.at(i).reason);
+        }
+        if (outcome.failures.size() > kReportLines) {
+            text += QStringLiteral("\n……");
+        }
+    }
+    if (!outcome.saveError.isEmpty()) {
+        if (!text.isEmpty()) {
+            text += QStringLiteral("\n\n");
+        }
+        text += QStringLiteral("资料库保存失败：%1\n以下 %2 个文档已经移动，资料库下次打开时会更新它们的记录：")
+                    .arg(outcome.saveError)
+                    .arg(outcome.movedFiles.size());
+        for (qsizetype i = 0; i < outcome.movedFiles.size() && i < kReportLines; ++i) {
+            text += u'\n' + outcome.movedFiles.at(i);
+        }
+        if (outcome.movedFiles.size() > kReportLines) {
+            text += QStringLiteral("\n……");
+        }
+    }
+    return text;
 }
 
 } // namespace velmora

@@ -48,6 +48,7 @@ enum class MoveResult {
     SourceMissing, // no file at the source
     TargetExists,  // another file has the target's name: it is never replaced
     InUse,         // another program holds the file
+    SymbolicLink,  // the document's name is a link: moved, it would point elsewhere
     Failed,        // the system refused (no right, no room, no such folder)
 };
 
@@ -57,16 +58,34 @@ enum class MoveResult {
 // renamed in place.
 MoveResult MoveFileNoReplace(const QString& source, const QString& target);
 
+// Why a move result keeps a document where it is, for the report; empty for a move that happened or was not needed.
+QString MoveFailureReason(MoveResult result);
+
+struct MoveFailure {
+    QString path;
+    QString reason;
+};
+
 struct MoveOutcome {
     int moved = 0;
     int failed = 0;
+    QList<MoveFailure> failures;
+    QStringList movedFiles; // new paths
+    QString saveError;      // the library could not be written after files had moved
 };
 
 // Moves the documents at `positions` into folder, each keeping its file name, and records each new path as it
-// is spelled. A document that `isOpen` names, one in use, a clash, and one whose file is missing when
-// `countMissing` count as failures and stay where they are. The library files are written once any moved.
+// is spelled; each text cache goes along. A document that `isOpen` names, one another program holds, a link, a
+// clash, and one whose file is missing when `countMissing` count as failures and stay where they are.
+// The moves are written to the library's move journal before the first rename; the library files are written
+// at the end, and only then the journal is removed. A library that cannot be written is reported in the outcome
+// (the next opening finishes the records); a journal that cannot be written raises an error, nothing moved.
 MoveOutcome MoveDocuments(TWordMgr& store, const QList<qint64>& positions, const QString& folder,
                           const std::function<bool(const QString&)>& isOpen, bool countMissing);
+
+// The report after a move: the failures with their reasons, and after a failed library save the files that moved.
+// Empty when there is nothing to report.
+QString MoveReportText(const MoveOutcome& outcome);
 
 // Whether two paths reach the same file (or are the same text).
 bool SameFile(const QString& a, const QString& b);

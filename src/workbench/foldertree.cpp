@@ -38,7 +38,6 @@ namespace {
 constexpr int kFolderImage = 33;
 const QString kNoTarget = QStringLiteral("未指定目标文件夹");
 const QString kFolderExists = QStringLiteral("文件夹已经存在");
-const QString kMoveFailures = QStringLiteral("文档移动有 %1 失败");
 const QString kFolderMissing = QStringLiteral("%1 不存在");
 
 bool isInSubtreeOf(const QTreeWidgetItem* node, const QTreeWidgetItem* root) {
@@ -371,8 +370,8 @@ void FolderTree::moveArticlesInto(QTreeWidgetItem* node, const QList<qint64>& po
         m_bench.store(), positions, folder, [this](const QString& path) { return isOpen(path); }, countMissing);
     restore.dismiss();
     QGuiApplication::restoreOverrideCursor();
-    if (outcome.failed > 0) {
-        ShowInfo(kMoveFailures.arg(outcome.failed));
+    if (const QString report = MoveReportText(outcome); !report.isEmpty()) {
+        ShowInfo(report);
     }
 }
 

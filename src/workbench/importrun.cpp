@@ -1,6 +1,7 @@
 #include "importrun.h"
 
 #include "cachewriter.h"
+#include "common/errors.h"
 #include "common/fileinfo.h"
 #include "office/automation/automationerror.h"
 #include "office/tiword.h"
@@ -62,8 +63,9 @@ QString ImportFailureText(const QList<ImportRun::Failure>& failures) {
     return text;
 }
 
-ImportRun::ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options)
-    : m_store(store), m_strip(strip), m_options(std::move(options)) {
+ImportRun::ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options, std::chrono::milliseconds saveEvery)
+    : m_store(store), m_strip(strip), m_options(std::move(options)), m_saveEvery(saveEvery) {
+    m_sinceSave.start();
     if (m_options.tagsModified) {
         const qsizetype at = m_options.tags.indexOf(kTagPlaceholder);
         if (at >= 0) {
@@ -134,7 +136,25 @@ void ImportRun::protect(const QString& path, const QString& password, bool& file
     }
 }
 
+void ImportRun::saveWhenDue() {
+    if (m_sinceSave.elapsed() < m_saveEvery.count()) {
+        return;
+    }
+    m_sinceSave.restart();
+    try {
+        m_store.SaveRecDataFiles(false);
+    } catch (const VelmoraError&) {
+        // Tried again when due and at the end of the run, where a failure is reported.
+    }
+}
+
 ImportRun::Step ImportRun::next() {
+    Step step = importLine();
+    saveWhenDue();
+    return step;
+}
+
+ImportRun::Step ImportRun::importLine() {
     Step step;
     if (atEnd()) {
         return step;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 namespace velmora {
@@ -49,6 +51,10 @@ bool TagScopeMissing(const ImportOptions& options);
 //
 // A failure of one file (its text unreadable, its protection refused) is noted and the run goes on: the record
 // stays, without a password the file did not get.
+//
+// The library files are written as the run goes, at most once per `saveEvery` (and at the end), so that a run
+// killed half-way keeps the records of the files written by then. Every save rewrites the whole library, which
+// a save per file would pay a thousand times on a long run.
 class ImportRun final {
 public:
     enum class Outcome { Imported, Skipped, Failed };
@@ -62,7 +68,10 @@ public:
         QString reason;
     };
 
-    ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options);
+    static constexpr std::chrono::milliseconds kSaveEvery{1000};
+
+    ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options,
+              std::chrono::milliseconds saveEvery = kSaveEvery);
     ~ImportRun();
     Q_DISABLE_COPY_MOVE(ImportRun)
 
@@ -83,12 +92,16 @@ private:
     QString readText(const QString& path);
     void protect(const QString& path, const QString& password, bool& fileProtected);
     void endOffice() noexcept;
+    Step importLine();
+    void saveWhenDue();
 
     TWordMgr& m_store;
     TagStrip& m_strip;
     ImportOptions m_options;
     int m_next = 0;
     int m_imported = 0;
+    std::chrono::milliseconds m_saveEvery;
+    QElapsedTimer m_sinceSave;
     bool m_officeStarted = false;
     QList<Failure> m_failures;
     std::unique_ptr<TiWord> m_word;

@@ -241,7 +241,9 @@ private Q_SLOTS:
         }
         press("btnAddFolder");
         QCOMPARE(m_prompts->log.mid(1),
-                 message.isEmpty() ? QStringList() : QStringList{QStringLiteral("info: ") + message});
+                 message.isEmpty()
+                     ? QStringList()
+                     : QStringList{QStringLiteral("info: ") + message.replace(QStringLiteral("<disk>"), m_disk)});
         QCOMPARE(treeShape(tree()), shape);
         QCOMPARE(ReadTextFile(file(QStringLiteral("fdlist.dat"))).last(),
                  message.startsWith(QStringLiteral("文件夹添加完成")) ? m_disk + QStringLiteral("new/")
@@ -281,9 +283,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("paths");
-        QTest::newRow("move all, one clash")
-            << false << "target"
-            << "文档移动有 1 失败" << QStringList{"target/a.doc", "base/b.docx", "target/c.docx"};
+        QTest::newRow("move all, one clash") << false << "target"
+                                             << "文档移动有 1 失败\n<disk>base/b.docx\n    目标文件夹里已有同名文件"
+                                             << QStringList{"target/a.doc", "base/b.docx", "target/c.docx"};
         QTest::newRow("drop the selected") << true << "target"
                                            << "" << QStringList{"target/a.doc", "base/b.docx", "base/kid/c.docx"};
         QTest::newRow("move all to an unknown folder")
@@ -317,7 +319,9 @@ private Q_SLOTS:
             press("btnMoveAll");
         }
         QCOMPARE(m_prompts->log.filter(QStringLiteral("info")),
-                 message.isEmpty() ? QStringList() : QStringList{QStringLiteral("info: ") + message});
+                 message.isEmpty()
+                     ? QStringList()
+                     : QStringList{QStringLiteral("info: ") + message.replace(QStringLiteral("<disk>"), m_disk)});
         QCOMPARE((QStringList{recordPath(0), recordPath(35), recordPath(70)}), paths);
         for (const QString& path : paths) {
             QVERIFY(QFileInfo::exists(m_disk + path));

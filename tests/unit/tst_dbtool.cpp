@@ -348,6 +348,64 @@ private Q_SLOTS:
         QCOMPARE(result.status, status);
     }
 
+    // Folders the walk cannot read are named, the rest is added, and the exit status says so. Root reads every
+    // folder, so the tool runs without the capabilities that let it.
+    void addRecursive_namesEveryUnreadableFolder_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("locked");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("one sub-folder") << QStringList{"x/a.doc", "x/shut/b.doc"} << QStringList{"x/shut"} << 1
+                                        << "0|<d>x/a.doc\n"
+                                        << "velmoradb: cannot read the folder <d>x/shut: Permission denied\n";
+        QTest::newRow("two, the walk goes on between them")
+            << QStringList{"x/1/a.doc", "x/2/b.doc", "x/3/c.doc"} << QStringList{"x/1", "x/3"} << 1
+            << "0|<d>x/2/b.doc\n"
+            << "velmoradb: cannot read the folder <d>x/1: Permission denied\n"
+               "velmoradb: cannot read the folder <d>x/3: Permission denied\n";
+        QTest::newRow("the folder given") << QStringList{"x/a.doc"} << QStringList{"x"} << 1 << ""
+                                          << "velmoradb: cannot read the folder <d>x: Permission denied\n";
+        QTest::newRow("a linked folder is not followed")
+            << QStringList{"x/a.doc", "y/b.doc", "x/link->../y"} << QStringList{} << 0 << "0|<d>x/a.doc\n"
+            << "";
+    }
+    void addRecursive_namesEveryUnreadableFolder() {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, locked);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QStringList command{QCoreApplication::applicationDirPath() + QStringLiteral("/../velmoradb")};
+        if (::geteuid() == 0) {
+            command.prepend(QStringLiteral("--bounding-set=-dac_override,-dac_read_search"));
+            command.prepend(QStringLiteral("setpriv"));
+        }
+        for (const QString& file : files) {
+            const qsizetype arrow = file.indexOf(QStringLiteral("->"));
+            QDir().mkpath(QFileInfo(m_docs + file.left(arrow)).absolutePath());
+            if (arrow >= 0) {
+                QVERIFY(QFile::link(file.mid(arrow + 2), m_docs + file.left(arrow)));
+            } else {
+                WriteBytes(m_docs + file, "x");
+            }
+        }
+        for (const QString& folder : locked) {
+            QVERIFY(QFile::setPermissions(m_docs + folder, QFileDevice::Permissions()));
+        }
+        QProcess tool;
+        tool.start(command.takeFirst(),
+                   command + QStringList{"--appdata", m_appData->path(), "add", "-r", m_docs + QStringLiteral("x")});
+        QVERIFY(tool.waitForFinished(30000));
+        for (const QString& folder : locked) {
+            QFile::setPermissions(m_docs + folder,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardError()), QString(err).replace(QStringLiteral("<d>"), m_docs));
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()), QString(out).replace(QStringLiteral("<d>"), m_docs));
+        QCOMPARE(tool.exitCode(), status);
+    }
+
     void set_tagsAndScore_reachTheTagTree() {
         const QString a = doc(QStringLiteral("a.doc"));
         const QString b = doc(QStringLiteral("b.doc"));

@@ -1,3 +1,7 @@
+#include "common/fileinfo.h"
+#include "common/savefile.h"
+#include "store/movejournal.h"
+#include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/folders.h"
@@ -133,22 +137,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("situation");
         QTest::addColumn<bool>("countMissing");
         QTest::addColumn<bool>("moved");
-        QTest::addColumn<int>("failed");
-        QTest::newRow("plain") << "plain" << true << true << 0;
-        QTest::newRow("clash") << "clash" << false << false << 1;
-        QTest::newRow("open in a tab") << "open" << false << false << 1;
-        QTest::newRow("held by another program") << "held" << false << false << 1;
-        QTest::newRow("missing, counted (drag)") << "missing" << true << false << 1;
-        QTest::newRow("missing, not counted (move all)") << "missing" << false << false << 0;
-        QTest::newRow("already in the folder") << "there" << true << false << 0;
-        QTest::newRow("folder differing only in case") << "case" << true << true << 0;
-        QTest::newRow("across file systems") << "across" << true << true << 0;
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("plain") << "plain" << true << true << "";
+        QTest::newRow("clash") << "clash" << false << false << "目标文件夹里已有同名文件";
+        QTest::newRow("open in a tab") << "open" << false << false << "文档在标签页中打开";
+        QTest::newRow("held by another program") << "held" << false << false << "文档正被其他程序打开";
+        QTest::newRow("open in an office (its lock file)") << "office" << false << false << "文档正被其他程序打开";
+        QTest::newRow("a symbolic link") << "link" << true << false << "文档是符号链接，不移动";
+        QTest::newRow("missing, counted (drag)") << "missing" << true << false << "文件不存在";
+        QTest::newRow("missing, not counted (move all)") << "missing" << false << false << "";
+        QTest::newRow("already in the folder") << "there" << true << false << "";
+        QTest::newRow("folder differing only in case") << "case" << true << true << "";
+        QTest::newRow("across file systems") << "across" << true << true << "";
     }
     void moves_neverReplaceNorTouchOpenOrHeldFiles() {
         QFETCH(QString, situation);
         QFETCH(bool, countMissing);
         QFETCH(bool, moved);
-        QFETCH(int, failed);
+        QFETCH(QString, reason);
         TempAppData appData;
         QTemporaryDir shm(QStringLiteral("/dev/shm/velmora-XXXXXX"));
         if (situation == QLatin1String("across") && !shm.isValid()) {
@@ -165,9 +171,19 @@ private Q_SLOTS:
         QDir().mkpath(folder);
         const QString source = from + QStringLiteral("笔记.doc");
         const QString target = folder + QStringLiteral("笔记.doc");
-        if (situation != QLatin1String("missing")) {
+        if (situation == QLatin1String("link")) {
+            // A relative link, which would point nowhere from the target folder.
+            QDir().mkpath(from + QStringLiteral("real"));
+            WriteBytes(from + QStringLiteral("real/笔记.doc"), "document");
+            QVERIFY(QFile::link(QStringLiteral("real/笔记.doc"), source));
+        } else if (situation != QLatin1String("missing")) {
             WriteBytes(source, "document");
         }
+        if (situation == QLatin1String("office")) {
+            WriteBytes(OfficeLockFileOf(source),
+                       ",user,host,09.12.2026 10:00,file:///home/user/.config/libreoffice/4;");
+        }
+        WriteTextCache(source, QStringLiteral("正文"));
         if (situation == QLatin1String("clash")) {
             WriteBytes(target, "other");
         }
@@ -193,7 +209,22 @@ private Q_SLOTS:
         }
         ::close(held);
         QCOMPARE(outcome.moved, moved ? 1 : 0);
-        QCOMPARE(outcome.failed, failed);
+        QCOMPARE(outcome.failed, reason.isEmpty() ? 0 : 1);
+        if (!reason.isEmpty()) {
+            QCOMPARE(outcome.failures.first().path, source);
+            QCOMPARE(outcome.failures.first().reason, reason);
+            QVERIFY(MoveReportText(outcome).contains(source + QStringLiteral("\n    ") + reason));
+        }
+        // The text cache goes where the document goes, and nothing stays for a later file at the old path.
+        QCOMPARE(ReadTextCache(moved ? target : source).trimmed(), QStringLiteral("正文"));
+        if (moved && TextCachePath(source) != TextCachePath(target)) {
+            QVERIFY(!HasTextCache(source));
+        }
+        if (situation == QLatin1String("link")) {
+            QCOMPARE(QFileInfo(source).symLinkTarget(), from + QStringLiteral("real/笔记.doc"));
+            QVERIFY(!QFileInfo::exists(target));
+        }
+        QVERIFY(!QFileInfo::exists(MoveJournalFile(dataFile)));
         if (moved) {
             QVERIFY(!QFileInfo::exists(source));
             QCOMPARE(ReadBytes(target), QByteArray("document"));
@@ -205,6 +236,114 @@ private Q_SLOTS:
             QCOMPARE(ReadBytes(target), QByteArray("other"));
         }
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("velmora")), QStringList());
+    }
+
+    // What a killed move leaves between its steps, and what the next opening for writing makes of it.
+    void journal_nextOpeningFollowsTheFiles_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("recordMoves");
+        QTest::addColumn<bool>("sourceStays");
+        QTest::newRow("renamed, record behind") << "renamed" << true << false;
+        QTest::newRow("copied across, old not removed yet") << "copied" << true << false;
+        QTest::newRow("linked, old not removed yet") << "linked" << true << false;
+        QTest::newRow("not moved yet") << "unmoved" << false << true;
+        QTest::newRow("another file took the target") << "clash" << false << true;
+        QTest::newRow("record already saved") << "saved" << true << false;
+        QTest::newRow("moved on by a second run after a failed save") << "twice" << true << false;
+    }
+    void journal_nextOpeningFollowsTheFiles() {
+        QFETCH(QString, state);
+        QFETCH(bool, recordMoves);
+        QFETCH(bool, sourceStays);
+        TempAppData appData;
+        const QString dataFile = appData.file(QStringLiteral("worddata.data"));
+        const QString source = appData.file(QStringLiteral("src/笔记.doc"));
+        const QString target = appData.file(QStringLiteral("dst/笔记.doc"));
+        QDir().mkpath(appData.file(QStringLiteral("src")));
+        QDir().mkpath(appData.file(QStringLiteral("dst")));
+        WriteBytes(source, "document");
+        WriteTextCache(source, QStringLiteral("正文"));
+        {
+            TWordMgr store(dataFile);
+            store.ImportAWord(appData.file(QStringLiteral("src/other.doc")), QString(), QString(), 0);
+            store.ImportAWord(source, QString(), QString(), 0);
+            if (state == QLatin1String("saved")) {
+                store.SaveMovedDocName(35, target);
+            }
+            store.SaveRecDataFiles(false);
+        }
+        const QString between = appData.file(QStringLiteral("mid/笔记.doc"));
+        if (state == QLatin1String("twice")) {
+            QDir().mkpath(appData.file(QStringLiteral("mid")));
+            WriteMoveJournal(dataFile, {{35, source, between}});
+            QVERIFY(QFile::rename(source, between));
+            QVERIFY(MoveTextCache(source, between));
+            WriteMoveJournal(dataFile, {{35, between, target}});
+            QVERIFY(QFile::rename(between, target));
+        } else {
+            WriteMoveJournal(dataFile, {{35, source, target}});
+        }
+        WriteBytes(MoveCopyPrefix(target) + QStringLiteral("0123abcd"), "half a copy");
+        if (state == QLatin1String("renamed") || state == QLatin1String("saved")) {
+            QVERIFY(QFile::rename(source, target));
+        } else if (state == QLatin1String("copied")) {
+            QVERIFY(QFile::copy(source, target));
+        } else if (state == QLatin1String("linked")) {
+            QVERIFY(::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0);
+        } else if (state == QLatin1String("clash")) {
+            WriteBytes(target, "another document");
+        }
+        { TWordMgr store(dataFile); }
+        TWordMgr reader(dataFile, OpenMode::ReadOnly);
+        QCOMPARE(reader.StringAt(reader.RecordAt(35).wdFullNamePos), recordMoves ? target : source);
+        QCOMPARE(reader.StringAt(reader.RecordAt(0).wdFullNamePos), appData.file(QStringLiteral("src/other.doc")));
+        QCOMPARE(QFileInfo::exists(source), sourceStays);
+        QCOMPARE(ReadBytes(recordMoves ? target : source), QByteArray("document"));
+        if (state == QLatin1String("clash")) {
+            QCOMPARE(ReadBytes(target), QByteArray("another document"));
+        }
+        if (state != QLatin1String("saved")) {
+            QCOMPARE(ReadTextCache(recordMoves ? target : source).trimmed(), QStringLiteral("正文"));
+        }
+        QVERIFY(!QFileInfo::exists(MoveJournalFile(dataFile)));
+        QCOMPARE(QDir(appData.file(QStringLiteral("dst")))
+                     .entryList(QDir::Files | QDir::Hidden)
+                     .filter(QStringLiteral("velmora")),
+                 QStringList());
+    }
+
+    void moveWithFailedSave_reportsMovedFilesAndNextOpeningHeals() {
+        TempAppData appData;
+        const QString dataFile = appData.file(QStringLiteral("worddata.data"));
+        QDir().mkpath(appData.file(QStringLiteral("src")));
+        QDir().mkpath(appData.file(QStringLiteral("dst")));
+        const QStringList names{"a.doc", "b.docx"};
+        MoveOutcome outcome;
+        {
+            TWordMgr store(dataFile);
+            for (const QString& name : names) {
+                WriteBytes(appData.file(QStringLiteral("src/") + name), name.toUtf8());
+                store.ImportAWord(appData.file(QStringLiteral("src/") + name), QString(), QString(), 0);
+            }
+            store.SaveRecDataFiles(false);
+            // A folder where the save writes its new string file: the library cannot be written.
+            QDir().mkpath(dataFile + NewFileSuffix() + QStringLiteral("/blocked"));
+            outcome = MoveDocuments(store, {0, 35}, appData.file(QStringLiteral("dst")), {}, true);
+        }
+        QCOMPARE(outcome.moved, 2);
+        QVERIFY(!outcome.saveError.isEmpty());
+        const QString report = MoveReportText(outcome);
+        for (const QString& name : names) {
+            QVERIFY2(report.contains(appData.file(QStringLiteral("dst/") + name)), qPrintable(report));
+        }
+        QVERIFY(!report.contains(QStringLiteral("文档移动有")));
+        QVERIFY(QFileInfo::exists(MoveJournalFile(dataFile)));
+        QVERIFY(QDir(dataFile + NewFileSuffix()).removeRecursively());
+        { TWordMgr store(dataFile); }
+        TWordMgr reader(dataFile, OpenMode::ReadOnly);
+        QCOMPARE(reader.GetDocNameByPos(0), appData.file(QStringLiteral("dst/a.doc")));
+        QCOMPARE(reader.GetDocNameByPos(35), appData.file(QStringLiteral("dst/b.docx")));
+        QVERIFY(!QFileInfo::exists(MoveJournalFile(dataFile)));
     }
 };
 

@@ -195,6 +195,8 @@ private Q_SLOTS:
     void fileInUse_missingOrFree_isFalse();
     void fileInUse_flockHeld_isTrue();
     void fileInUse_fcntlLockOfOtherProcess_isTrue();
+    void fileInUse_officeLockFile_data();
+    void fileInUse_officeLockFile();
     void getFileDate_writtenTimeInDays();
 
     void daysToDateTime_data();
@@ -512,6 +514,26 @@ void TestHelpers::fileInUse_fcntlLockOfOtherProcess_isTrue() {
         QVERIFY(FileInUse(path));
     }
     QVERIFY(!FileInUse(path));
+}
+
+// LibreOffice marks a document it has open with ".~lock.NAME#" beside it, and takes no kernel lock.
+void TestHelpers::fileInUse_officeLockFile_data() {
+    QTest::addColumn<QString>("lockName");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("its own lock file") << ".~lock.笔记 1.docx#" << true;
+    QTest::newRow("another document's") << ".~lock.笔记 2.docx#" << false;
+    QTest::newRow("without the closing #") << ".~lock.笔记 1.docx" << false;
+    QTest::newRow("letter case differs") << ".~lock.笔记 1.DOCX#" << false;
+}
+
+void TestHelpers::fileInUse_officeLockFile() {
+    QFETCH(QString, lockName);
+    QFETCH(bool, held);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("笔记 1.docx"));
+    WriteBytes(path, QByteArrayLiteral("x"));
+    WriteBytes(tmp.filePath(lockName), QByteArrayLiteral(",user,host,09.12.2026 10:00,file:///home/user;"));
+    QCOMPARE(FileInUse(path), held);
 }
 
 void TestHelpers::getFileDate_writtenTimeInDays() {
