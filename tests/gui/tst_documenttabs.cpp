@@ -8,6 +8,7 @@
 #include "workbench/tagstrip.h"
 #include "workbench/workbench.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <optional>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -548,7 +550,8 @@ private Q_SLOTS:
         QTRY_COMPARE(closeArea->pos(), corner());
     }
 
-    // The active tab shows in another colour than the others.
+    // The active tab's face has the tooltip colour, the others the button colour, which differ where the text
+    // colours do not.
     void activeTab_standsOut() {
         m_tabs->pager()->parentWidget()->resize(800, 500);
         m_host->show();
@@ -560,11 +563,28 @@ private Q_SLOTS:
             const QRect tab = bar->tabRect(index);
             return bar->grab().toImage().pixelColor(tab.left() + 4, tab.center().y());
         };
+        const QPalette palette = QApplication::palette();
+        QVERIFY(palette.color(QPalette::ToolTipBase) != palette.color(QPalette::Button));
         QCOMPARE(bar->currentIndex(), 1);
-        QVERIFY(face(0) != face(1));
-        const QColor active = face(1);
+        QCOMPARE(face(1), palette.color(QPalette::ToolTipBase));
+        QCOMPARE(face(0), palette.color(QPalette::Button));
         bar->setCurrentIndex(0);
-        QTRY_COMPARE(face(0), active);
+        QTRY_COMPARE(face(0), palette.color(QPalette::ToolTipBase));
+        QCOMPARE(face(1), palette.color(QPalette::Button));
+    }
+
+    // While the office makes a new document, the article list cannot start another opening.
+    void newDocument_listDisabledWhileMade() {
+        QWidget list;
+        connect(m_tabs, &DocumentTabs::creatingDocument, &list, [&list](bool running) { list.setEnabled(!running); });
+        // The office went away: the new document's call starts one, and the list is looked at then.
+        word().die();
+        std::optional<bool> enabledMeanwhile;
+        m_office->serverStarted = [&](ServerDouble&) { enabledMeanwhile = list.isEnabled(); };
+        m_tabs->tbtCreateClick();
+        QCOMPARE(enabledMeanwhile, std::optional<bool>(false));
+        QVERIFY(list.isEnabled());
+        QCOMPARE(m_tabs->tabCount(), 1);
     }
 };
 
