@@ -134,14 +134,14 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     Pager->setDocumentMode(true);
     Describe(Pager, QStringLiteral("文档"));
     // The tab control never removes a tab itself: every close goes through the document's own steps.
-    ConnectReported(Pager, &QTabWidget::tabCloseRequested, this, [this](int index) {
+    ConnectReported(Pager.data(), &QTabWidget::tabCloseRequested, this, [this](int index) {
         if (index != Pager->currentIndex()) {
             Pager->setCurrentIndex(index);
         }
         ColourTabs();
         closeActiveTab();
     });
-    ConnectReported(Pager, &QTabWidget::currentChanged, this, [this](int index) { PagerChange(index); });
+    ConnectReported(Pager.data(), &QTabWidget::currentChanged, this, [this](int index) { PagerChange(index); });
 
     pnlClose = Named(new QToolButton(area), QStringLiteral("pnlClose"));
     pnlClose->resize(kCloseAreaWidth, kCloseAreaHeight);
@@ -168,6 +168,16 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     GoBackAction->setObjectName(QStringLiteral("GoBackAction"));
     GoBackAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     ConnectReported(GoBackAction, &QAction::triggered, this, [this] { GoBackActionExecute(); });
+}
+
+DocumentTabs::~DocumentTabs() {
+    // The tabs go before their tab area; the work bench may be gone already, the window system is not.
+    for (int i = 0; Pager && i < Pager->count(); ++i) {
+        const DocTab& tab = pageAt(i)->tab;
+        if (tab.window != 0 && !tab.released) {
+            Windows().setParent(tab.window, 0);
+        }
+    }
 }
 
 void DocumentTabs::attachMenu(QAction* itemNew, QAction* itemSave, QAction* itemSaveAll, QAction* itemSaveAs,

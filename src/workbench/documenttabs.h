@@ -27,6 +27,8 @@ class DocumentTabs final : public QObject, public WorkbookTabs {
 
 public:
     DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area);
+    // Pages still holding a window give it back, whatever ends the window without its shutdown.
+    ~DocumentTabs() override;
 
     QWidget* pager() const;
     // The toolbar's document buttons, in their order: new, save, save all; and embed, which sits further on.
@@ -153,7 +155,7 @@ private:
 
     Workbench& m_bench;
     TagStrip* m_strip = nullptr;
-    QTabWidget* Pager = nullptr;
+    QPointer<QTabWidget> Pager;
     QWidget* pnlClose = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* svTimer = nullptr;

@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -22,6 +24,19 @@
 
 using namespace velmora;
 using namespace velmora::test;
+
+namespace {
+
+// The window's place on the desktop, as the X server tells it.
+QString WindowGeometry(WindowId window) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window)});
+    xdotool.waitForFinished(10000);
+    const QString said = QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    return said.mid(said.indexOf(u'\n') + 1).trimmed();
+}
+
+} // namespace
 
 class TestLoTabs : public QObject {
     Q_OBJECT
@@ -131,6 +146,21 @@ private Q_SLOTS:
         }
 
         TiWord& word = bench.word();
+        if (display) {
+            // Released, the frameless window covers the screen's free area as a maximised one would; taken back,
+            // it sits in its tab again.
+            tabs.tbtEmbedClick();
+            QVERIFY(tabs.activeTab()->released);
+            const QRect free = host.screen()->availableGeometry();
+            QTRY_COMPARE(WindowGeometry(tabs.activeTab()->window),
+                         QStringLiteral("Position: %1,%2 (screen: 0)\n  Geometry: %3x%4")
+                             .arg(free.x())
+                             .arg(free.y())
+                             .arg(free.width())
+                             .arg(free.height()));
+            tabs.tbtEmbedClick();
+            QVERIFY(!tabs.activeTab()->released);
+        }
         const QDateTime written = QFileInfo(path1).lastModified();
         static_cast<QTabWidget*>(tabs.pager())->setCurrentIndex(0);
         tabs.svTimerTimer();
