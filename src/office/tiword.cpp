@@ -318,6 +318,26 @@ quint64 TiWord::WindowOf(const QString& DocName) {
     return handle > 0 ? quint64(handle) : 0;
 }
 
+QString TiWord::CurrentFullNameOf(const QString& DocName, quint64 window) {
+    const int n = OpenedDocs();
+    if (window != 0) {
+        for (int i = 1; i <= n; ++i) {
+            const double handle =
+                DocumentAt(i).get(QStringLiteral("ActiveWindow")).get(QStringLiteral("Hwnd")).toDouble();
+            if (handle > 0 && quint64(handle) == window) {
+                return DocumentAt(i).get(QStringLiteral("FullName")).toString();
+            }
+        }
+    }
+    for (int i = 1; i <= n; ++i) {
+        const OleVariant document = DocumentAt(i);
+        if (SameTextAscii(document.get(QStringLiteral("Name")).toString(), DocName)) {
+            return document.get(QStringLiteral("FullName")).toString();
+        }
+    }
+    return {};
+}
+
 void TiWord::GoBack() {
     if (OpenedDocs() != 0) {
         FWord.call(QStringLiteral("GoBack"));

@@ -64,6 +64,10 @@ public:
     // The native window the office shows DocName in (an X11 window id), 0 when it is not open or has no window.
     // Finding the window by its caption is the fallback for a 0.
     quint64 WindowOf(const QString& DocName);
+    // The full name the office now knows a tab's document by, which the office's own saving changes behind the
+    // program's back: the document shown in window (when not 0), else the one the office first named DocName
+    // (a new document keeps that name after the office saved it). Empty when neither is open.
+    QString CurrentFullNameOf(const QString& DocName, quint64 window);
 
     // Editing position and clipboard.
     void GoBack();

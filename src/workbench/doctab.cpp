@@ -22,6 +22,11 @@ TabKind DocTab::kind() const {
     return KindOfPath(path);
 }
 
+bool DocTab::hasFile() const {
+    const TabKind tabKind = kind();
+    return tabKind == TabKind::Document || (tabKind == TabKind::NewDocument && QFileInfo(path).isAbsolute());
+}
+
 QString DocumentCaption(const QString& path) {
     return ShortenTitle(QFileInfo(path).completeBaseName());
 }

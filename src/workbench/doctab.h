@@ -28,6 +28,9 @@ struct DocTab {
 
     TabKind kind() const;
     bool isHelp() const { return position == kHelpPosition; }
+    // A document the office has a file for: a Word file, or a new document that the office itself saved under
+    // a name of its own (any format). Only a document without a file is saved through save-as.
+    bool hasFile() const;
     // A document that the library keeps counters and a cache for.
     bool isLibraryDocument() const { return kind() == TabKind::Document && position >= 0; }
 };

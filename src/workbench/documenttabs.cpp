@@ -5,6 +5,7 @@
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/errors.h"
+#include "common/fileinfo.h"
 #include "common/prompts.h"
 #include "controls.h"
 #include "office/officetext.h"
@@ -21,9 +22,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -67,6 +70,16 @@ bool IsShownTopWindow(WindowSystem& windows, WindowId window) {
         }
     }
     return false;
+}
+
+// The record's path becomes the file's name as spelt. The store keeps the old spelling of a value that differs
+// only in letter case, but here such a name is another file: the old one stays on disk under the old spelling.
+void StoreRecordPath(TWordMgr& store, qint64 position, const QString& path) {
+    const QString stored = store.ReadAStrItem(position, wdiFullName, true);
+    if (stored != path && SameTextAscii(stored, path)) {
+        store.SaveAStrItem(position, wdiFullName, QString(), false);
+    }
+    store.SaveAStrItem(position, wdiFullName, path, false);
 }
 
 } // namespace
@@ -121,14 +134,14 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     Pager->setDocumentMode(true);
     Describe(Pager, QStringLiteral("文档"));
     // The tab control never removes a tab itself: every close goes through the document's own steps.
-    ConnectReported(Pager, &QTabWidget::tabCloseRequested, this, [this](int index) {
+    ConnectReported(Pager.data(), &QTabWidget::tabCloseRequested, this, [this](int index) {
         if (index != Pager->currentIndex()) {
             Pager->setCurrentIndex(index);
         }
         ColourTabs();
         closeActiveTab();
     });
-    ConnectReported(Pager, &QTabWidget::currentChanged, this, [this](int index) { PagerChange(index); });
+    ConnectReported(Pager.data(), &QTabWidget::currentChanged, this, [this](int index) { PagerChange(index); });
 
     pnlClose = Named(new QToolButton(area), QStringLiteral("pnlClose"));
     pnlClose->resize(kCloseAreaWidth, kCloseAreaHeight);
@@ -138,6 +151,10 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     Describe(pnlClose, QStringLiteral("关闭"));
     ConnectReported(static_cast<QToolButton*>(pnlClose), &QToolButton::clicked, this, [this] { closeActiveTab(); });
     pnlClose->hide();
+    // The close area sits over the tab area's corner: it moves when the tab area does (the strip shown or hidden
+    // above it) and when the window changes size.
+    Pager->installEventFilter(this);
+    area->installEventFilter(this);
 
     Timer1 = Named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setInterval(kEmbedTickMs);
@@ -151,6 +168,16 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     GoBackAction->setObjectName(QStringLiteral("GoBackAction"));
     GoBackAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     ConnectReported(GoBackAction, &QAction::triggered, this, [this] { GoBackActionExecute(); });
+}
+
+DocumentTabs::~DocumentTabs() {
+    // The tabs go before their tab area; the work bench may be gone already, the window system is not.
+    for (int i = 0; Pager && i < Pager->count(); ++i) {
+        const DocTab& tab = pageAt(i)->tab;
+        if (tab.window != 0 && !tab.released) {
+            Windows().setParent(tab.window, 0);
+        }
+    }
 }
 
 void DocumentTabs::attachMenu(QAction* itemNew, QAction* itemSave, QAction* itemSaveAll, QAction* itemSaveAs,
@@ -253,7 +280,7 @@ DocumentPage* DocumentTabs::addTab(const DocTab& tab) {
     return page;
 }
 
-void DocumentTabs::activateDocument(const DocTab& tab) {
+void DocumentTabs::activateDocument(DocTab& tab) {
     if (tab.kind() == TabKind::Workbook) {
         return;
     }
@@ -262,9 +289,64 @@ void DocumentTabs::activateDocument(const DocTab& tab) {
     if (word.OpenedDocs() > 0 && word.ActiveDocFullName().compare(tab.path, Qt::CaseInsensitive) == 0) {
         return;
     }
-    if (!word.ActivateDoc(tab.path)) {
+    if (!word.ActivateDoc(tab.path) && (!followDocument(tab) || !word.ActivateDoc(tab.path))) {
         throw VelmoraError(QStringLiteral("文档已不在office中打开: %1").arg(tab.path));
     }
+}
+
+bool DocumentTabs::followDocument(DocTab& tab) {
+    if (tab.kind() == TabKind::Workbook) {
+        return true;
+    }
+    TiWord& word = m_bench.word();
+    if (word.DocIsOpen(tab.path)) {
+        return true;
+    }
+    const QString now = word.CurrentFullNameOf(tab.path, tab.window);
+    if (now.isEmpty()) {
+        return false;
+    }
+    renameTab(tab, now);
+    return true;
+}
+
+void DocumentTabs::renameTab(DocTab& tab, const QString& path) {
+    const QString old = tab.path;
+    tab.path = path;
+    tab.caption = tab.hasFile() ? DocumentCaption(path) : path;
+    if (tab.isHelp()) {
+        // Saved elsewhere, it is the user's own file now, no longer the help document that is never written.
+        tab.position = kNewPosition;
+    }
+    if (tab.position >= 0) {
+        TWordMgr& store = m_bench.store();
+        if (tab.kind() == TabKind::Document && (SameTextAscii(old, path) || !store.DocInBase(path))) {
+            MoveTextCache(old, path);
+            StoreRecordPath(store, tab.position, path);
+            persistLibrary();
+            Q_EMIT articleRenamed(tab.position, QFileInfo(path).completeBaseName());
+        } else {
+            // The record keeps its own file; the tab shows another one now, outside the library.
+            tab.position = kNewPosition;
+        }
+    }
+    const int index = indexOfTab(tab);
+    if (index >= 0) {
+        Pager->setTabText(index, tab.caption);
+        Pager->setTabToolTip(index, tab.path);
+        if (index == Pager->currentIndex()) {
+            publishActiveTab();
+        }
+    }
+}
+
+int DocumentTabs::indexOfTab(const DocTab& tab) const {
+    for (int i = 0; i < Pager->count(); ++i) {
+        if (&pageAt(i)->tab == &tab) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void DocumentTabs::publishActiveTab() {
@@ -299,20 +381,28 @@ void DocumentTabs::PagerChange(int) {
         return;
     }
     ColourTabs();
-    loadStrip(page->tab.position);
     // The office's active document follows the tab, so that what is done for the tab is done to its document.
-    if (page->tab.kind() != TabKind::Workbook) {
+    if (page->tab.kind() != TabKind::Workbook && followDocument(page->tab)) {
         m_bench.word().ActivateDoc(page->tab.path);
     }
+    loadStrip(page->tab.position);
     placeWindow(page);
     page->clicked();
 }
 
 void DocumentTabs::ColourTabs() {
+    // The tab's face, not its text: the palette's two text colours are the same black, its face colours are not.
     const QPalette palette = QApplication::palette();
-    for (int i = 0; i < Pager->count(); ++i) {
-        Pager->tabBar()->setTabTextColor(i, i == Pager->currentIndex() ? palette.color(QPalette::ToolTipText)
-                                                                       : palette.color(QPalette::ButtonText));
+    const QString sheet =
+        QStringLiteral("QTabBar::tab { background: %1; color: %2; border: 1px solid %3; border-bottom: none;"
+                       " border-top-left-radius: 5px; border-top-right-radius: 5px; padding: 4px 12px;"
+                       " margin-right: 1px; }"
+                       "QTabBar::tab:selected { background: %4; color: %5; }")
+            .arg(palette.color(QPalette::Button).name(), palette.color(QPalette::ButtonText).name(),
+                 palette.color(QPalette::Mid).name(), palette.color(QPalette::ToolTipBase).name(),
+                 palette.color(QPalette::ToolTipText).name());
+    if (Pager->tabBar()->styleSheet() != sheet) {
+        Pager->tabBar()->setStyleSheet(sheet);
     }
 }
 
@@ -325,6 +415,14 @@ void DocumentTabs::ShowCloseArea(bool show) {
     pnlClose->move(area->width() - kCloseAreaWidth - 20, Pager->y());
     pnlClose->show();
     pnlClose->raise();
+}
+
+bool DocumentTabs::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && !pnlClose->isHidden() &&
+        (watched == Pager || watched == Pager->parentWidget())) {
+        ShowCloseArea(true);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // -- opening --
@@ -415,12 +513,32 @@ void DocumentTabs::btnHelpClick() {
 // -- embedding --
 
 void DocumentTabs::startEmbedding(DocumentPage* page) {
+    // A window being taken is withdrawn from the desktop meanwhile: dropping its search would leave it hidden.
+    if (m_embedding && m_embedding != page && Timer1->isActive()) {
+        m_embedQueue.append(page);
+        return;
+    }
     m_embedding = page;
     m_embedAttempts = 0;
     m_withdrawing = 0;
     // The office has usually made the window by the time the opening returns: the first attempt does not wait
     // for a whole tick, the later ones do.
     Timer1->start(0);
+}
+
+void DocumentTabs::finishEmbedding() {
+    Timer1->stop();
+    Timer1->setInterval(kEmbedTickMs);
+    m_embedAttempts = 0;
+    m_withdrawing = 0;
+    m_embedding = nullptr;
+    while (!m_embedQueue.isEmpty()) {
+        const QPointer<DocumentPage> next = m_embedQueue.takeFirst();
+        if (next && next->tab.window == 0) {
+            startEmbedding(next);
+            return;
+        }
+    }
 }
 
 void DocumentTabs::Timer1Timer() {
@@ -430,9 +548,7 @@ void DocumentTabs::Timer1Timer() {
         Timer1->setInterval(kEmbedTickMs);
     }
     if (Pager->count() == 0 || !page) {
-        Timer1->stop();
-        m_embedAttempts = 0;
-        m_withdrawing = 0;
+        finishEmbedding();
         return;
     }
     DocTab& tab = page->tab;
@@ -459,10 +575,7 @@ void DocumentTabs::Timer1Timer() {
         }
     }
     if (window != 0 && !IsShownTopWindow(windows, window)) {
-        Timer1->stop();
-        Timer1->setInterval(kEmbedTickMs);
-        m_embedAttempts = 0;
-        m_withdrawing = 0;
+        finishEmbedding();
         if (workbook) {
             if (!m_bench.excel().Visible()) {
                 m_bench.excel().SetVisible(true);
@@ -479,14 +592,11 @@ void DocumentTabs::Timer1Timer() {
         return;
     }
     if (++m_embedAttempts > kEmbedAttempts) {
-        Timer1->stop();
-        Timer1->setInterval(kEmbedTickMs);
-        m_embedAttempts = 0;
         // Never leave a document's window withdrawn: it goes back to the desktop, and the tab keeps window 0.
         if (m_withdrawing != 0) {
             windows.showWindow(m_withdrawing, true);
         }
-        m_withdrawing = 0;
+        finishEmbedding();
     }
 }
 
@@ -512,7 +622,8 @@ void DocumentTabs::placeWindow(DocumentPage* page) {
 
 void DocumentTabs::giveBackWindow(DocTab& tab) {
     if (tab.window != 0 && !tab.released) {
-        m_bench.windows().setParent(tab.window, 0);
+        releaseToDesktop(tab.window);
+        tab.released = true;
     }
 }
 
@@ -522,9 +633,21 @@ void DocumentTabs::ReleaseWordWindow(bool hideWord) {
         m_bench.word().SetVisible(false);
     }
     if (tab.window != 0 && !tab.released) {
-        m_bench.windows().setParent(tab.window, 0);
+        releaseToDesktop(tab.window);
         tab.released = true;
     }
+}
+
+void DocumentTabs::releaseToDesktop(WindowId window) {
+    WindowSystem& windows = m_bench.windows();
+    windows.setParent(window, 0);
+    // Frameless, it cannot be maximised by a window manager's button, nor found at the corner it would land in.
+    const QScreen* screen = Pager->screen() ? Pager->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect free = screen->availableGeometry();
+        windows.moveWindow(window, free.x(), free.y(), free.width(), free.height());
+    }
+    windows.showWindow(window, true);
 }
 
 void DocumentTabs::tbtEmbedClick() {
@@ -546,7 +669,6 @@ void DocumentTabs::tbtEmbedClick() {
         return;
     }
     ReleaseWordWindow(false);
-    windows.showWindow(tab.window, true);
     if (Pager->count() == 1) {
         ShowCloseArea(false);
     }
@@ -556,14 +678,21 @@ void DocumentTabs::tbtEmbedClick() {
 
 void DocumentTabs::tbtCreateClick() {
     for (int i = 0; i < Pager->count(); ++i) {
-        if (pageAt(i)->tab.kind() != TabKind::Document) {
-            ShowInfo(QStringLiteral("请先保存 %1").arg(QFileInfo(pageAt(i)->tab.caption).fileName()));
+        DocTab& tab = pageAt(i)->tab;
+        // One the office has saved under a name of its own is no new document any more.
+        if (tab.kind() == TabKind::NewDocument && m_bench.hasWord()) {
+            followDocument(tab);
+        }
+        if (tab.kind() == TabKind::Workbook || !tab.hasFile()) {
+            ShowInfo(QStringLiteral("请先保存 %1").arg(QFileInfo(tab.caption).fileName()));
             return;
         }
     }
     Q_EMIT newDocumentStarting();
     clearStrip();
     const BusyGuard busy(nullptr);
+    Q_EMIT creatingDocument(true);
+    const auto listBack = qScopeGuard([this] { Q_EMIT creatingDocument(false); });
     try {
         m_bench.word().CreateNewDoc();
     } catch (const VelmoraError&) {
@@ -593,19 +722,21 @@ void DocumentTabs::tbtSaveClick() {
     if (!page) {
         return;
     }
-    switch (page->tab.kind()) {
-    case TabKind::Workbook:
-        saveWorkbook(page->tab);
+    DocTab& tab = page->tab;
+    if (tab.kind() == TabKind::Workbook) {
+        saveWorkbook(tab);
         return;
-    case TabKind::NewDocument:
-        return;
-    case TabKind::Document:
-        if (page->tab.position == kNewPosition) {
-            return;
-        }
-        SaveCurrDoc(false);
-        Q_EMIT tagTreeSaveWanted();
     }
+    if (tab.isHelp() || !followDocument(tab)) {
+        return;
+    }
+    // A document without a file can only be saved by choosing a name for it.
+    if (!tab.hasFile()) {
+        saveNewDocAs();
+        return;
+    }
+    SaveCurrDoc(false);
+    Q_EMIT tagTreeSaveWanted();
 }
 
 bool DocumentTabs::SaveCurrDoc(bool automatic) {
@@ -616,10 +747,11 @@ bool DocumentTabs::SaveCurrDoc(bool automatic) {
     }
     activateDocument(tab);
     TiWord& word = m_bench.word();
-    if (tab.kind() == TabKind::Document) {
+    if (tab.hasFile()) {
         // A password goes onto a file only by the strip's own way, which stores it in the record as well; autosave
-        // never applies one.
-        const QString psw = (!automatic && m_strip) ? m_strip->GetCurrDocPSW(int(tab.position)) : QString();
+        // never applies one, nor does a file outside the library.
+        const QString psw =
+            (!automatic && m_strip && tab.position >= 0) ? m_strip->GetCurrDocPSW(int(tab.position)) : QString();
         if (!psw.isEmpty()) {
             m_strip->SetPSToDoc(tab.path, psw);
         } else {
@@ -635,40 +767,64 @@ bool DocumentTabs::SaveCurrDoc(bool automatic) {
 }
 
 void DocumentTabs::svTimerTimer() {
-    const DocTab* tab = activeTab();
-    if (!tab || tab->kind() != TabKind::Document || tab->position < 0) {
+    DocumentPage* page = activePage();
+    if (!page || page->tab.kind() != TabKind::Document || page->tab.position < 0) {
+        return;
+    }
+    DocTab& tab = page->tab;
+    // A document without unsaved changes is not written again: its file keeps its modification time.
+    if (!followDocument(tab) || !tab.isLibraryDocument() || !m_bench.word().DocChanged(tab.path)) {
         return;
     }
     SaveCurrDoc(true);
     Q_EMIT tagTreeSaveWanted();
 }
 
-QString DocumentTabs::SaveNewDoc() {
-    DocTab& tab = active();
-    if (!AskYesNo(QStringLiteral("要保存 %1 吗？").arg(tab.caption))) {
-        return {};
-    }
-    activateDocument(tab);
+QString DocumentTabs::pickDocumentName(const QString& proposed, const QString& ownPath) {
     QString folder = m_bench.settings().value(SettingKey::SaveAsDir);
     if (folder.isEmpty()) {
         folder = AppFolder();
     }
+    const QString ext = QStringLiteral(".docx");
+    const QString name = DocumentSaveName(
+        CurrentPrompts().saveFile(folder, proposed, QStringLiteral("另存为"), MakeFileFilter(ext), ext));
+    if (name.isEmpty()) {
+        return {};
+    }
+    if (!SameTextAscii(name, ownPath) && m_bench.store().DocInBase(name)) {
+        ShowInfo(QStringLiteral("存在同名文件"));
+        return {};
+    }
+    // Asked about the name the file is written under, not the one typed before the extension was added.
+    if (name != ownPath && QFileInfo::exists(name) && !AskYesNo(QStringLiteral("文件已经存在，要覆盖它吗？"))) {
+        return {};
+    }
+    return name;
+}
+
+QString DocumentTabs::SaveNewDoc() {
+    if (!AskYesNo(QStringLiteral("要保存 %1 吗？").arg(active().caption))) {
+        return {};
+    }
+    return saveNewDocAs();
+}
+
+QString DocumentTabs::saveNewDocAs() {
+    DocTab& tab = active();
+    activateDocument(tab);
     TiWord& word = m_bench.word();
     const QString title = word.GetTitle();
-    const QString name =
-        DocumentSaveName(PickSaveName(folder, title, QStringLiteral("另存为"), QStringLiteral(".docx")));
+    const QString name = pickDocumentName(title, QString());
     if (name.isEmpty()) {
         return {};
     }
     TWordMgr& store = m_bench.store();
-    if (store.DocInBase(name)) {
-        ShowInfo(QStringLiteral("存在同名文件"));
-        return {};
-    }
     m_bench.settings().set(SettingKey::SaveAsDir, QFileInfo(name).absolutePath() + QLatin1Char('/'));
     m_bench.saveSettings();
     const QString psw = m_strip ? m_strip->GetCurrDocPSW(int(kNewPosition)) : QString();
     word.SaveAs(name, psw);
+    // A file written over takes the place of the one whose text was cached under its name.
+    QFile::remove(TextCachePath(name));
     tab.path = name;
     tab.caption = DocumentCaption(name);
     const qint64 position = store.ImportAWord(name, QString(), psw, 0);
@@ -696,7 +852,7 @@ void DocumentTabs::tbtSaveAllClick() {
             RunReported([&] { saveWorkbook(tab); });
             continue;
         }
-        if (tab.kind() != TabKind::Document || tab.position < 0) {
+        if (tab.kind() != TabKind::Document || tab.position < 0 || !followDocument(tab) || !tab.isLibraryDocument()) {
             continue;
         }
         m_bench.word().SaveWordFileByName(tab.path);
@@ -713,29 +869,26 @@ void DocumentTabs::ItemSaveAsClick() {
         return;
     }
     DocTab& tab = page->tab;
-    if (tab.isHelp()) {
+    if (tab.isHelp() || !followDocument(tab)) {
         return;
     }
-    if (tab.position == kNewPosition) {
+    // A new document, or a file the office saved outside the library, comes into the library.
+    if (!tab.isLibraryDocument()) {
         SaveNewDoc();
         return;
     }
     activateDocument(tab);
-    QString folder = m_bench.settings().value(SettingKey::SaveAsDir);
-    if (folder.isEmpty()) {
-        folder = AppFolder();
-    }
-    const QString name =
-        DocumentSaveName(PickSaveName(folder, tab.caption, QStringLiteral("另存为"), QStringLiteral(".docx")));
+    const QString name = pickDocumentName(tab.caption, tab.path);
     if (name.isEmpty()) {
         return;
     }
     TWordMgr& store = m_bench.store();
-    if (name.compare(tab.path, Qt::CaseInsensitive) != 0 && store.DocInBase(name)) {
-        ShowInfo(QStringLiteral("存在同名文件"));
-        return;
-    }
     m_bench.word().SaveAs(name, store.ReadAStrItem(tab.position, wdiPassword, true));
+    // The cache is moved, never copied; a cache left by a file written over goes first. Two names differing only
+    // in the case of a folder share one cache file, which then simply stays.
+    if (TextCachePath(name) != TextCachePath(tab.path)) {
+        QFile::remove(TextCachePath(name));
+    }
     MoveTextCache(tab.path, name);
     tab.path = name;
     tab.caption = DocumentCaption(name);
@@ -743,7 +896,7 @@ void DocumentTabs::ItemSaveAsClick() {
     Pager->setTabText(Pager->currentIndex(), tab.caption);
     Pager->setTabToolTip(Pager->currentIndex(), tab.path);
     store.IncADigitItem(tab.position, wdiEditTimes, true);
-    store.SaveAStrItem(tab.position, wdiFullName, name, true);
+    StoreRecordPath(store, tab.position, name);
     publishActiveTab();
     Q_EMIT articleRenamed(tab.position, QFileInfo(name).completeBaseName());
     persistLibrary();
@@ -767,18 +920,18 @@ void DocumentTabs::closeActiveTab() {
         return;
     }
     // A document the office no longer holds (the office died, or the user closed it there) has nothing left to
-    // save: its tab just goes.
-    if (tab.kind() != TabKind::Workbook && !m_bench.word().DocIsOpen(tab.path)) {
+    // save: its tab just goes. One the office saved under another name is followed and closed like any other.
+    if (!followDocument(tab)) {
         DropActiveTab();
         return;
     }
     // A tab without a placed window closes its document like any other: nothing stays open and unsaved behind it.
-    if (tab.kind() == TabKind::Document) {
-        CloseCurrDoc();
-    } else if (tab.kind() == TabKind::NewDocument) {
-        CloseCurrNewDoc();
-    } else {
+    if (tab.kind() == TabKind::Workbook) {
         CloseMyExcel();
+    } else if (tab.hasFile()) {
+        CloseCurrDoc();
+    } else {
+        CloseCurrNewDoc();
     }
     if (Pager->count() > 0 && m_bench.hasWord() && !m_bench.word().Visible()) {
         m_bench.word().SetVisible(true);
@@ -787,9 +940,9 @@ void DocumentTabs::closeActiveTab() {
 
 void DocumentTabs::CloseCurrDoc() {
     DocTab& tab = active();
-    const QString path = tab.path;
     TiWord& word = m_bench.word();
     activateDocument(tab);
+    const QString path = tab.path;
     if (tab.isHelp()) {
         word.GiveupSave();
     } else {
@@ -805,14 +958,27 @@ void DocumentTabs::CloseCurrDoc() {
     // The window stays in its tab until the office closes it with the document: given back to the desktop first
     // it would flash there, and a save that fails would leave it outside the tab that is kept.
     word.CloseWordFileByName(path);
+    if (!word.DocIsOpen(path)) {
+        // The window went with the document.
+        tab.window = 0;
+    }
     DropActiveTab();
 }
 
-void DocumentTabs::CloseCurrNewDoc() {
-    const QString name = SaveNewDoc();
-    // Refused, cancelled or already in the library: the tab and its text stay, so that nothing typed is lost.
+bool DocumentTabs::CloseCurrNewDoc() {
+    switch (AskYesNoCancel(QStringLiteral("要保存 %1 吗？").arg(active().caption))) {
+    case Answer::Cancel:
+        return false;
+    case Answer::No:
+        discardNewDoc();
+        return true;
+    case Answer::Yes:
+        break;
+    }
+    const QString name = saveNewDocAs();
+    // Cancelled or already in the library: the tab and its text stay, so that nothing typed is lost.
     if (name.isEmpty()) {
-        return;
+        return false;
     }
     DocTab& tab = active();
     WriteTextCacheIfMissing(tab);
@@ -820,7 +986,25 @@ void DocumentTabs::CloseCurrNewDoc() {
     if (QWidget* window = Pager->window()) {
         window->raise();
     }
-    m_bench.word().CloseWordFileByName(name);
+    TiWord& word = m_bench.word();
+    word.CloseWordFileByName(name);
+    if (!word.DocIsOpen(name)) {
+        tab.window = 0;
+    }
+    DropActiveTab();
+    return true;
+}
+
+void DocumentTabs::discardNewDoc() {
+    DocTab& tab = active();
+    activateDocument(tab);
+    TiWord& word = m_bench.word();
+    // Marked saved, the document closes without the office asking about it again.
+    word.GiveupSave();
+    word.CloseWordFileByName(tab.path);
+    if (!word.DocIsOpen(tab.path)) {
+        tab.window = 0;
+    }
     DropActiveTab();
 }
 
@@ -829,9 +1013,15 @@ void DocumentTabs::DropActiveTab() {
     if (!page) {
         return;
     }
+    // A window still inside the page would be destroyed with it, and the office with its window: every tab that
+    // goes gives its window back first.
+    giveBackWindow(page->tab);
+    m_embedQueue.removeAll(page);
     if (m_embedding == page) {
-        Timer1->stop();
-        m_embedAttempts = 0;
+        if (m_withdrawing != 0) {
+            m_bench.windows().showWindow(m_withdrawing, true);
+        }
+        finishEmbedding();
     }
     {
         const QSignalBlocker quiet(Pager);
@@ -850,7 +1040,9 @@ void DocumentTabs::DropActiveTab() {
         if (last->tab.kind() != TabKind::Workbook) {
             TiWord& word = m_bench.word();
             word.SetVisible(true);
-            word.ActivateDoc(last->tab.path);
+            if (followDocument(last->tab)) {
+                word.ActivateDoc(last->tab.path);
+            }
         } else if (m_bench.hasWord()) {
             m_bench.word().SetVisible(true);
         }
@@ -940,7 +1132,7 @@ void DocumentTabs::saveWorkbook(const DocTab& tab) {
     }
 }
 
-void DocumentTabs::CloseMyExcel() {
+bool DocumentTabs::CloseMyExcel() {
     DocTab& tab = active();
     const QString path = tab.path;
     TiExcel& excel = m_bench.excel();
@@ -949,7 +1141,7 @@ void DocumentTabs::CloseMyExcel() {
     // user says so, and otherwise keeps its tab.
     if (!excel.ExcelFileSaved(path) &&
         !AskYesNo(QStringLiteral("无法保存 %1，关闭后其中的改动将丢失；确定要关闭吗？").arg(path))) {
-        return;
+        return false;
     }
     if (QWidget* window = Pager->window()) {
         window->raise();
@@ -957,11 +1149,12 @@ void DocumentTabs::CloseMyExcel() {
     }
     // Only this workbook: the others in tabs keep their unsaved work.
     excel.CloseExcelFile(path);
-    // A workbook that stayed open keeps its window, which must not go down with the tab's page.
-    if (excel.IsWorkbookOpen(path)) {
-        giveBackWindow(tab);
+    if (!excel.IsWorkbookOpen(path)) {
+        // The window went with the workbook.
+        tab.window = 0;
     }
     DropActiveTab();
+    return true;
 }
 
 void DocumentTabs::persistLibrary() {
@@ -1026,19 +1219,64 @@ void DocumentTabs::GoBackActionExecute() {
     }
 }
 
-void DocumentTabs::saveAndReleaseAll() {
-    if (Pager->count() == 0) {
-        return;
+bool DocumentTabs::prepareClose() {
+    for (int i = 0; i < Pager->count();) {
+        DocTab& tab = pageAt(i)->tab;
+        bool stays = true;
+        bool cancelled = false;
+        try {
+            if (tab.kind() == TabKind::Workbook) {
+                if (m_bench.hasExcel() && !m_bench.excel().ExcelFileSaved(tab.path)) {
+                    m_bench.excel().SaveExcelFile(tab.path);
+                    if (!m_bench.excel().ExcelFileSaved(tab.path)) {
+                        Pager->setCurrentIndex(i);
+                        cancelled = !CloseMyExcel();
+                        stays = cancelled;
+                    }
+                }
+            } else if (!tab.isHelp() && m_bench.hasWord() && followDocument(tab) &&
+                       m_bench.word().DocChanged(tab.path)) {
+                Pager->setCurrentIndex(i);
+                if (!tab.hasFile()) {
+                    cancelled = !CloseCurrNewDoc();
+                    stays = cancelled;
+                } else {
+                    activateDocument(tab);
+                    m_bench.word().SaveWordFileByName(tab.path);
+                }
+            }
+        } catch (const VelmoraError& error) {
+            // Whatever could not be saved is closed unsaved only when the user says so.
+            cancelled = !AskYesNo(QStringLiteral("%1\n\n仍要关闭吗？").arg(error.message()));
+            if (!cancelled && tab.kind() != TabKind::Workbook) {
+                // The user gave it up: the rest of the shutdown does not try it again.
+                RunReported([&] { m_bench.word().SetDocChanged(tab.path, true); });
+            }
+        }
+        if (cancelled) {
+            return false;
+        }
+        if (stays) {
+            ++i;
+        }
     }
+    return true;
+}
+
+void DocumentTabs::saveAndReleaseAll() {
     Timer1->stop();
     svTimer->stop();
+    m_embedQueue.clear();
     for (int i = 0; i < Pager->count(); ++i) {
         DocTab& tab = pageAt(i)->tab;
         RunReported([&] {
-            if (tab.kind() == TabKind::Document && !tab.isHelp() && QFileInfo::exists(tab.path)) {
+            if (tab.kind() == TabKind::Workbook) {
+                if (m_bench.hasExcel() && QFileInfo::exists(tab.path) && !m_bench.excel().ExcelFileSaved(tab.path)) {
+                    saveWorkbook(tab);
+                }
+            } else if (tab.hasFile() && !tab.isHelp() && m_bench.hasWord() && QFileInfo::exists(tab.path) &&
+                       m_bench.word().DocChanged(tab.path)) {
                 m_bench.word().SaveWordFileByName(tab.path);
-            } else if (tab.kind() == TabKind::Workbook && QFileInfo::exists(tab.path)) {
-                saveWorkbook(tab);
             }
         });
         RunReported([&] { giveBackWindow(tab); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "doctab.h"
+#include "platform/windows.h"
 #include "workbooktabs.h"
 
 #include <QObject>
@@ -26,6 +27,8 @@ class DocumentTabs final : public QObject, public WorkbookTabs {
 
 public:
     DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area);
+    // Pages still holding a window give it back, whatever ends the window without its shutdown.
+    ~DocumentTabs() override;
 
     QWidget* pager() const;
     // The toolbar's document buttons, in their order: new, save, save all; and embed, which sits further on.
@@ -59,8 +62,12 @@ public:
     void tbtEmbedClick();
     void Timer1Timer();
     void GoBackActionExecute();
-    // Shutdown: saves every document and workbook with a file, each on its own, and gives every window back to
-    // the desktop.
+    // Shutdown's questions, before anything is written: every document and workbook with unsaved changes is saved,
+    // and one that cannot be (a new document, a file that refuses) is kept, saved or thrown away as the user says.
+    // False when the user cancelled: the window stays open. Every tab left afterwards holds nothing unsaved.
+    bool prepareClose();
+    // Shutdown: saves every document and workbook with a file that holds unsaved changes, each on its own, and
+    // gives every window back to the desktop.
     void saveAndReleaseAll();
 
     bool HasTabOf(const QString& path) const override;
@@ -90,6 +97,11 @@ Q_SIGNALS:
     void tagTreeSaveWanted();
     // A new document is about to be made.
     void newDocumentStarting();
+    // While the office makes a new document, nothing may start another opening.
+    void creatingDocument(bool running);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     DocumentPage* pageAt(int index) const;
@@ -97,7 +109,12 @@ private:
     DocTab& active();
     DocumentPage* addTab(const DocTab& tab);
     // The name the office knows a tab's document by: its full path, or a new document's name.
-    void activateDocument(const DocTab& tab);
+    void activateDocument(DocTab& tab);
+    // The office's own saving renames a document behind the tab: the tab follows the document's file, and a library
+    // record follows a Word file. False when the office holds the document no more.
+    bool followDocument(DocTab& tab);
+    void renameTab(DocTab& tab, const QString& path);
+    int indexOfTab(const DocTab& tab) const;
     void PagerChange(int index);
     void publishActiveTab();
     void ColourTabs();
@@ -106,14 +123,23 @@ private:
     void restoreAfterFailedOpening();
 
     bool SaveCurrDoc(bool automatic);
+    // Asks whether to save the new document, then saves it as saveNewDocAs does.
     QString SaveNewDoc();
+    // Brings the active new document into the library under a picked name; empty when it was not saved.
+    QString saveNewDocAs();
+    // The name a document is saved under: picked, ".docx" added, refused when another library document has it,
+    // and the overwrite question asked about that final name. Empty when not to be saved.
+    QString pickDocumentName(const QString& proposed, const QString& ownPath);
     void CloseCurrDoc();
-    void CloseCurrNewDoc();
+    // Save, don't save or cancel; false when the tab stays.
+    bool CloseCurrNewDoc();
+    void discardNewDoc();
     void DropActiveTab();
     int tabIndexOf(const QString& path) const;
     // Saves the tab's workbook by its name; raises when it still holds unsaved changes afterwards.
     void saveWorkbook(const DocTab& tab);
-    void CloseMyExcel();
+    // False when the workbook could not be saved and the user kept it.
+    bool CloseMyExcel();
     void persistLibrary();
     void WriteTextCacheIfMissing(const DocTab& tab);
     void SaveDocOnClose(DocTab& tab);
@@ -122,11 +148,14 @@ private:
     void placeWindow(DocumentPage* page);
     void settleWindow(DocumentPage* page);
     void ReleaseWordWindow(bool hideWord);
+    // Gives the window back to the desktop, spread over the screen's free area as a maximised window is.
+    void releaseToDesktop(WindowId window);
     void startEmbedding(DocumentPage* page);
+    void finishEmbedding();
 
     Workbench& m_bench;
     TagStrip* m_strip = nullptr;
-    QTabWidget* Pager = nullptr;
+    QPointer<QTabWidget> Pager;
     QWidget* pnlClose = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* svTimer = nullptr;
@@ -134,6 +163,8 @@ private:
     // A found window waiting for the window manager to let go of it.
     quint64 m_withdrawing = 0;
     QPointer<DocumentPage> m_embedding;
+    // Tabs opened while another's window was still being taken, in their order.
+    QList<QPointer<DocumentPage>> m_embedQueue;
     QAction* GoBackAction = nullptr;
     QToolButton* tbtCreate = nullptr;
     QToolButton* tbtSave = nullptr;

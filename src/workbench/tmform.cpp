@@ -336,6 +336,8 @@ void TmForm::connectAreas() {
     });
     ConnectReported(btnHelp, &QToolButton::clicked, this, [this] { m_documents->btnHelpClick(); });
     ConnectReported(m_documents, &DocumentTabs::newDocumentStarting, this, [this] { m_macros->LoadMacroMenu(); });
+    connect(m_documents, &DocumentTabs::creatingDocument, this,
+            [this](bool running) { m_articles->view()->setEnabled(!running); });
     m_macros->setWindowReleased([this] {
         const DocTab* tab = m_documents->activeTab();
         return tab != nullptr && tab->released;
@@ -580,6 +582,11 @@ void TmForm::closeEvent(QCloseEvent* event) {
             m_closeAfterImport = true;
             m_import->requestCancel();
         }
+        return;
+    }
+    // Nothing unsaved is closed without the user's word: a cancelled question keeps the window open.
+    if (!m_closed && !m_documents->prepareClose()) {
+        event->ignore();
         return;
     }
     FormClose();

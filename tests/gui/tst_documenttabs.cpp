@@ -8,14 +8,20 @@
 #include "workbench/tagstrip.h"
 #include "workbench/workbench.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include <memory>
+#include <optional>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -198,20 +204,22 @@ private Q_SLOTS:
     }
 
     void closeNewDocument_data() {
-        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("picked");
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("no") << false << QString() << QString() << QString();
-        QTest::newRow("cancelled") << true << QString() << QString() << QString();
-        QTest::newRow("already in the library") << true << "a.docx" << QString() << "info: 存在同名文件";
-        QTest::newRow("saved, extension added, case kept") << true << "Plan"
+        QTest::newRow("cancel") << int(Answer::Cancel) << QString() << QString() << QString();
+        QTest::newRow("don't save") << int(Answer::No) << QString() << QString() << QString();
+        QTest::newRow("save, picker cancelled") << int(Answer::Yes) << QString() << QString() << QString();
+        QTest::newRow("already in the library") << int(Answer::Yes) << "a.docx" << QString() << "info: 存在同名文件";
+        QTest::newRow("saved, extension added, case kept") << int(Answer::Yes) << "Plan"
                                                            << "Plan.docx" << QString();
     }
 
-    // A new document whose saving was refused keeps its tab and its text.
+    // Save, don't save or cancel: a new document is saved, thrown away, or kept with its text; thrown away, it no
+    // longer keeps another new document from being made.
     void closeNewDocument() {
-        QFETCH(bool, yes);
+        QFETCH(int, answer);
         QFETCH(QString, picked);
         QFETCH(QString, saved);
         m_tabs->tbtCreateClick();
@@ -219,13 +227,23 @@ private Q_SLOTS:
         word().active->text = QStringLiteral("新的笔记\r");
         word().active->saved = false;
         m_prompts->log.clear();
-        m_prompts->yesNoAnswers.enqueue(yes);
-        if (yes) {
+        m_prompts->yesNoCancelAnswers.enqueue(Answer(answer));
+        if (Answer(answer) == Answer::Yes) {
             m_prompts->saveFileAnswers.enqueue(picked.isEmpty() ? QString() : doc(picked));
         }
         m_tabs->closeActiveTab();
+        QCOMPARE(m_prompts->log.value(0), QStringLiteral("yesnocancel: 要保存 文档1 吗？"));
         QStringList shown = m_prompts->log.filter(QStringLiteral("info:"));
         QTEST(shown.value(0), "shown");
+        if (Answer(answer) == Answer::No) {
+            QCOMPARE(m_tabs->tabCount(), 0);
+            QVERIFY(word().documents.isEmpty());
+            QCOMPARE(store().GetRecNumber(), 2);
+            m_tabs->tbtCreateClick();
+            QCOMPARE(m_tabs->tabCount(), 1);
+            QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("文档2"));
+            return;
+        }
         if (saved.isEmpty()) {
             QCOMPARE(m_tabs->tabCount(), 1);
             QCOMPARE(word().documents.size(), 1);
@@ -266,14 +284,20 @@ private Q_SLOTS:
     // saved and changes no record.
     void autosave_data() {
         QTest::addColumn<bool>("help");
+        QTest::addColumn<bool>("changed");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("library document")
-            << false << QStringList{"ActiveDocument.FullName", "Documents.Item(int:1).Save()"};
-        QTest::newRow("help document") << true << QStringList{};
+            << false << true
+            << QStringList{"Documents.Item(int:1).Saved", "ActiveDocument.FullName", "Documents.Item(int:1).Save()"};
+        // Written again, an unchanged file would move its modification time.
+        QTest::newRow("unchanged library document")
+            << false << false << QStringList{"Documents.Item(int:1).Saved", "Documents.Item(int:1).Save()"};
+        QTest::newRow("help document") << true << true << QStringList{};
     }
 
     void autosave() {
         QFETCH(bool, help);
+        QFETCH(bool, changed);
         WriteBytes(DocumentTabs::helpPath(), "帮助\n");
         m_strip.typedPassword = QStringLiteral("typed");
         if (help) {
@@ -284,7 +308,7 @@ private Q_SLOTS:
             openFirst();
         }
         const QByteArray records = ReadBytes(m_appData->file(QStringLiteral("worddata.data")));
-        word().active->saved = false;
+        word().active->saved = !changed;
         m_tabs->svTimerTimer();
         m_tabs->tbtSaveAllClick();
         QFETCH(QStringList, expected);
@@ -372,6 +396,195 @@ private Q_SLOTS:
         m_tabs->closeActiveTab();
         QVERIFY(word().documents.isEmpty());
         QCOMPARE(word().documents.size(), 0);
+    }
+
+    // The overwrite question is about the name the file is written under, ".docx" added to what was typed; the
+    // cache is moved, never copied, also when only the letter case changes, and one left by a file written over
+    // goes.
+    void saveAs_asksAboutTheFinalName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<bool>("overwrite");
+        QTest::addColumn<QString>("savedAs");
+        QTest::newRow("typed without suffix, final name exists, kept") << "v1.2"
+                                                                       << "v1.2.docx" << false << QString();
+        QTest::newRow("typed without suffix, final name exists, overwritten") << "v1.2"
+                                                                              << "v1.2.docx" << true << "v1.2.docx";
+        QTest::newRow("typed name exists, final name does not") << "v1.2"
+                                                                << "v1.2" << false << "v1.2.docx";
+        QTest::newRow("letter case only") << "A" << QString() << false << "A.docx";
+    }
+
+    void saveAs_asksAboutTheFinalName() {
+        QFETCH(QString, typed);
+        QFETCH(QString, onDisk);
+        QFETCH(QString, savedAs);
+        const QString path = doc(QStringLiteral("a.docx"));
+        WriteTextCache(path, QStringLiteral("old"));
+        if (!onDisk.isEmpty()) {
+            QDir().mkpath(doc(QString()));
+            WriteBytes(doc(onDisk), "another file");
+            WriteTextCache(doc(onDisk), QStringLiteral("stale"));
+        }
+        openFirst();
+        m_prompts->saveFileAnswers.enqueue(doc(typed));
+        if (onDisk.endsWith(QLatin1String(".docx"))) {
+            QFETCH(bool, overwrite);
+            m_prompts->yesNoAnswers.enqueue(overwrite);
+        }
+        m_tabs->ItemSaveAsClick();
+        const QStringList asked = m_prompts->log.filter(QStringLiteral("yesno:"));
+        QCOMPARE(asked, onDisk.endsWith(QLatin1String(".docx")) ? QStringList{"yesno: 文件已经存在，要覆盖它吗？"}
+                                                                : QStringList{});
+        if (savedAs.isEmpty()) {
+            QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), path);
+            QVERIFY(!m_office->disk.contains(doc(QStringLiteral("v1.2.docx"))));
+            QCOMPARE(ReadTextCache(path), QStringLiteral("old\r\n"));
+            return;
+        }
+        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), doc(savedAs));
+        QVERIFY(m_office->disk.contains(doc(savedAs)));
+        QCOMPARE(m_tabs->activeTab()->path, doc(savedAs));
+        QCOMPARE(ReadTextCache(doc(savedAs)), QStringLiteral("old\r\n"));
+        QVERIFY(!QFile::exists(TextCachePath(path)));
+    }
+
+    // The office saved a new document under a name of its own: the tab follows the file, another new document may
+    // be made, and closing the tab saves it like any document with a file, asking nothing.
+    void officeSavedNewDocument_tabFollowsAndCloses() {
+        m_tabs->tbtCreateClick();
+        const QString mine = doc(QStringLiteral("mine.docx"));
+        // The office keeps calling it 文档1; only its full name tells the file.
+        word().active->fullName = mine;
+        word().active->text = QStringLiteral("先存了\r");
+        m_office->disk.insert(mine, DiskFile{QStringLiteral("\r")});
+        word().active->saved = false;
+        m_tabs->tbtCreateClick();
+        QCOMPARE(m_tabs->tabCount(), 2);
+        QCOMPARE(m_tabs->tabAt(0)->path, mine);
+        QCOMPARE(m_tabs->tabAt(0)->caption, QStringLiteral("mine"));
+        static_cast<QTabWidget*>(m_tabs->pager())->setCurrentIndex(0);
+        m_tabs->closeActiveTab();
+        QVERIFY(m_prompts->log.isEmpty());
+        QCOMPARE(m_tabs->tabCount(), 1);
+        QCOMPARE(word().documents.size(), 1);
+        QCOMPARE(m_office->disk.value(mine).text, QStringLiteral("先存了\r"));
+        // The toolbar's save on a new document is its save-as.
+        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
+        m_tabs->tbtSaveClick();
+        QVERIFY(store().DocInBase(doc(QStringLiteral("Plan.docx"))));
+        QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("Plan"));
+    }
+
+    // Shutdown's questions: nothing unsaved is closed without the user's word, and a cancel keeps everything.
+    void prepareClose_data() {
+        QTest::addColumn<bool>("workbook");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("tabsLeft");
+        QTest::newRow("new document, cancel") << false << int(Answer::Cancel) << false << 2;
+        QTest::newRow("new document, don't save") << false << int(Answer::No) << true << 1;
+        QTest::newRow("new document, save") << false << int(Answer::Yes) << true << 1;
+        QTest::newRow("workbook that cannot be saved, kept") << true << int(Answer::No) << false << 2;
+        QTest::newRow("workbook that cannot be saved, given up") << true << int(Answer::Yes) << true << 1;
+    }
+
+    void prepareClose() {
+        QFETCH(bool, workbook);
+        QFETCH(int, answer);
+        openFirst();
+        word().active->saved = false;
+        const QString book = doc(QStringLiteral("书.xlsx"));
+        if (workbook) {
+            QDir().mkpath(doc(QString()));
+            WriteBytes(book, "workbook");
+            ExcelWorkbook file;
+            file.fullName = book;
+            file.sheets.append({QStringLiteral("Sheet1"), {}, {}});
+            m_office->workbookFiles.insert(book, file);
+            m_tabs->OpenAExcelFile(book);
+            m_office->excel().workbooks.first()->saved = false;
+            m_office->excel().failOn(QStringLiteral("WorkBooks.Item(int:1).Save("), 2);
+            m_prompts->yesNoAnswers.enqueue(Answer(answer) == Answer::Yes);
+        } else {
+            m_tabs->tbtCreateClick();
+            word().active->saved = false;
+            m_prompts->yesNoCancelAnswers.enqueue(Answer(answer));
+            if (Answer(answer) == Answer::Yes) {
+                m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("新")));
+            }
+        }
+        m_prompts->log.clear();
+        QFETCH(bool, closes);
+        QCOMPARE(m_tabs->prepareClose(), closes);
+        QCOMPARE(m_prompts->log.filter(QStringLiteral("yesno")).size(), 1);
+        QTEST(m_tabs->tabCount(), "tabsLeft");
+        // The library document with a file was saved without a question, whatever came after it.
+        QVERIFY(word().documents.first()->saved);
+        QCOMPARE(word().documents.first()->saveCount, 1);
+        if (closes) {
+            m_tabs->saveAndReleaseAll();
+            QVERIFY(m_prompts->log.filter(QStringLiteral("error:")).isEmpty());
+        }
+    }
+
+    // The close area keeps to the tab area's corner when the window changes size or the strip above the tabs
+    // shows or hides.
+    void closeArea_followsTheTabArea() {
+        auto* area = m_tabs->pager()->parentWidget();
+        auto* strip = new QWidget(area);
+        strip->setFixedHeight(26);
+        static_cast<QVBoxLayout*>(area->layout())->insertWidget(0, strip);
+        area->resize(800, 500);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        openFirst();
+        auto* closeArea = area->findChild<QWidget*>(QStringLiteral("pnlClose"));
+        QVERIFY(closeArea->isVisible());
+        const auto corner = [&] { return QPoint(area->width() - 140, m_tabs->pager()->y()); };
+        QCOMPARE(closeArea->pos(), corner());
+        area->resize(1000, 600);
+        QTRY_COMPARE(closeArea->pos(), corner());
+        strip->hide();
+        QTRY_COMPARE(m_tabs->pager()->y(), area->layout()->contentsMargins().top());
+        QTRY_COMPARE(closeArea->pos(), corner());
+    }
+
+    // The active tab's face has the tooltip colour, the others the button colour, which differ where the text
+    // colours do not.
+    void activeTab_standsOut() {
+        m_tabs->pager()->parentWidget()->resize(800, 500);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        openFirst();
+        m_tabs->OpenADocByPos(m_positions.at(1));
+        auto* bar = m_tabs->pager()->findChild<QTabBar*>();
+        const auto face = [bar](int index) {
+            const QRect tab = bar->tabRect(index);
+            return bar->grab().toImage().pixelColor(tab.left() + 4, tab.center().y());
+        };
+        const QPalette palette = QApplication::palette();
+        QVERIFY(palette.color(QPalette::ToolTipBase) != palette.color(QPalette::Button));
+        QCOMPARE(bar->currentIndex(), 1);
+        QCOMPARE(face(1), palette.color(QPalette::ToolTipBase));
+        QCOMPARE(face(0), palette.color(QPalette::Button));
+        bar->setCurrentIndex(0);
+        QTRY_COMPARE(face(0), palette.color(QPalette::ToolTipBase));
+        QCOMPARE(face(1), palette.color(QPalette::Button));
+    }
+
+    // While the office makes a new document, the article list cannot start another opening.
+    void newDocument_listDisabledWhileMade() {
+        QWidget list;
+        connect(m_tabs, &DocumentTabs::creatingDocument, &list, [&list](bool running) { list.setEnabled(!running); });
+        // The office went away: the new document's call starts one, and the list is looked at then.
+        word().die();
+        std::optional<bool> enabledMeanwhile;
+        m_office->serverStarted = [&](ServerDouble&) { enabledMeanwhile = list.isEnabled(); };
+        m_tabs->tbtCreateClick();
+        QCOMPARE(enabledMeanwhile, std::optional<bool>(false));
+        QVERIFY(list.isEnabled());
+        QCOMPARE(m_tabs->tabCount(), 1);
     }
 };
 

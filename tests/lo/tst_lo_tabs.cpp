@@ -3,6 +3,7 @@
 
 #include "office/tiword.h"
 #include "platform/windows.h"
+#include "scriptedprompts.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
@@ -10,6 +11,11 @@
 #include "workbench/workbench.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -18,6 +24,19 @@
 
 using namespace velmora;
 using namespace velmora::test;
+
+namespace {
+
+// The window's place on the desktop, as the X server tells it.
+QString WindowGeometry(WindowId window) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window)});
+    xdotool.waitForFinished(10000);
+    const QString said = QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    return said.mid(said.indexOf(u'\n') + 1).trimmed();
+}
+
+} // namespace
 
 class TestLoTabs : public QObject {
     Q_OBJECT
@@ -90,6 +109,105 @@ private Q_SLOTS:
             tabs.closeActiveTab();
         }
         QVERIFY(!bench.word().DocIsOpen(env.path(QStringLiteral("第三.docx"))));
+    }
+
+    // Two tabs with unsaved edits, opened back to back, and a new document. The office saves one document and the
+    // new one under names of its own; closing their tabs saves and closes them like any other and leaves the office
+    // running, so the other tab's edit is saved at its close. Autosave leaves an unchanged file alone.
+    void officesOwnSave_tabsFollowAndOfficeLives() {
+        LoEnvironment env;
+        ScriptedPrompts prompts;
+        InstallPrompts(&prompts);
+        Workbench bench;
+        bench.open();
+        const qint64 first = addDocument(bench, env, QStringLiteral("甲.docx"), QStringLiteral("甲的文字"));
+        const qint64 second = addDocument(bench, env, QStringLiteral("乙.docx"), QStringLiteral("乙的文字"));
+        const QString path1 = env.path(QStringLiteral("甲.docx"));
+        const QString renamed = env.path(QStringLiteral("乙改名.docx"));
+        WriteTextCache(env.path(QStringLiteral("乙.docx")), QStringLiteral("乙的文字"));
+
+        QWidget host;
+        host.resize(900, 700);
+        auto* layout = new QVBoxLayout(&host);
+        auto* toolbar = new QToolBar(&host);
+        DocumentTabs tabs(bench, toolbar, &host);
+        layout->addWidget(tabs.pager());
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+
+        // The second opening comes while the first window is still being taken: both are taken.
+        tabs.OpenADocByPos(first);
+        tabs.OpenADocByPos(second);
+        QCOMPARE(tabs.tabCount(), 2);
+        const bool display = QGuiApplication::platformName() == u"xcb";
+        if (display) {
+            QTRY_VERIFY_WITH_TIMEOUT(tabs.tabAt(0)->window != 0 && tabs.tabAt(1)->window != 0, 30000);
+            QCOMPARE(FindTopWindowByCaption(bench.windows(), QStringLiteral("甲.docx")), WindowId(0));
+        }
+
+        TiWord& word = bench.word();
+        if (display) {
+            // Released, the frameless window covers the screen's free area as a maximised one would; taken back,
+            // it sits in its tab again.
+            tabs.tbtEmbedClick();
+            QVERIFY(tabs.activeTab()->released);
+            const QRect free = host.screen()->availableGeometry();
+            QTRY_COMPARE(WindowGeometry(tabs.activeTab()->window),
+                         QStringLiteral("Position: %1,%2 (screen: 0)\n  Geometry: %3x%4")
+                             .arg(free.x())
+                             .arg(free.y())
+                             .arg(free.width())
+                             .arg(free.height()));
+            tabs.tbtEmbedClick();
+            QVERIFY(!tabs.activeTab()->released);
+        }
+        const QDateTime written = QFileInfo(path1).lastModified();
+        static_cast<QTabWidget*>(tabs.pager())->setCurrentIndex(0);
+        tabs.svTimerTimer();
+        QCOMPARE(QFileInfo(path1).lastModified(), written);
+        word.ReplaceAll(QStringLiteral("甲的"), QStringLiteral("甲改的"));
+        static_cast<QTabWidget*>(tabs.pager())->setCurrentIndex(1);
+        word.ReplaceAll(QStringLiteral("乙的"), QStringLiteral("乙改的"));
+
+        // The office's own Save As, behind the tabs, then one more edit.
+        QVERIFY(word.ActivateDoc(env.path(QStringLiteral("乙.docx"))));
+        word.SaveAs(renamed, QString());
+        word.ReplaceAll(QStringLiteral("乙改的"), QStringLiteral("乙又改的"));
+        const QList<qint64> office = OfficeProcessesUnder(env.root());
+        QCOMPARE(office.size(), 1);
+
+        tabs.closeActiveTab();
+        QCOMPARE(tabs.tabCount(), 1);
+        QVERIFY(!word.DocIsOpen(renamed));
+        QCOMPARE(ReadDocumentText(renamed).text, QStringLiteral("乙又改的文字\r"));
+        TWordMgr& store = bench.store();
+        QCOMPARE(store.ReadAStrItem(second, wdiFullName, true), renamed);
+        QCOMPARE(ReadTextCache(renamed), QStringLiteral("乙又改的文字\r\n"));
+        QVERIFY(!HasTextCache(env.path(QStringLiteral("乙.docx"))));
+
+        // A new document that the office saved itself closes without a question.
+        tabs.tbtCreateClick();
+        const QString mine = env.path(QStringLiteral("自己存的.docx"));
+        if (display) {
+            QTRY_VERIFY_WITH_TIMEOUT(tabs.activeTab()->window != 0, 30000);
+        }
+        word.AddReturn();
+        word.SaveAs(mine, QString());
+        const QString officeSaved = ReadDocumentText(mine).text;
+        word.AddReturn();
+        tabs.closeActiveTab();
+        QVERIFY(prompts.log.isEmpty());
+        QCOMPARE(tabs.tabCount(), 1);
+        QVERIFY(!word.DocIsOpen(mine));
+        QCOMPARE(ReadDocumentText(mine).text, officeSaved + QStringLiteral("\r"));
+
+        QTest::qWait(500);
+        QCOMPARE(OfficeProcessesUnder(env.root()), office);
+        tabs.closeActiveTab();
+        QCOMPARE(tabs.tabCount(), 0);
+        QCOMPARE(ReadDocumentText(path1).text, QStringLiteral("甲改的文字\r"));
+        QCOMPARE(OfficeProcessesUnder(env.root()), office);
+        InstallPrompts(nullptr);
     }
 };
 
