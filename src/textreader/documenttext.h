@@ -57,6 +57,9 @@ inline constexpr qint64 kMaxDocumentPartBytes = qint64(256) * 1024 * 1024;
 // The most text read from one document, as much as its cache file keeps. A document with more is read up to
 // here and its text given with a note: the start of a huge document is worth finding by.
 inline constexpr qsizetype kMaxDocumentTextChars = kMaxCachedTextChars;
+// How deep a .docx may nest its elements. Word nests a few levels (tables in tables, content controls); the
+// bound keeps the XML reader's own record of open elements small.
+inline constexpr int kMaxDocumentDepth = 500000;
 // The note of a text cut at kMaxDocumentTextChars.
 QString TextCutNote();
 

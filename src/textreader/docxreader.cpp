@@ -192,9 +192,10 @@ public:
         out.clear();
         out.reserve(in.size() + in.size() / kPieceBytes * 16 + 16);
         for (const char c : in) {
-            if (m_first) {
-                m_first = false;
-                m_passThrough = c == '\0' || c == '\xFF' || c == '\xFE';
+            // UTF-16 shows in its first two bytes: a byte-order mark, or the zero byte of "<".
+            if (m_seen < 2) {
+                m_passThrough = m_passThrough || c == '\0' || (m_seen == 0 && (c == '\xFF' || c == '\xFE'));
+                ++m_seen;
             }
             if (m_passThrough) {
                 out.append(c);
@@ -316,7 +317,7 @@ private:
     char m_quote = '"';
     char m_last = '\0';
     char m_beforeLast = '\0';
-    bool m_first = true;
+    int m_seen = 0;
     bool m_passThrough = false;
 };
 
@@ -331,6 +332,7 @@ public:
     explicit BodyWalker(QIODevice* device) : m_device(device) {}
 
     QString run() {
+        int depth = 0;
         while (!m_xml.hasError()) {
             const auto token = next();
             if (token == QXmlStreamReader::DTD) {
@@ -340,6 +342,12 @@ public:
             if (token == QXmlStreamReader::StartElement && isWord() && m_xml.name() == u"body") {
                 walkBody();
                 break;
+            }
+            if (token == QXmlStreamReader::StartElement && ++depth > kMaxDocumentDepth) {
+                deeper();
+            }
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
             }
             if (token == QXmlStreamReader::EndDocument || token == QXmlStreamReader::Invalid) {
                 break;
@@ -430,7 +438,16 @@ private:
         m_full = true;
     }
 
-    void push(Kind kind) { m_stack.push_back(Frame{kind, false, false, m_text.size()}); }
+    void push(Kind kind) {
+        if (m_stack.size() >= size_t(kMaxDocumentDepth)) {
+            deeper();
+        }
+        m_stack.push_back(Frame{kind, false, false, m_text.size()});
+    }
+
+    [[noreturn]] static void deeper() {
+        Damaged(QStringLiteral("the document part nests elements more than %1 deep").arg(kMaxDocumentDepth));
+    }
 
     void walkBody() {
         push(Kind::Container);

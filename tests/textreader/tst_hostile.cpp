@@ -120,6 +120,11 @@ private Q_SLOTS:
         QTest::newRow("paragraphs nested 70000 deep")
             << "paras.docx" << bytes << MakeDocx(deep("<w:p>", "</w:p>", QString())) << ok << QString(kDeep, u'\r')
             << false;
+        QTest::newRow("elements nested beyond the bound")
+            << "deeper.docx" << bytes
+            << MakeDocx(QStringLiteral("<wps:wsp>").repeated(kMaxDocumentDepth) + para("deep") +
+                        QStringLiteral("</wps:wsp>").repeated(kMaxDocumentDepth))
+            << TextReadStatus::Damaged << "nests elements more than" << false;
         QTest::newRow("elements opened 70000 deep, never closed")
             << "open.docx" << bytes
             << MakeZip({{"word/document.xml",
