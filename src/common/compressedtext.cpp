@@ -11,12 +11,16 @@
 
 namespace velmora {
 
-namespace {
-
-// No document's text comes near this; a larger output means a damaged or hostile file, not a note.
-constexpr qsizetype kMaxInflatedSize = qsizetype(512) * 1024 * 1024;
-
-} // namespace
+QString BoundedCacheText(const QString& text) {
+    if (text.size() <= kMaxCachedTextChars) {
+        return text;
+    }
+    qsizetype keep = kMaxCachedTextChars;
+    if (text.at(keep - 1).isHighSurrogate()) {
+        --keep;
+    }
+    return text.first(keep);
+}
 
 QByteArray CompressText(const QString& text) {
     const QByteArray plain = TextToBytes(text);
@@ -46,7 +50,7 @@ QString DecompressText(QByteArrayView compressed, const QString& name) {
         zs.avail_out = sizeof(buffer);
         rc = inflate(&zs, Z_NO_FLUSH);
         plain.append(buffer, qsizetype(sizeof(buffer) - zs.avail_out));
-        if (plain.size() > kMaxInflatedSize) {
+        if (plain.size() > kMaxCachedTextBytes) {
             rc = Z_MEM_ERROR;
         }
         if (rc == Z_BUF_ERROR && zs.avail_in == 0) {
@@ -65,7 +69,7 @@ void SaveCompressedText(const QString& text, const QString& fileName) {
 }
 
 QString LoadCompressedText(const QString& fileName) {
-    return DecompressText(ReadWholeFile(fileName), fileName);
+    return DecompressText(ReadWholeFile(fileName, kMaxCacheFileBytes), fileName);
 }
 
 } // namespace velmora

@@ -1,15 +1,19 @@
 #include "librarylock.h"
 
 #include "common/appfolder.h"
+#include "common/readfile.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QSysInfo>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace velmora {
@@ -26,6 +30,18 @@ int openLockFile(const QString& path, int flags) {
         fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+// How long a refusal waits for the holder to name itself: far longer than writing a line takes.
+constexpr int kNameAttempts = 40;
+constexpr std::chrono::milliseconds kNameWait(25);
+
+// A holder on this machine whose process has ended is no holder: its name was left behind.
+bool isAlive(const LibraryLock::Owner& owner) {
+    if (owner.host != QSysInfo::machineHostName() || owner.pid <= 0) {
+        return true;
+    }
+    return ::kill(pid_t(owner.pid), 0) == 0 || errno != ESRCH;
 }
 
 int lockFd(int fd, int operation) {
@@ -73,13 +89,24 @@ bool LibraryLock::tryLock() {
             return false;
         }
     }
-    if (lockFd(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            m_heldByOther = true;
-        } else {
-            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    // A holder takes the lock first and writes its name just after, and a holder killed before it removed its
+    // name leaves it for the next one to overwrite. So a refusal that finds no name, or the name of a process
+    // gone, looks again for a moment: by then the holder has written its name, or has ended and let go of the
+    // lock, which is then taken. The wait is bounded, so a holder stopped in that instant blocks nobody for long.
+    for (int attempt = 0;; ++attempt) {
+        if (lockFd(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            break;
         }
-        return false;
+        if (errno != EWOULDBLOCK) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        m_owner = readOwner();
+        if ((m_owner.known && isAlive(m_owner)) || attempt >= kNameAttempts) {
+            m_heldByOther = true;
+            return false;
+        }
+        std::this_thread::sleep_for(kNameWait);
     }
     m_locked = true;
     const QByteArray text = holderName(m_self) + '\n' + QByteArray::number(qint64(::getpid())) + '\n' +
@@ -92,12 +119,22 @@ bool LibraryLock::tryLock() {
 }
 
 LibraryLock::Owner LibraryLock::owner() const {
+    return m_heldByOther ? m_owner : readOwner();
+}
+
+LibraryLock::Owner LibraryLock::readOwner() {
     Owner owner;
-    QFile file(lockFilePath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    qint64 size = 0;
+    QString reason;
+    const int fd = OpenRegularFile(lockFilePath(), size, reason);
+    if (fd < 0) {
         return owner;
     }
-    const QList<QByteArray> lines = file.read(4096).split('\n');
+    QByteArray text(4096, Qt::Uninitialized);
+    const ssize_t got = ::pread(fd, text.data(), size_t(text.size()), 0);
+    ::close(fd);
+    text.truncate(got > 0 ? qsizetype(got) : 0);
+    const QList<QByteArray> lines = text.split('\n');
     if (lines.size() < 4) {
         return owner; // empty or still being written
     }

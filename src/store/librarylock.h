@@ -25,8 +25,9 @@ public:
     bool isHeldByOther() const { return m_heldByOther; }
     QString errorString() const { return m_error; }
 
-    // Who holds the lock when another process does, as that process wrote it; `known` is false while the
-    // holder has not written it yet (or wrote something else).
+    // Who holds the lock when another process does, as that process wrote it. After a refusal, the holder seen
+    // then: tryLock waits a moment for a holder that has not written its name yet, so `known` is false only
+    // when it never did (or wrote something else).
     struct Owner {
         bool known = false;
         Holder kind = Holder::Tool;
@@ -38,7 +39,10 @@ public:
     QString holder() const;
 
 private:
+    static Owner readOwner();
+
     Holder m_self;
+    Owner m_owner;
     int m_fd = -1;
     bool m_locked = false;
     bool m_heldByOther = false;

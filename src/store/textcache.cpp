@@ -10,6 +10,29 @@
 
 namespace velmora {
 
+namespace {
+
+// The longest cache file name, in bytes: what the usual file systems take (ext4, btrfs, xfs, tmpfs: NAME_MAX
+// 255) less what the atomic writer adds for its temporary file beside it (".XXXXXX.tmp").
+constexpr qsizetype kMaxFileNameBytes = 255 - 11;
+
+// The longest start of `name` whose bytes on disk fit in `bytes`, cut between characters.
+QString fittingStart(const QString& name, qsizetype bytes) {
+    qsizetype used = 0;
+    qsizetype end = 0;
+    while (end < name.size()) {
+        const qsizetype next = end + (name.at(end).isHighSurrogate() && end + 1 < name.size() ? 2 : 1);
+        used += QFile::encodeName(name.mid(end, next - end)).size();
+        if (used > bytes) {
+            break;
+        }
+        end = next;
+    }
+    return name.first(end);
+}
+
+} // namespace
+
 QString TextCacheFolder() {
     return AppDataFolder() + QStringLiteral("doctext") + QDir::separator();
 }
@@ -22,7 +45,13 @@ QString TextCachePath(const QString& fullPath) {
     }
     const QByteArray digest =
         QCryptographicHash::hash(fullPath.toCaseFolded().toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
-    return TextCacheFolder() + name + u'~' + QString::fromLatin1(digest) + QStringLiteral(".dat_");
+    const QString tail = u'~' + QString::fromLatin1(digest) + QStringLiteral(".dat_");
+    // A document name near the file system's limit would leave no room for the tail; its start is kept
+    // instead, and the digits of the whole path keep it apart from others that start alike.
+    if (QFile::encodeName(name).size() + tail.size() > kMaxFileNameBytes) {
+        name = fittingStart(name, kMaxFileNameBytes - tail.size());
+    }
+    return TextCacheFolder() + name + tail;
 }
 
 bool HasTextCache(const QString& fullPath) {
@@ -33,7 +62,7 @@ void WriteTextCache(const QString& fullPath, const QString& text) {
     if (!QDir().mkpath(TextCacheFolder())) {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(TextCacheFolder()), TextCacheFolder());
     }
-    SaveCompressedText(text, TextCachePath(fullPath));
+    SaveCompressedText(BoundedCacheText(text), TextCachePath(fullPath));
 }
 
 QString ReadTextCache(const QString& fullPath) {

@@ -6,14 +6,18 @@ namespace velmora {
 
 // The plain text of each library document is kept compressed in appdata/doctext/, one file per document:
 // its base name, "~", 8 hexadecimal digits of the SHA-1 of its case-folded full path, then ".dat_". The
-// digits keep namesakes (a .doc beside a .docx, the same name in two folders) from sharing one file.
+// digits keep namesakes (a .doc beside a .docx, the same name in two folders) from sharing one file. Where that
+// name (or its writer's temporary name) would pass the file system's 255 bytes, the base name is cut, between
+// characters, until it fits.
 QString TextCacheFolder();
 QString TextCachePath(const QString& fullPath);
 
 bool HasTextCache(const QString& fullPath);
-// Replaces the document's cache file, making the folder first when needed.
+// Replaces the document's cache file, making the folder first when needed. Text beyond kMaxCachedTextChars is
+// not kept.
 void WriteTextCache(const QString& fullPath, const QString& text);
-// The cached text; the empty string when there is no cache file. A damaged file raises an error.
+// The cached text; the empty string when there is no cache file. A damaged file, one that is not a regular file
+// or one larger than kMaxCacheFileBytes raises an error.
 QString ReadTextCache(const QString& fullPath);
 // Moves the cache of a document saved under a new name. Nothing happens when there is no old cache or a cache
 // for the new name already exists; false then.

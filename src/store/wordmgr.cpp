@@ -28,7 +28,8 @@ QByteArray readWholeFile(const QString& path) {
     if (!QFile::exists(path)) {
         return {};
     }
-    return ReadWholeFile(path);
+    // The string file's offsets are signed 32-bit: no library file can be larger.
+    return ReadWholeFile(path, qint64(0x7FFFFFFF));
 }
 
 } // namespace

@@ -19,7 +19,9 @@ public:
 
     static bool hasSignature(QByteArrayView bytes);
 
+    // Whether the stream can be opened; whether the directory names it (a damaged file names what it cannot give).
     bool contains(const char* name) const;
+    bool lists(const char* name) const;
     // The whole stream; ReadFailure when it is missing, larger than `limit` or cannot be read.
     QByteArray read(const char* name, qint64 limit) const;
 

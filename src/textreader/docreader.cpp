@@ -258,7 +258,9 @@ public:
         m_text.append(QChar(c));
     }
 
-    QString take() { return std::move(m_text); }
+    // Once the text has reached kMaxDocumentTextChars; it is then cut there, never inside a surrogate pair.
+    bool full() const { return m_text.size() >= kMaxDocumentTextChars; }
+    QString take() { return BoundedCacheText(m_text); }
     void reserve(qsizetype n) { m_text.reserve(n); }
 
 private:
@@ -313,7 +315,7 @@ Fib ParseFib(QByteArrayView doc) {
     return fib;
 }
 
-QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
+QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table, bool* cut) {
     need(table, fib.fcClx, fib.lcbClx, "the piece table");
     const QByteArrayView clx = table.sliced(fib.fcClx, fib.lcbClx);
     // Property lists (Prc) come first and are skipped; then the piece table proper (Pcdt).
@@ -343,9 +345,9 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
                                                        table, {kSprmPFTtp, kSprmPFInnerTtp});
 
     VisibleText text;
-    text.reserve(std::min<qint64>(fib.ccpText, doc.size()));
+    text.reserve(std::min<qint64>({fib.ccpText, doc.size(), kMaxDocumentTextChars + 1}));
     quint32 cpDone = 0;
-    for (qint64 p = 0; p < pieces && cpDone < fib.ccpText; ++p) {
+    for (qint64 p = 0; p < pieces && cpDone < fib.ccpText && !text.full(); ++p) {
         const quint32 cpFrom = u32(plc, p * 4);
         const quint32 cpTo = u32(plc, (p + 1) * 4);
         if (cpFrom != cpDone || cpTo < cpFrom) {
@@ -363,7 +365,7 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
         need(doc, fc, qint64(count) * width, "a piece of text");
         RangeCursor inDeletion(deleted, quint32(fc));
         RangeCursor inRowEnd(rowEnds, quint32(fc));
-        for (quint32 i = 0; i < count; ++i) {
+        for (quint32 i = 0; i < count && !text.full(); ++i) {
             const quint32 charFc = quint32(fc + qint64(i) * width);
             if (inDeletion.contains(charFc)) {
                 continue;
@@ -378,6 +380,12 @@ QString MainText(const Fib& fib, QByteArrayView doc, QByteArrayView table) {
             text.add(c, c == 0x07 && inRowEnd.contains(charFc));
         }
         cpDone = cpFrom + count;
+    }
+    if (text.full()) {
+        if (cut != nullptr) {
+            *cut = true;
+        }
+        return text.take();
     }
     if (cpDone < fib.ccpText) {
         Damaged(QStringLiteral("the piece table ends at character %1 of %2").arg(cpDone).arg(fib.ccpText));
@@ -395,6 +403,9 @@ DocumentText ReadDocBytes(QByteArrayView bytes) {
         }
         const CompoundFile file(bytes);
         if (!file.contains("WordDocument")) {
+            if (file.lists("WordDocument")) {
+                Damaged(QStringLiteral("the WordDocument stream of the compound file cannot be read"));
+            }
             if (file.contains("EncryptedPackage")) {
                 Fail(TextReadStatus::Encrypted, QStringLiteral("the document is password-protected"));
             }
@@ -403,11 +414,16 @@ DocumentText ReadDocBytes(QByteArrayView bytes) {
         const QByteArray doc = file.read("WordDocument", kMaxDocumentPartBytes);
         const Fib fib = ParseFib(doc);
         const QByteArray table = file.read(fib.tableOne ? "1Table" : "0Table", kMaxDocumentPartBytes);
-        return {TextReadStatus::Ok, MainText(fib, doc, table), {}};
+        bool cut = false;
+        DocumentText result{TextReadStatus::Ok, MainText(fib, doc, table, &cut), {}, {}};
+        if (cut) {
+            result.note = TextCutNote();
+        }
+        return result;
     } catch (const ReadFailure& failure) {
-        return {failure.status, {}, failure.reason};
+        return {failure.status, {}, failure.reason, {}};
     } catch (const std::bad_alloc&) {
-        return {TextReadStatus::TooLarge, {}, QStringLiteral("out of memory")};
+        return {TextReadStatus::TooLarge, {}, QStringLiteral("out of memory"), {}};
     }
 }
 

@@ -20,8 +20,8 @@ struct Fib {
 };
 
 // Both raise ReadFailure on anything that does not add up; every length and offset is checked against the
-// stream it points into.
+// stream it points into. MainText stops at kMaxDocumentTextChars and then sets `cut`.
 Fib ParseFib(QByteArrayView wordDocument);
-QString MainText(const Fib& fib, QByteArrayView wordDocument, QByteArrayView table);
+QString MainText(const Fib& fib, QByteArrayView wordDocument, QByteArrayView table, bool* cut = nullptr);
 
 } // namespace velmora::textreader

@@ -3,7 +3,11 @@
 #include "compoundfile.h"
 #include "readfailure.h"
 
+#include "common/readfile.h"
+
 #include <QFile>
+
+#include <unistd.h>
 
 namespace velmora {
 
@@ -14,7 +18,7 @@ bool isZip(QByteArrayView bytes) {
 }
 
 DocumentText failure(TextReadStatus status, const QString& reason) {
-    return {status, {}, reason};
+    return {status, {}, reason, {}};
 }
 
 } // namespace
@@ -35,9 +39,20 @@ DocumentText ReadDocumentBytes(QByteArrayView bytes) {
     return failure(TextReadStatus::NotWordFile, QStringLiteral("neither a .docx nor a Word 97-2003 document"));
 }
 
+QString TextCutNote() {
+    return QStringLiteral("only the first %1 characters of its text are kept").arg(kMaxDocumentTextChars);
+}
+
 DocumentText ReadDocumentText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    qint64 size = 0;
+    QString reason;
+    const int fd = OpenRegularFile(path, size, reason);
+    if (fd < 0) {
+        return failure(TextReadStatus::Unreadable, reason);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return failure(TextReadStatus::Unreadable, file.errorString());
     }
     const QByteArray head = file.peek(8);
@@ -46,18 +61,22 @@ DocumentText ReadDocumentText(const QString& path) {
         // error, never a bus error.
         return textreader::ReadDocxDevice(file);
     }
-    const qint64 size = file.size();
     if (size > kMaxDocumentPartBytes) {
         return failure(TextReadStatus::TooLarge, QStringLiteral("the file has %1 bytes").arg(size));
     }
     QByteArray bytes;
     try {
-        bytes = file.readAll();
+        // One byte more than allowed, so that a file grown since it was opened is refused and not cut short.
+        bytes = file.read(kMaxDocumentPartBytes + 1);
     } catch (const std::bad_alloc&) {
         return failure(TextReadStatus::TooLarge, QStringLiteral("out of memory"));
     }
     if (file.error() != QFileDevice::NoError) {
         return failure(TextReadStatus::Unreadable, file.errorString());
+    }
+    if (bytes.size() > kMaxDocumentPartBytes) {
+        return failure(TextReadStatus::TooLarge,
+                       QStringLiteral("the file has more than %1 bytes").arg(kMaxDocumentPartBytes));
     }
     return ReadDocumentBytes(bytes);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/compressedtext.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -29,6 +31,8 @@ struct DocumentText {
     QString text;
     // Why the text could not be read; empty when it was.
     QString reason;
+    // Set when the text was read but cut at kMaxDocumentTextChars: what is kept, for the user to be told.
+    QString note;
 
     bool ok() const { return status == TextReadStatus::Ok; }
     // The office program may still read what the built-in reader cannot: a protected document, or another format
@@ -39,7 +43,8 @@ struct DocumentText {
 };
 
 // Reads a .docx or .doc file, told apart by content rather than by name. Never throws; any input gives either
-// the text or a status with its reason.
+// the text or a status with its reason. Only a regular file is read (a FIFO or a device is Unreadable), and
+// opening it never waits.
 DocumentText ReadDocumentText(const QString& path);
 
 // Whether the file on disk is a password-protected Word document: after an office failed part-way through a
@@ -53,5 +58,13 @@ DocumentText ReadDocBytes(QByteArrayView bytes);
 
 // The largest part, stream or file the reader takes in; a zip part that inflates beyond it is refused unread.
 inline constexpr qint64 kMaxDocumentPartBytes = qint64(256) * 1024 * 1024;
+// The most text read from one document, as much as its cache file keeps. A document with more is read up to
+// here and its text given with a note: the start of a huge document is worth finding by.
+inline constexpr qsizetype kMaxDocumentTextChars = kMaxCachedTextChars;
+// How deep a .docx may nest its elements. Word nests a few levels (tables in tables, content controls); the
+// bound keeps the XML reader's own record of open elements small.
+inline constexpr int kMaxDocumentDepth = 500000;
+// The note of a text cut at kMaxDocumentTextChars.
+QString TextCutNote();
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "cachewriter.h"
 
+#include "common/errors.h"
 #include "office/tiword.h"
 #include "store/textcache.h"
 #include "textreader/documenttext.h"
@@ -13,6 +14,11 @@ QString DocumentTextForCache(TiWord& word, const QString& path, const QString& p
     }
     if (word.DocIsOpen(path)) {
         return word.GetDocTextByName(path);
+    }
+    // A file that cannot be opened, or is no regular file (a FIFO the office would wait on forever), is not
+    // the office's to try either.
+    if (read.status == TextReadStatus::Unreadable) {
+        throw VelmoraError(QStringLiteral("无法读取文件 %1: %2").arg(path, read.reason), path);
     }
     // Read-only, so that the office never writes back a file it was only asked to read.
     word.OpenWordFile(path, psw, true);

@@ -283,7 +283,8 @@ void Search::readTexts() {
             if (read.ok()) {
                 text = std::move(read.text);
             } else {
-                if (noOffice) {
+                // Not a regular file, or not to be opened at all: the office would fare no better, or wait.
+                if (noOffice || read.status == TextReadStatus::Unreadable) {
                     continue;
                 }
                 if (!word) {

@@ -1,5 +1,7 @@
 #include "searchtexts.h"
 
+#include "common/compressedtext.h"
+#include "common/readfile.h"
 #include "common/textcodec.h"
 #include "store/textcache.h"
 
@@ -7,6 +9,7 @@
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <vector>
 
 #include <fcntl.h>
@@ -19,7 +22,7 @@ namespace velmora {
 namespace {
 
 // As the cache reader's own limit: a larger output is a damaged or hostile file, not a note.
-constexpr qsizetype kMaxInflatedSize = qsizetype(512) * 1024 * 1024;
+constexpr qsizetype kMaxInflatedSize = kMaxCachedTextBytes;
 
 constexpr int kLeadFirst = 0x81;
 constexpr int kTrailFirst = 0x40;
@@ -225,13 +228,17 @@ SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
         }
     }
     // The stamp kept is the one of the file actually read, so a file replaced meanwhile is read again next time.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read (a FIFO would wait for a writer forever), and only one that a cached text can
+    // have deflated to: a larger one, sparse or not, is refused before a byte of it is read.
+    qint64 size = 0;
+    QString reason;
+    const int fd = OpenRegularFile(cacheFile, size, reason);
     if (fd < 0) {
-        return {Status::Missing, nullptr};
+        return {Status::Damaged, nullptr};
     }
     struct stat info {};
     QByteArray compressed;
-    bool whole = ::fstat(fd, &info) == 0;
+    bool whole = size <= kMaxCacheFileBytes && ::fstat(fd, &info) == 0;
     if (whole) {
         stamp = Stamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
                       quint64(info.st_ino), quint64(info.st_dev)};
@@ -239,6 +246,9 @@ SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
         qsizetype got = 0;
         while (got < compressed.size()) {
             const ssize_t n = ::read(fd, compressed.data() + got, size_t(compressed.size() - got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
             if (n <= 0) {
                 break;
             }
@@ -270,7 +280,7 @@ void SearchTexts::remember(const QString& documentPath, const QString& text) {
         QMutexLocker lock(&m_mutex);
         m_listed.insert(cacheFile);
     }
-    keep(cacheFile, stamp, std::make_shared<const QString>(FoldedCacheText(TextToBytes(text))));
+    keep(cacheFile, stamp, std::make_shared<const QString>(FoldedCacheText(TextToBytes(BoundedCacheText(text)))));
 }
 
 void SearchTexts::keep(const QString& cacheFile, const Stamp& stamp, std::shared_ptr<const QString> folded) {

@@ -17,7 +17,15 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <QProcess>
+#include <QSysInfo>
+
+#include <chrono>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,6 +199,67 @@ private Q_SLOTS:
         QVERIFY(second.isHeldByOther());
         QCOMPARE(second.owner().kind, LibraryLock::Holder::Tool);
         QCOMPARE(second.owner().pid, qint64(::getpid()));
+    }
+
+    // A holder takes the lock a moment before it writes its name, and may find the name of a killed holder still
+    // there. A refusal in that moment still names the holder, a left name never passes for the holder's, and a
+    // holder that never names itself delays the refusal only briefly.
+    void lockTakenBeforeNamed_refusalNamesTheHolder_data() {
+        QTest::addColumn<bool>("leftByTheDead");
+        QTest::addColumn<QString>("thenHolder");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("names itself a moment later") << false << "names" << false << true;
+        QTest::newRow("never names itself") << false << "waits" << false << false;
+        QTest::newRow("killed holder's name left, then names itself") << true << "names" << false << true;
+        QTest::newRow("killed holder's name left, then ends") << true << "ends" << true << false;
+    }
+    void lockTakenBeforeNamed_refusalNamesTheHolder() {
+        QFETCH(bool, leftByTheDead);
+        QFETCH(QString, thenHolder);
+        QFETCH(bool, locked);
+        QFETCH(bool, known);
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        WriteBytes(LibraryLock::lockFilePath(),
+                   leftByTheDead ? "velmora\n" + QByteArray::number(deadPid) + '\n' + host + '\n' : QByteArray());
+
+        // The holder, as another process would hold it: the kernel's lock on its own opening of the file.
+        int holder = ::open(QFile::encodeName(LibraryLock::lockFilePath()).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        bool named = false;
+        std::thread later([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            if (thenHolder == u"names") {
+                const QByteArray text = "velmoradb\n" + QByteArray::number(qint64(::getpid())) + '\n' + host + '\n';
+                named = ::ftruncate(holder, 0) == 0 &&
+                        ::pwrite(holder, text.constData(), size_t(text.size()), 0) == ssize_t(text.size());
+            } else if (thenHolder == u"ends") {
+                ::close(holder);
+                holder = -1;
+            }
+        });
+        LibraryLock second(LibraryLock::Holder::Window);
+        const bool gotIt = second.tryLock();
+        later.join();
+        if (holder >= 0) {
+            ::close(holder);
+        }
+        QCOMPARE(named, thenHolder == u"names");
+        QCOMPARE(gotIt, locked);
+        QCOMPARE(second.isHeldByOther(), !locked);
+        if (!locked) {
+            QCOMPARE(second.owner().known, known);
+            if (known) {
+                QCOMPARE(second.owner().kind, LibraryLock::Holder::Tool);
+                QCOMPARE(second.owner().pid, qint64(::getpid()));
+            }
+        }
     }
 
     // The window on a folder it cannot write says why at once; the case that needs the check is a lock file

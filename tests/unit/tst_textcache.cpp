@@ -1,6 +1,9 @@
+#include "common/compressedtext.h"
 #include "common/errors.h"
+#include "fifounblocker.h"
 #include "store/textcache.h"
 #include "tempappdata.h"
+#include "workbench/searchtexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +12,9 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
+#include <zlib.h>
 
 using namespace velmora;
 using namespace velmora::test;
@@ -87,6 +93,97 @@ private Q_SLOTS:
         QCOMPARE(ReadTextCache(QStringLiteral("/d/new.docx")), QStringLiteral("old\r\n"));
         QCOMPARE(ReadTextCache(QStringLiteral("/d/other.docx")), QStringLiteral("other\r\n"));
         QVERIFY(!MoveTextCache(QStringLiteral("/d/none.docx"), QStringLiteral("/d/x.docx")));
+    }
+
+    // The cache name's base is cut only where the name would pass the file system's 255 bytes, between
+    // characters, counting bytes as they lie on disk.
+    void longName_isCutToFitAndStillCached_data() {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("kept");
+        const QString han = QStringLiteral("汉");
+        const QString emoji = QStringLiteral("😀");
+        // 230 bytes of base name, with the 14 of the tail and the 11 the writer's temporary name adds, make 255.
+        QTest::newRow("230 ASCII bytes fit as they are") << QString(230, u'a') << QString(230, u'a');
+        QTest::newRow("231 ASCII bytes lose one") << QString(231, u'a') << QString(230, u'a');
+        QTest::newRow("76 Chinese characters fit as they are") << han.repeated(76) << han.repeated(76);
+        QTest::newRow("83 Chinese characters keep 76") << han.repeated(83) << han.repeated(76);
+        QTest::newRow("cut falls inside a Chinese character") << "a" + han.repeated(90) << "a" + han.repeated(76);
+        QTest::newRow("cut falls inside an emoji") << "abc" + emoji.repeated(70) << "abc" + emoji.repeated(56);
+    }
+    void longName_isCutToFitAndStillCached() {
+        QFETCH(QString, base);
+        QFETCH(QString, kept);
+        const QString document = QStringLiteral("/home/u/文档/") + base + QStringLiteral(".docx");
+        const QString name = QFileInfo(TextCachePath(document)).fileName();
+        QVERIFY2(name.startsWith(kept + u'~'), qPrintable(name));
+        QVERIFY2(QRegularExpression(QStringLiteral("^~[0-9a-f]{8}\\.dat_$")).match(name.mid(kept.size())).hasMatch(),
+                 qPrintable(name));
+        QVERIFY(QFile::encodeName(name).size() <= 255);
+        WriteTextCache(document, QStringLiteral("正文"));
+        QCOMPARE(ReadTextCache(document), QStringLiteral("正文\r\n"));
+        SearchTexts texts;
+        texts.listFolder();
+        QCOMPARE(texts.cached(document).status, SearchTexts::Status::Found);
+    }
+
+    // Text beyond the bound is not kept, so that every cache file written can be read back.
+    void writer_cutsTextBeyondTheBound() {
+        const QString document = QStringLiteral("/d/long.docx");
+        WriteTextCache(document, QString(kMaxCachedTextChars, u'a') + QStringLiteral("bc"));
+        const QString read = ReadTextCache(document);
+        QCOMPARE(read.size(), kMaxCachedTextChars + 2);
+        QVERIFY(read.endsWith(QStringLiteral("a\r\n")));
+    }
+
+    // What may stand where a cache file should: each reader refuses it without reading it whole, and without
+    // waiting on it.
+    void hostileCacheFile_isRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo"
+                              << "not a regular file (a FIFO)";
+        QTest::newRow("link to /dev/zero") << "zero"
+                                           << "not a regular file (a character device)";
+        QTest::newRow("sparse 3 GB file") << "sparse"
+                                          << "more than";
+        QTest::newRow("one byte over the bound") << "over"
+                                                 << "more than";
+        QTest::newRow("inflates beyond the bound") << "bomb"
+                                                   << "zlib";
+    }
+    void hostileCacheFile_isRefused() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString document = QStringLiteral("/d/hostile.docx");
+        const QString cache = TextCachePath(document);
+        QVERIFY(QDir().mkpath(TextCacheFolder()));
+        if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(cache).constData(), 0600), 0);
+        } else if (kind == u"zero") {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), cache));
+        } else if (kind == u"sparse" || kind == u"over") {
+            QFile file(cache);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(kind == u"sparse" ? qint64(3) << 30 : kMaxCacheFileBytes + 1));
+        } else {
+            const QByteArray plain(kMaxCachedTextBytes + 1, 'a');
+            uLongf size = compressBound(uLong(plain.size()));
+            QByteArray packed(qsizetype(size), Qt::Uninitialized);
+            QCOMPARE(compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+                               reinterpret_cast<const Bytef*>(plain.constData()), uLong(plain.size()), 1),
+                     Z_OK);
+            WriteBytes(cache, packed.first(qsizetype(size)));
+        }
+        const FifoUnblocker unblocker(cache);
+        try {
+            ReadTextCache(document);
+            QFAIL("read");
+        } catch (const VelmoraError& error) {
+            QVERIFY2(error.message().contains(reason), qPrintable(error.message()));
+        }
+        SearchTexts texts;
+        QCOMPARE(texts.cached(document).status, SearchTexts::Status::Damaged);
+        QVERIFY(!unblocker.wasNeeded());
     }
 };
 
