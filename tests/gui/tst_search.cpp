@@ -66,6 +66,11 @@ private:
         QTRY_VERIFY(QApplication::overrideCursor() == nullptr);
     }
 
+    // The threads of this process, as the kernel counts them.
+    static int runningThreads() {
+        return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    }
+
 private Q_SLOTS:
     void init() {
         m_appData = std::make_unique<TempAppData>();
@@ -216,6 +221,8 @@ private Q_SLOTS:
     void closingDuringSearch_cancelsIt() {
         m_form = std::make_unique<TmForm>();
         m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        const int threadsBefore = runningThreads();
         ctl<QCheckBox>("ckAllText")->setChecked(true);
         ctl<QRadioButton>("rAorB")->setChecked(true);
         auto* box = ctl<QLineEdit>("schEdit");
@@ -224,6 +231,7 @@ private Q_SLOTS:
         QVERIFY(QApplication::overrideCursor() != nullptr);
         m_form->close();
         QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(runningThreads(), threadsBefore);
         QTest::qWait(50);
         QVERIFY(articles().isEmpty());
     }
