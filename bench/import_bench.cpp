@@ -10,8 +10,8 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
+#include "workbench/core/tagstrip.h"
 #include "workbench/importrun.h"
-#include "workbench/tagstrip.h"
 
 #include <QDir>
 #include <QFile>

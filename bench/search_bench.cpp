@@ -14,8 +14,8 @@
 #include "common/textcodec.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "workbench/searchtexts.h"
-#include "workbench/searchwalk.h"
+#include "workbench/core/searchtexts.h"
+#include "workbench/core/searchwalk.h"
 
 #include <QCoreApplication>
 #include <QDir>

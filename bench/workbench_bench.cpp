@@ -13,9 +13,9 @@
 #include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "workbench/application.h"
+#include "workbench/core/treefile.h"
 #include "workbench/tagtreewidget.h"
 #include "workbench/tmform.h"
-#include "workbench/treefile.h"
 #include "workbench/treeview.h"
 #include "workbench/workbench.h"
 

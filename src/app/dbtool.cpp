@@ -10,9 +10,9 @@
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "workbench/searchtexts.h"
-#include "workbench/searchwalk.h"
-#include "workbench/treefile.h"
+#include "workbench/core/searchtexts.h"
+#include "workbench/core/searchwalk.h"
+#include "workbench/core/treefile.h"
 
 #include <QDir>
 #include <QFile>

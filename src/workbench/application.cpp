@@ -2,7 +2,7 @@
 
 #include "common/errors.h"
 #include "common/prompts.h"
-#include "texts.h"
+#include "workbench/core/texts.h"
 
 namespace velmora {
 

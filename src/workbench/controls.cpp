@@ -2,7 +2,7 @@
 
 #include "application.h"
 #include "imagelist.h"
-#include "texts.h"
+#include "workbench/core/texts.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

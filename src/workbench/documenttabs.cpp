@@ -12,12 +12,12 @@
 #include "office/tiexcel.h"
 #include "office/tiword.h"
 #include "platform/windows.h"
-#include "settingslist.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "store/wordrec.h"
-#include "tagstrip.h"
 #include "workbench.h"
+#include "workbench/core/settingslist.h"
+#include "workbench/core/tagstrip.h"
 
 #include <QAction>
 #include <QApplication>

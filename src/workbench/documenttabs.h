@@ -1,7 +1,7 @@
 #pragma once
 
-#include "doctab.h"
 #include "platform/windows.h"
+#include "workbench/core/doctab.h"
 #include "workbooktabs.h"
 
 #include <QObject>

@@ -8,8 +8,8 @@
 #include "controls.h"
 #include "office/officetext.h"
 #include "office/tiexcel.h"
-#include "settingslist.h"
 #include "workbench.h"
+#include "workbench/core/settingslist.h"
 #include "workbooktabs.h"
 
 #include <QAction>

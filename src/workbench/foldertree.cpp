@@ -5,13 +5,13 @@
 #include "common/prompts.h"
 #include "common/textcodec.h"
 #include "controls.h"
-#include "folders.h"
 #include "imagelist.h"
-#include "texts.h"
 #include "tnfform.h"
-#include "treefile.h"
 #include "treeview.h"
 #include "workbench.h"
+#include "workbench/core/folders.h"
+#include "workbench/core/texts.h"
+#include "workbench/core/treefile.h"
 
 #include <QAction>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "common/appfolder.h"
 #include "common/prompts.h"
 #include "controls.h"
-#include "settingslist.h"
+#include "workbench/core/settingslist.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -7,8 +7,8 @@
 #include "office/tiword.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "tagstrip.h"
 #include "textreader/documenttext.h"
+#include "workbench/core/tagstrip.h"
 
 #include <QDir>
 #include <QFileInfo>

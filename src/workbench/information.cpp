@@ -5,10 +5,10 @@
 #include "common/datetime.h"
 #include "common/fileinfo.h"
 #include "controls.h"
-#include "doctab.h"
 #include "office/tiword.h"
 #include "shell.h"
 #include "workbench.h"
+#include "workbench/core/doctab.h"
 
 #include <QEvent>
 #include <QFileInfo>

@@ -6,13 +6,13 @@
 #include "controls.h"
 #include "imagelist.h"
 #include "office/tiword.h"
-#include "searchtexts.h"
-#include "searchwalk.h"
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
 #include "workbench.h"
+#include "workbench/core/searchtexts.h"
+#include "workbench/core/searchwalk.h"
 
 #include <QAction>
 #include <QButtonGroup>

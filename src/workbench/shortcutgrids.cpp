@@ -2,9 +2,9 @@
 
 #include "application.h"
 #include "controls.h"
-#include "gridfiles.h"
 #include "store/wordmgr.h"
 #include "workbench.h"
+#include "workbench/core/gridfiles.h"
 
 #include <QDropEvent>
 #include <QHBoxLayout>

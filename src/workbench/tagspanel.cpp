@@ -5,13 +5,13 @@
 #include "common/errors.h"
 #include "common/prompts.h"
 #include "controls.h"
-#include "gridfiles.h"
 #include "imagelist.h"
 #include "office/tiword.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
-#include "treefile.h"
 #include "workbench.h"
+#include "workbench/core/gridfiles.h"
+#include "workbench/core/treefile.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

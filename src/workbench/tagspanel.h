@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tagstrip.h"
+#include "workbench/core/tagstrip.h"
 
 #include <QObject>
 #include <QStringList>

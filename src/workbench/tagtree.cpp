@@ -7,9 +7,9 @@
 #include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "tagtreewidget.h"
-#include "texts.h"
 #include "treeview.h"
 #include "workbench.h"
+#include "workbench/core/texts.h"
 
 #include <QAction>
 #include <QGuiApplication>

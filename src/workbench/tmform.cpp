@@ -2,7 +2,6 @@
 
 #include "application.h"
 #include "articlelist.h"
-#include "backup.h"
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/errors.h"
@@ -23,10 +22,11 @@
 #include "shortcutgrids.h"
 #include "store/wordmgr.h"
 #include "tagspanel.h"
-#include "tagstrip.h"
 #include "tagtree.h"
-#include "texts.h"
 #include "workbench.h"
+#include "workbench/core/backup.h"
+#include "workbench/core/tagstrip.h"
+#include "workbench/core/texts.h"
 
 #include <QAction>
 #include <QCloseEvent>

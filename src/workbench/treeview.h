@@ -1,6 +1,6 @@
 #pragma once
 
-#include "treefile.h"
+#include "workbench/core/treefile.h"
 
 #include <QList>
 #include <Qt>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settingslist.h"
+#include "workbench/core/settingslist.h"
 
 #include <QObject>
 #include <QString>

@@ -3,9 +3,9 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "workbench/core/tagstrip.h"
 #include "workbench/documenttabs.h"
 #include "workbench/tagspanel.h"
-#include "workbench/tagstrip.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 #include "officedouble.h"
 #include "scriptedprompts.h"
 #include "tempappdata.h"
-#include "workbench/doctab.h"
+#include "workbench/core/doctab.h"
+#include "workbench/core/settingslist.h"
 #include "workbench/documenttabs.h"
 #include "workbench/ebookworkbook.h"
-#include "workbench/settingslist.h"
 #include "workbench/workbench.h"
 
 #include <QAction>

@@ -4,8 +4,8 @@
 #include "tempappdata.h"
 #include "wordfiles.h"
 #include "workbench/application.h"
+#include "workbench/core/settingslist.h"
 #include "workbench/impform.h"
-#include "workbench/settingslist.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractItemModel>

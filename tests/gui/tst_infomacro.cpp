@@ -5,11 +5,11 @@
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/application.h"
+#include "workbench/core/treefile.h"
 #include "workbench/information.h"
 #include "workbench/shell.h"
 #include "workbench/shortcutgrids.h"
 #include "workbench/tmform.h"
-#include "workbench/treefile.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -4,12 +4,12 @@
 #include "tempappdata.h"
 #include "workbench/application.h"
 #include "workbench/articlelist.h"
+#include "workbench/core/treefile.h"
 #include "workbench/filtertree.h"
 #include "workbench/imagelist.h"
 #include "workbench/tagtree.h"
 #include "workbench/tagtreewidget.h"
 #include "workbench/tmform.h"
-#include "workbench/treefile.h"
 #include "workbench/treeview.h"
 #include "workbench/workbench.h"
 

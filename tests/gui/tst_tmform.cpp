@@ -5,11 +5,11 @@
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/application.h"
+#include "workbench/core/treefile.h"
 #include "workbench/fmsetting.h"
 #include "workbench/shell.h"
 #include "workbench/tagtreewidget.h"
 #include "workbench/tmform.h"
-#include "workbench/treefile.h"
 #include "workbench/treeview.h"
 
 #include <QAction>

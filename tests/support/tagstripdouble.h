@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workbench/tagstrip.h"
-#include "workbench/treefile.h"
+#include "workbench/core/tagstrip.h"
+#include "workbench/core/treefile.h"
 
 namespace velmora::test {
 

@@ -6,7 +6,7 @@
 #include "common/appfolder.h"
 #include "store/wordmgr.h"
 #include "tagstripdouble.h"
-#include "workbench/folders.h"
+#include "workbench/core/folders.h"
 #include "workbench/importrun.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
-#include "workbench/folders.h"
+#include "workbench/core/folders.h"
 
 #include <QDir>
 #include <QFileInfo>

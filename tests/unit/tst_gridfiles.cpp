@@ -1,5 +1,5 @@
 #include "tempappdata.h"
-#include "workbench/gridfiles.h"
+#include "workbench/core/gridfiles.h"
 
 #include <QTest>
 

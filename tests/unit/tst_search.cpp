@@ -2,9 +2,9 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
-#include "workbench/searchmatch.h"
-#include "workbench/searchtexts.h"
-#include "workbench/searchwalk.h"
+#include "workbench/core/searchmatch.h"
+#include "workbench/core/searchtexts.h"
+#include "workbench/core/searchwalk.h"
 
 #include <QDir>
 #include <QTest>

@@ -3,7 +3,7 @@
 #include "fifounblocker.h"
 #include "store/textcache.h"
 #include "tempappdata.h"
-#include "workbench/searchtexts.h"
+#include "workbench/core/searchtexts.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "common/errors.h"
 #include "storebytes.h"
 #include "tempappdata.h"
-#include "workbench/treefile.h"
+#include "workbench/core/treefile.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "backup.h"
+#include "workbench/core/backup.h"
 
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "common/prompts.h"
-#include "texts.h"
+#include "workbench/core/texts.h"
 
 #include <QDir>
 #include <QFile>

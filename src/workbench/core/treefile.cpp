@@ -1,4 +1,4 @@
-#include "treefile.h"
+#include "workbench/core/treefile.h"
 
 #include "common/errors.h"
 #include "common/pinyin.h"

@@ -1,9 +1,9 @@
-#include "searchwalk.h"
+#include "workbench/core/searchwalk.h"
 
 #include "common/errors.h"
-#include "searchtexts.h"
 #include "store/positionlist.h"
 #include "store/wordmgr.h"
+#include "workbench/core/searchtexts.h"
 
 #include <algorithm>
 #include <thread>

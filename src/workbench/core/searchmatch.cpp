@@ -1,4 +1,4 @@
-#include "searchmatch.h"
+#include "workbench/core/searchmatch.h"
 
 #include <algorithm>
 #include <cstring>

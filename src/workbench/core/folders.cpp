@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "workbench/core/folders.h"
 
 #include "common/appfolder.h"
 #include "common/errors.h"

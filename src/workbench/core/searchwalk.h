@@ -1,6 +1,6 @@
 #pragma once
 
-#include "searchmatch.h"
+#include "workbench/core/searchmatch.h"
 
 #include <QString>
 

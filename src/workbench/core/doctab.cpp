@@ -1,4 +1,4 @@
-#include "doctab.h"
+#include "workbench/core/doctab.h"
 
 #include "common/titlewidth.h"
 

@@ -1,8 +1,8 @@
-#include "settingslist.h"
+#include "workbench/core/settingslist.h"
 
 #include "common/settings.h"
 #include "common/textcodec.h"
-#include "texts.h"
+#include "workbench/core/texts.h"
 
 #include <QFile>
 

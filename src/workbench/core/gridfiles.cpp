@@ -1,4 +1,4 @@
-#include "gridfiles.h"
+#include "workbench/core/gridfiles.h"
 
 #include "common/textcodec.h"
 

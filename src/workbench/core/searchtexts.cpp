@@ -1,4 +1,4 @@
-#include "searchtexts.h"
+#include "workbench/core/searchtexts.h"
 
 #include "common/compressedtext.h"
 #include "common/readfile.h"
