@@ -186,6 +186,9 @@ TWordRec TWordMgr::RecordAt(qint64 pos) const {
 QString TWordMgr::StringAt(qint32 offset) const {
     // Only -1 means "no item"; any other offset must lie inside the string file, even when that file is empty.
     const RawText raw = rawItem(offset);
+    if (raw.units == 0) {
+        return {}; // no item has no bytes to copy, and copying from a null pointer is undefined even for none
+    }
     QString text(raw.units, Qt::Uninitialized);
     qFromLittleEndian<char16_t>(raw.data, raw.units, text.data());
     return text;
