@@ -36,6 +36,19 @@ QString WindowGeometry(WindowId window) {
     return said.mid(said.indexOf(u'\n') + 1).trimmed();
 }
 
+// The tab area alone in a shown window of its own.
+struct TabsWindow {
+    explicit TabsWindow(Workbench& bench) : toolbar(new QToolBar(&host)), tabs(bench, toolbar, &host) {
+        host.resize(900, 700);
+        auto* layout = new QVBoxLayout(&host);
+        layout->addWidget(tabs.pager());
+        host.show();
+    }
+    QWidget host;
+    QToolBar* toolbar;
+    DocumentTabs tabs;
+};
+
 } // namespace
 
 class TestLoTabs : public QObject {
@@ -61,14 +74,9 @@ private Q_SLOTS:
         const qint64 third = addDocument(bench, env, QStringLiteral("第三.docx"), QStringLiteral("第三篇"));
         const QString path = env.path(QStringLiteral("第一.docx"));
 
-        QWidget host;
-        host.resize(900, 700);
-        auto* layout = new QVBoxLayout(&host);
-        auto* toolbar = new QToolBar(&host);
-        DocumentTabs tabs(bench, toolbar, &host);
-        layout->addWidget(tabs.pager());
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        TabsWindow window(bench);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.host));
+        DocumentTabs& tabs = window.tabs;
 
         tabs.OpenADocByPos(first);
         QCOMPARE(tabs.tabCount(), 1);
@@ -126,14 +134,10 @@ private Q_SLOTS:
         const QString renamed = env.path(QStringLiteral("乙改名.docx"));
         WriteTextCache(env.path(QStringLiteral("乙.docx")), QStringLiteral("乙的文字"));
 
-        QWidget host;
-        host.resize(900, 700);
-        auto* layout = new QVBoxLayout(&host);
-        auto* toolbar = new QToolBar(&host);
-        DocumentTabs tabs(bench, toolbar, &host);
-        layout->addWidget(tabs.pager());
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        TabsWindow window(bench);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.host));
+        QWidget& host = window.host;
+        DocumentTabs& tabs = window.tabs;
 
         // The second opening comes while the first window is still being taken: both are taken.
         tabs.OpenADocByPos(first);
