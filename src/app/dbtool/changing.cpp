@@ -1,0 +1,309 @@
+#include "tool.h"
+
+#include "arguments.h"
+#include "messages.h"
+
+#include "store/pathfold.h"
+#include "workbench/core/treefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace velmora::dbtool {
+
+namespace {
+
+bool isWordDocument(const QString& path) {
+    return path.endsWith(QLatin1String(".doc"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".docx"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QStringList DbTool::documentsBelow(const QString& folder, int& status) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    // Each folder is read on its own, so that one that cannot be read is named and the walk goes on with the rest.
+    std::vector<fs::path> pending{fs::path(QFile::encodeName(folder).toStdString())};
+    while (!pending.empty()) {
+        const fs::path current = std::move(pending.back());
+        pending.pop_back();
+        std::error_code error;
+        std::vector<fs::path> folders;
+        fs::directory_iterator entries(current, error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            std::error_code ignored;
+            const std::string& name = entries->path().native();
+            // Linked folders are not followed: a link back up the tree would never end.
+            if (entries->is_directory(ignored) && !entries->is_symlink(ignored)) {
+                folders.push_back(entries->path());
+            } else if (entries->is_regular_file(ignored) &&
+                       isWordDocument(QString::fromLatin1(name.data(), qsizetype(name.size())))) {
+                found.push_back(name);
+            }
+        }
+        if (error) {
+            const std::string& name = current.native();
+            m_err << "velmoradb: cannot read the folder "
+                  << shown(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size())))) << ": "
+                  << QString::fromLocal8Bit(error.message().c_str()) << '\n';
+            status = kFailed;
+        }
+        // Taken from the back: in name order, so that the messages come in the order a listing shows.
+        std::sort(folders.rbegin(), folders.rend());
+        std::move(folders.begin(), folders.end(), std::back_inserter(pending));
+    }
+    std::sort(found.begin(), found.end());
+    QStringList paths;
+    paths.reserve(qsizetype(found.size()));
+    for (const std::string& name : found) {
+        paths.append(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size()))));
+    }
+    return paths;
+}
+
+int DbTool::add(QStringList args) {
+    const bool recursive = takeFlag(args, QStringLiteral("-r"));
+    const std::optional<QString> tagText = takeTags(args, QStringLiteral("--tags"));
+    const QString password = takeOption(args, QStringLiteral("--password")).value_or(QString());
+    const quint8 score = takeScore(args).value_or(0);
+    rejectOptions(args);
+    if (args.isEmpty()) {
+        throw UsageError(QStringLiteral("add needs at least one PATH"));
+    }
+    if (!openForChange(true)) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int status = kOk;
+    QStringList adding;
+    QSet<QString> seen;
+    // `found` is true for a document found in a folder walk, where one already in the library is what a second
+    // walk of the same folder is expected to meet.
+    const auto consider = [&](const QString& given, bool found) {
+        if (hasUndecodableByte(given)) {
+            m_err << "velmoradb: the file name is not valid UTF-8: " << shown(given) << '\n';
+            status = kFailed;
+            return;
+        }
+        if (hasControlCharacter(given)) {
+            m_err << "velmoradb: the path holds a control character: " << shown(given) << '\n';
+            status = kFailed;
+            return;
+        }
+        const QString path = absolutePath(given);
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            m_err << "velmoradb: " << given << " is a folder (add -r adds the documents below it)\n";
+            status = kFailed;
+            return;
+        }
+        if (!info.isFile()) {
+            m_err << "velmoradb: no such file: " << given << '\n';
+            status = kFailed;
+            return;
+        }
+        if (!isWordDocument(path)) {
+            m_err << "velmoradb: not a Word document: " << given << '\n';
+            status = kFailed;
+            return;
+        }
+        const QString folded = FoldAsciiCase(path);
+        if (seen.contains(folded) || library.DocInBase(path)) {
+            if (!found) {
+                m_err << "velmoradb: already in the library: " << path << '\n';
+                status = kFailed;
+            }
+            return;
+        }
+        seen.insert(folded);
+        adding.append(path);
+    };
+    for (const QString& given : args) {
+        if (recursive && !hasUndecodableByte(given) && QFileInfo(given).isDir()) {
+            for (const QString& path : documentsBelow(given, status)) {
+                consider(path, true);
+            }
+        } else {
+            consider(given, false);
+        }
+    }
+    if (adding.isEmpty()) {
+        return status;
+    }
+    const NormalTags normal = NormalizeTags(tagText.value_or(QString()));
+    // The tree first: stopped in between, it names a tag no document has yet, which is harmless; the other way
+    // round documents would carry tags the window's tree never shows.
+    if (!normal.tags.isEmpty()) {
+        AddTagNodesToFile(tagTreeFile(), normal.tags);
+    }
+    QStringList lines;
+    for (const QString& path : adding) {
+        const qint64 pos = library.ImportAWord(path, QString(), password, score);
+        if (!normal.text.isEmpty()) {
+            library.SaveTags(pos, normal.text, true);
+        }
+        lines.append(QString::number(pos) + u'|' + path);
+    }
+    library.SaveRecDataFiles(false);
+    for (const QString& line : lines) {
+        m_out << line << '\n';
+    }
+    return status;
+}
+
+std::vector<qint64> DbTool::liveRecordsOf(const QString& path) {
+    TWordMgr& library = store();
+    std::vector<qint64> found;
+    const int count = library.GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = library.RecordAt(pos);
+        if (!rec.wdDeleted && SameIgnoringAsciiCase(library.StringAt(rec.wdFullNamePos), path)) {
+            found.push_back(pos);
+        }
+    }
+    return found;
+}
+
+int DbTool::set(QStringList args) {
+    if (args.contains(QStringLiteral("--password"))) {
+        throw UsageError(QStringLiteral(
+            "set records no password: the library may only hold a password the file really has, so a password is "
+            "given in Velmora's window, which sets it on the file too"));
+    }
+    const std::optional<QString> tagText = takeTags(args, QStringLiteral("--tags"));
+    const std::optional<QString> addedTags = takeTags(args, QStringLiteral("--add-tags"));
+    const std::optional<quint8> score = takeScore(args);
+    rejectOptions(args);
+    if (tagText && addedTags) {
+        throw UsageError(QStringLiteral("--tags and --add-tags cannot be given together"));
+    }
+    if (!tagText && !addedTags && !score) {
+        throw UsageError(QStringLiteral("set needs --tags, --add-tags or --score"));
+    }
+    if (args.isEmpty()) {
+        throw UsageError(QStringLiteral("set needs at least one POS or PATH"));
+    }
+    if (!openForChange(false)) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int status = kOk;
+    std::vector<qint64> targets;
+    for (const QString& given : args) {
+        bool isNumber = false;
+        const qint64 pos = given.toLongLong(&isNumber);
+        if (isNumber) {
+            if (!library.IsRecordPosition(pos) || library.RecordAt(pos).wdDeleted) {
+                m_err << "velmoradb: position " << given << " is not a live record\n";
+                status = kFailed;
+            } else {
+                targets.push_back(pos);
+            }
+            continue;
+        }
+        const std::vector<qint64> found = liveRecordsOf(absolutePath(given));
+        if (found.empty()) {
+            m_err << "velmoradb: not in the library: " << absolutePath(given) << '\n';
+            status = kFailed;
+        }
+        targets.insert(targets.end(), found.begin(), found.end());
+    }
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+
+    // The new tags text of each target, worked out before anything is written.
+    std::vector<std::optional<QString>> newTags(targets.size());
+    QStringList treeTags;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        QString typed;
+        if (tagText) {
+            typed = *tagText;
+        } else if (addedTags) {
+            const QString stored = library.StringAt(library.RecordAt(targets[i]).wdTagsPos);
+            QStringList merged = stored.split(u' ', Qt::SkipEmptyParts);
+            const qsizetype before = merged.size();
+            for (const QString& tag : addedTags->split(u' ', Qt::SkipEmptyParts)) {
+                if (!merged.contains(tag, Qt::CaseInsensitive)) {
+                    merged.append(tag);
+                }
+            }
+            if (merged.size() == before) {
+                continue;
+            }
+            typed = merged.join(u' ');
+        } else {
+            continue;
+        }
+        const NormalTags normal = NormalizeTags(typed);
+        newTags[i] = normal.text;
+        treeTags += normal.tags;
+    }
+    if (!treeTags.isEmpty()) {
+        AddTagNodesToFile(tagTreeFile(), treeTags);
+    }
+    QStringList lines;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (newTags[i]) {
+            library.SaveTags(targets[i], *newTags[i], true);
+        }
+        if (score) {
+            library.SetDocScore(targets[i], *score, true);
+        }
+        lines.append(QString::number(targets[i]) + u'|' + library.StringAt(library.RecordAt(targets[i]).wdFullNamePos));
+    }
+    library.SaveRecDataFiles(false);
+    for (const QString& line : lines) {
+        m_out << line << '\n';
+    }
+    return status;
+}
+
+int DbTool::removeOrRestore(const QStringList& args, bool remove) {
+    const bool all = !remove && args == QStringList{QStringLiteral("--all")};
+    if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
+        throw UsageError(remove ? QStringLiteral("remove needs at least one PATH")
+                                : QStringLiteral("restore needs PATH... or --all"));
+    }
+    if (!openForChange(false)) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int status = kOk;
+    if (all) {
+        library.RestoreAllDeleted();
+    } else {
+        for (const QString& given : args) {
+            const QString path = absolutePath(given);
+            bool found = false;
+            const int count = library.GetRecNumber();
+            for (int k = 0; k < count; ++k) {
+                const qint64 pos = qint64(k) * TWordRec::Size;
+                const TWordRec rec = library.RecordAt(pos);
+                if (rec.wdDeleted != remove && SameIgnoringAsciiCase(library.StringAt(rec.wdFullNamePos), path)) {
+                    found = true;
+                    if (remove) {
+                        library.SetRecDeleted(pos, true);
+                    } else {
+                        library.RestoreAItem(pos);
+                    }
+                }
+            }
+            if (!found) {
+                m_err << "velmoradb: " << (remove ? "not in the library: " : "no deleted record of: ") << path << '\n';
+                status = kFailed;
+            }
+        }
+    }
+    library.SaveRecDataFiles(false);
+    return status;
+}
+
+} // namespace velmora::dbtool

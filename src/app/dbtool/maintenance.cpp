@@ -1,0 +1,204 @@
+#include "tool.h"
+
+#include "arguments.h"
+#include "messages.h"
+
+#include "common/errors.h"
+#include "common/streamstring.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include <sys/stat.h>
+
+namespace velmora::dbtool {
+
+namespace {
+
+// Whether nothing is at the path (as opposed to something this process may not look at).
+bool fileIsMissing(const QString& path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        return false;
+    }
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+// Which of the documents' files are missing. Looking a path up is most of what `check` costs on a large
+// library, and lookups of different files do not wait for each other, so they are spread over the cores.
+std::vector<bool> missingFiles(const std::vector<std::pair<qint64, QString>>& documents) {
+    std::vector<char> gone(documents.size(), 0);
+    std::atomic<size_t> next{0};
+    constexpr size_t kBatch = 256;
+    const auto work = [&] {
+        for (size_t start = next.fetch_add(kBatch); start < documents.size(); start = next.fetch_add(kBatch)) {
+            for (size_t i = start; i < std::min(start + kBatch, documents.size()); ++i) {
+                gone[i] = !documents[i].second.isEmpty() && fileIsMissing(documents[i].second) ? 1 : 0;
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        for (size_t k = 1; k < std::min(cores, documents.size() / kBatch + 1); ++k) {
+            workers.emplace_back(work);
+        }
+        work();
+    }
+    return std::vector<bool>(gone.begin(), gone.end());
+}
+
+QString recordsRemoved(int count) {
+    return QStringLiteral("%1 %2 removed\n").arg(count).arg(count == 1 ? "record" : "records");
+}
+
+} // namespace
+
+int DbTool::purge(const QStringList& args) {
+    expectCount(args, 0, "purge takes no arguments");
+    if (!openForChange(false)) {
+        return kFailed;
+    }
+    if (refuseDamagedLibrary()) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    const int before = library.GetRecNumber();
+    library.DelAllItemsPermanently();
+    library.SaveRecDataFiles(false);
+    m_out << recordsRemoved(before - library.GetRecNumber());
+    return kOk;
+}
+
+int DbTool::compact(const QStringList& args) {
+    expectCount(args, 0, "compact takes no arguments");
+    if (!openForChange(false)) {
+        return kFailed;
+    }
+    if (refuseDamagedLibrary()) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    const int before = library.GetRecNumber();
+    // Compaction moves every record; the dated copies are the way back.
+    library.SaveRecDataFiles(true);
+    library.CleanStreams();
+    library.SaveRecDataFiles(false);
+    m_out << recordsRemoved(before - library.GetRecNumber());
+    return kOk;
+}
+
+int DbTool::check(const QStringList& args) {
+    expectCount(args, 0, "check takes no arguments");
+    if (!openForReading()) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int damaged = 0;
+    const qint64 size = library.RecStream().size();
+    if (size % TWordRec::Size != 0) {
+        m_out << "record file: size " << size << " is not a multiple of " << TWordRec::Size << " ("
+              << size % TWordRec::Size << " bytes after the last record)\n";
+        ++damaged;
+    }
+    const QByteArray& strings = library.DataStream();
+    const int count = library.GetRecNumber();
+    std::vector<std::pair<qint64, QString>> documents;
+    documents.reserve(size_t(count));
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = library.RecordAt(pos);
+        const std::pair<const char*, qint32> items[] = {
+            {"path", rec.wdFullNamePos}, {"tags", rec.wdTagsPos}, {"password", rec.wdPasswordPos}};
+        bool pathReadable = rec.wdFullNamePos >= 0;
+        for (const auto& [name, offset] : items) {
+            if (offset == -1) {
+                continue;
+            }
+            if (offset < -1) {
+                m_out << "record " << pos << ": " << name << " offset " << offset << " is negative\n";
+                ++damaged;
+                continue;
+            }
+            try {
+                StreamStringByteCount(strings, offset);
+            } catch (const VelmoraError& error) {
+                m_out << "record " << pos << ": " << name << ": " << inEnglish(error.message()) << '\n';
+                ++damaged;
+                pathReadable = pathReadable && std::strcmp(name, "path") != 0;
+            }
+        }
+        if (pathReadable && !rec.wdDeleted) {
+            documents.emplace_back(pos, library.StringAt(rec.wdFullNamePos));
+        }
+    }
+    const std::vector<bool> gone = missingFiles(documents);
+    qsizetype missing = 0;
+    for (size_t i = 0; i < documents.size(); ++i) {
+        if (gone[i]) {
+            m_out << "missing|" << documents[i].first << '|' << documents[i].second << '\n';
+            ++missing;
+        }
+    }
+    if (damaged > 0) {
+        m_err << "velmoradb: " << damaged << " damaged " << (damaged == 1 ? "place" : "places") << " in "
+              << library.FileName() << " and " << library.RecordFileName() << '\n';
+        return kFailed;
+    }
+    m_out << count << " records checked, no damage found\n";
+    if (missing > 0) {
+        m_err << "velmoradb: " << missing << (missing == 1 ? " document is" : " documents are")
+              << " missing from disk\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
+int DbTool::stats(const QStringList& args) {
+    expectCount(args, 0, "stats takes no arguments");
+    if (!openForReading()) {
+        return kFailed;
+    }
+    TWordMgr& library = store();
+    int live = 0;
+    int deleted = 0;
+    int tagged = 0;
+    int withPassword = 0;
+    int perScore[6] = {};
+    int otherScore = 0;
+    const int count = library.GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const TWordRec rec = library.RecordAt(qint64(k) * TWordRec::Size);
+        if (rec.wdDeleted) {
+            ++deleted;
+            continue;
+        }
+        ++live;
+        tagged += rec.wdTagsPos >= 0 ? 1 : 0;
+        withPassword += rec.wdPasswordPos >= 0 ? 1 : 0;
+        if (rec.wdScore <= 5) {
+            ++perScore[rec.wdScore];
+        } else {
+            ++otherScore;
+        }
+    }
+    m_out << "records: " << count << '\n'
+          << "live: " << live << '\n'
+          << "deleted: " << deleted << '\n'
+          << "with tags: " << tagged << '\n'
+          << "with password: " << withPassword << '\n';
+    for (int s = 0; s <= 5; ++s) {
+        m_out << "score " << s << ": " << perScore[s] << '\n';
+    }
+    if (otherScore > 0) {
+        m_out << "score above 5: " << otherScore << '\n';
+    }
+    return kOk;
+}
+
+} // namespace velmora::dbtool
