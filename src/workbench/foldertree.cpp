@@ -370,6 +370,9 @@ void FolderTree::moveArticlesInto(QTreeWidgetItem* node, const QList<qint64>& po
         m_bench.store(), positions, folder, [this](const QString& path) { return isOpen(path); }, countMissing);
     restore.dismiss();
     QGuiApplication::restoreOverrideCursor();
+    if (outcome.moved > 0) {
+        Q_EMIT documentsMoved();
+    }
     if (const QString report = MoveReportText(outcome); !report.isEmpty()) {
         ShowInfo(report);
     }

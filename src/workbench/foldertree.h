@@ -59,6 +59,8 @@ public:
 
 Q_SIGNALS:
     void positionsReady(const QString& positionList, bool clearSearch);
+    // Documents of the library now live elsewhere.
+    void documentsMoved();
 
 private:
     QString listFile() const;
