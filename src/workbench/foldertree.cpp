@@ -167,8 +167,8 @@ void FolderTree::setOpenDocuments(std::function<QStringList()> paths) {
 
 QString FolderTree::startFolder() {
     // The program's own folder is a build folder that is deleted routinely, or a system folder no one may write:
-    // folders of documents start in the user's home instead.
-    return WithTrailingBackslash(QDir::homePath());
+    // folders of documents start where the user keeps documents instead.
+    return PickerStartFolder({});
 }
 
 QString FolderTree::listFile() const {
