@@ -112,39 +112,21 @@ private Q_SLOTS:
     // OK keeps only an interval the program can use; anything else names the field and leaves the dialog open,
     // and the interval is written only when the dialog closes with OK. Cancel and Esc write nothing.
     void settings_okRefusesWhatCannotBeUsed_data() {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("typed"); // "-" leaves the stored text
-        QTest::addColumn<QString>("close");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("ten") << "5"
-                             << "10"
-                             << "ok" << false << "10";
-        QTest::newRow("none") << "5"
-                              << "0"
-                              << "ok" << false << "0";
-        QTest::newRow("leading zeros") << "5"
-                                       << "007"
-                                       << "ok" << false << "7";
-        QTest::newRow("emptied") << "5"
-                                 << ""
-                                 << "ok" << true << "5";
-        QTest::newRow("stored text is no number") << "abc"
-                                                  << "-"
-                                                  << "ok" << true << "abc";
-        QTest::newRow("Cancel") << "5"
-                                << "10"
-                                << "cancel" << false << "5";
-        QTest::newRow("Esc") << "5"
-                             << "10"
-                             << "esc" << false << "5";
+        // stored | typed ("-": the stored text left) | how it is closed | refused ("!") | written
+        QTest::addColumn<QString>("flow");
+        QTest::newRow("ten") << "5|10|ok||10";
+        QTest::newRow("none") << "5|0|ok||0";
+        QTest::newRow("leading zeros") << "5|007|ok||7";
+        QTest::newRow("emptied") << "5||ok|!|5";
+        QTest::newRow("stored text is no number") << "abc|-|ok|!|abc";
+        QTest::newRow("Cancel") << "5|10|cancel||5";
+        QTest::newRow("Esc") << "5|10|esc||5";
     }
     void settings_okRefusesWhatCannotBeUsed() {
-        QFETCH(QString, stored);
-        QFETCH(QString, typed);
-        QFETCH(QString, close);
-        QFETCH(bool, refused);
-        QFETCH(QString, written);
+        QFETCH(QString, flow);
+        const QStringList part = flow.split(u'|');
+        const QString stored = part[0], typed = part[1], close = part[2], written = part[4];
+        const bool refused = !part[3].isEmpty();
         open({}, {}, stored);
         bool stayedOpen = false;
         bool fieldFocused = false;
@@ -231,48 +213,24 @@ private Q_SLOTS:
     // File, folder and save pickers start in the folder last used, else in the user's documents folder (else the
     // home folder), never in the program's folder or the working folder.
     void pickers_startInLastFolderOrDocuments_data() {
-        QTest::addColumn<QString>("picker");
-        QTest::addColumn<QString>("importDir");
-        QTest::addColumn<QString>("saveAsDir");
-        QTest::addColumn<bool>("documentsExist");
-        QTest::addColumn<QString>("start");
-        QTest::newRow("import files, last import folder") << "files"
-                                                          << "<docs>"
-                                                          << "" << true << "<docs>";
-        QTest::newRow("import files, last folder gone") << "files"
-                                                        << "<gone>"
-                                                        << "" << true << "<documents>";
-        QTest::newRow("import files, none yet") << "files"
-                                                << ""
-                                                << "" << true << "<documents>";
-        QTest::newRow("import files, relative folder") << "files"
-                                                       << "docs"
-                                                       << "" << true << "<documents>";
-        QTest::newRow("import folder, none yet") << "folder"
-                                                 << ""
-                                                 << "" << true << "<documents>";
-        QTest::newRow("import folder, last import folder") << "folder"
-                                                           << "<docs>"
-                                                           << "" << true << "<docs>";
-        QTest::newRow("import files, no documents folder") << "files"
-                                                           << ""
-                                                           << "" << false << "<home>";
-        QTest::newRow("save as, last save folder") << "save"
-                                                   << "<docs>"
-                                                   << "<saved>" << true << "<saved>";
-        QTest::newRow("save as, last import folder") << "save"
-                                                     << "<docs>"
-                                                     << "" << true << "<docs>";
-        QTest::newRow("save as, none yet") << "save"
-                                           << ""
-                                           << "" << true << "<documents>";
+        // picker | ImportDir | SaveAsDir | where it starts; "nodocs" runs without a documents folder
+        QTest::addColumn<QString>("flow");
+        QTest::newRow("import files, last import folder") << "files|<docs>||<docs>";
+        QTest::newRow("import files, last folder gone") << "files|<gone>||<documents>";
+        QTest::newRow("import files, none yet") << "files|||<documents>";
+        QTest::newRow("import files, relative folder") << "files|docs||<documents>";
+        QTest::newRow("import files, no documents folder") << "files|||<home>|nodocs";
+        QTest::newRow("import folder, none yet") << "folder|||<documents>";
+        QTest::newRow("import folder, last import folder") << "folder|<docs>||<docs>";
+        QTest::newRow("save as, last save folder") << "save|<docs>|<saved>|<saved>";
+        QTest::newRow("save as, last import folder") << "save|<docs>||<docs>";
+        QTest::newRow("save as, none yet") << "save|||<documents>";
     }
     void pickers_startInLastFolderOrDocuments() {
-        QFETCH(QString, picker);
-        QFETCH(QString, importDir);
-        QFETCH(QString, saveAsDir);
-        QFETCH(bool, documentsExist);
-        QFETCH(QString, start);
+        QFETCH(QString, flow);
+        const QStringList part = flow.split(u'|');
+        const QString picker = part[0], importDir = part[1], saveAsDir = part[2], start = part[3];
+        const bool documentsExist = part.size() < 5;
         QDir().mkpath(file(QStringLiteral("saved")));
         if (!documentsExist) {
             QVERIFY(QDir(documents()).removeRecursively());
