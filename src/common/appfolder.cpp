@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -114,6 +115,19 @@ QString WithTrailingBackslash(const QString& path) {
         return path;
     }
     return path + QDir::separator();
+}
+
+QString PickerStartFolder(const QStringList& remembered) {
+    for (const QString& folder : remembered) {
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir()) {
+            return WithTrailingBackslash(folder);
+        }
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) {
+        return WithTrailingBackslash(QDir::toNativeSeparators(documents));
+    }
+    return WithTrailingBackslash(QDir::toNativeSeparators(QDir::homePath()));
 }
 
 QString TrimControl(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace velmora {
 
@@ -26,6 +27,11 @@ struct DeliveredFile {
 const QList<DeliveredFile>& DeliveredFiles();
 
 QString WithTrailingBackslash(const QString& path);
+
+// Where a file or folder picker starts, with a trailing delimiter: the first of `remembered` that is an existing
+// absolute folder, else the user's documents folder, else the home folder. Never the program's folder or the
+// working folder: a build folder is deleted routinely, and neither is where a user keeps documents.
+QString PickerStartFolder(const QStringList& remembered);
 
 // A folder name typed by the user, with what no file system accepts in a name removed.
 QString CleanFolderName(const QString& name);

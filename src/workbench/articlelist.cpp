@@ -37,7 +37,7 @@ constexpr int kAscendingPicture = 24;
 constexpr int kDescendingPicture = 23;
 constexpr int kSortMenuPicture = 7;
 
-enum Column { KeyColumn = 0, TextColumn = 1, PositionColumn = 2 };
+enum Column { KeyColumn = 0, TextColumn = 1, PositionColumn = 2, PathColumn = 3 };
 
 // The file name without its folder and without its extension.
 QString articleText(const QString& fullPath) {
@@ -171,6 +171,8 @@ void ArticleList::RenameArticleNode(qint64 position, const QString& caption) {
     for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
         if (ItemState(wzTreeView->topLevelItem(i)) == position) {
             wzTreeView->topLevelItem(i)->setText(0, caption);
+            wzTreeView->topLevelItem(i)->setToolTip(
+                0, QDir::toNativeSeparators(m_bench.store().GetDocNameByPos(position)));
             return;
         }
     }
@@ -280,7 +282,9 @@ void ArticleList::fillArticles(const QList<QStringList>& rows) {
             continue;
         }
         const qint64 pos = row.at(PositionColumn).toLongLong();
-        items.append(MakeTreeItem(row.at(TextColumn), kArticleImage, qint32(pos)));
+        QTreeWidgetItem* article = MakeTreeItem(row.at(TextColumn), kArticleImage, qint32(pos));
+        article->setToolTip(0, QDir::toNativeSeparators(row.at(PathColumn)));
+        items.append(article);
         store.ReadDataHead(pos);
     }
     wzTreeView->setUpdatesEnabled(false);
@@ -308,7 +312,7 @@ void ArticleList::LoadArticleList(const QString& positionList, bool clearSearch)
         const QString path = line.mid(bar + 1);
         const QString text = articleText(path);
         store.ReadDataHead(pos);
-        rows.append({ArticleSortKey(key, store.WordRec(), path, text), text, QString::number(pos)});
+        rows.append({ArticleSortKey(key, store.WordRec(), path, text), text, QString::number(pos), path});
     }
     fillArticles(rows);
     showArticleCount();
@@ -327,14 +331,27 @@ void ArticleList::SortArticleList(QAction* keyItem) {
         const qint64 pos = ItemState(article);
         store.ReadDataHead(pos);
         const QString path = store.ReadAStrItem(pos, wdiFullName, false);
-        rows.append(
-            {ArticleSortKey(key, store.WordRec(), path, article->text(0)), article->text(0), QString::number(pos)});
+        rows.append({ArticleSortKey(key, store.WordRec(), path, article->text(0)), article->text(0),
+                     QString::number(pos), path});
     }
     fillArticles(rows);
 }
 
 void ArticleList::appendArticle(qint64 position, const QString& caption) {
-    wzTreeView->addTopLevelItem(MakeTreeItem(caption, kArticleImage, qint32(position)));
+    QTreeWidgetItem* article = MakeTreeItem(caption, kArticleImage, qint32(position));
+    article->setToolTip(0, QDir::toNativeSeparators(m_bench.store().GetDocNameByPos(position)));
+    wzTreeView->addTopLevelItem(article);
+}
+
+void ArticleList::showArticlePaths() {
+    TWordMgr& store = m_bench.store();
+    for (int i = 0; i < wzTreeView->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* article = wzTreeView->topLevelItem(i);
+        const qint64 pos = ItemState(article);
+        // A saved list may name records a replaced library no longer has.
+        const bool known = store.IsRecordPosition(pos);
+        article->setToolTip(0, known ? QDir::toNativeSeparators(store.GetDocNameByPos(pos)) : QString());
+    }
 }
 
 void ArticleList::clearArticles() {
@@ -383,6 +400,7 @@ void ArticleList::sortEditRightButtonClick() {
 
 void ArticleList::loadSaved() {
     if (LoadTVItems(wzTreeView, m_bench.dataFile(QStringLiteral("wzTVItems.dat")))) {
+        showArticlePaths();
         showArticleCount();
     }
 }

@@ -42,6 +42,8 @@ public:
     void RemoveArticleNode(qint64 position);
     // An imported document at the end of the list, unsorted, as the import lists them.
     void appendArticle(qint64 position, const QString& caption);
+    // Each article shows its document's full path as its tip, read again from the library (after a move).
+    void showArticlePaths();
     QWidget* view() const;
     // The record positions of the listed articles in list order, all or only the selected ones.
     QList<qint64> articlePositions(bool selectedOnly) const;

@@ -781,10 +781,8 @@ void DocumentTabs::svTimerTimer() {
 }
 
 QString DocumentTabs::pickDocumentName(const QString& proposed, const QString& ownPath) {
-    QString folder = m_bench.settings().value(SettingKey::SaveAsDir);
-    if (folder.isEmpty()) {
-        folder = AppFolder();
-    }
+    const QString folder = PickerStartFolder(
+        {m_bench.settings().value(SettingKey::SaveAsDir), m_bench.settings().value(SettingKey::ImportDir)});
     const QString ext = QStringLiteral(".docx");
     const QString name = DocumentSaveName(
         CurrentPrompts().saveFile(folder, proposed, QStringLiteral("另存为"), MakeFileFilter(ext), ext));

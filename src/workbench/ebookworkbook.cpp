@@ -65,8 +65,7 @@ QString EbookWorkbook::caption() const {
 }
 
 QString EbookWorkbook::startFolder() const {
-    const QString folder = m_bench.settings().value(SettingKey::ImportDir);
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : AppFolder();
+    return PickerStartFolder({m_bench.settings().value(SettingKey::ImportDir)});
 }
 
 void EbookWorkbook::tbtXlsClick() {

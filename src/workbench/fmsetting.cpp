@@ -1,6 +1,7 @@
 #include "fmsetting.h"
 
 #include "common/appfolder.h"
+#include "common/prompts.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -35,7 +36,10 @@ TfmSetting::TfmSetting(const QString& autoGoBack, const QString& autoSaveInterva
     btOK = new QPushButton(QStringLiteral("确定"), this);
     btOK->setObjectName(QStringLiteral("btOK"));
     btOK->setDefault(true);
-    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btOK, &QPushButton::clicked, this, &TfmSetting::accept);
+    btCancel = new QPushButton(QStringLiteral("取消"), this);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* interval = new QHBoxLayout;
     interval->addWidget(intervalLabel);
@@ -44,6 +48,7 @@ TfmSetting::TfmSetting(const QString& autoGoBack, const QString& autoSaveInterva
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ckGoBack);
     layout->addLayout(interval);
@@ -62,7 +67,31 @@ QString TfmSetting::autoGoBack() const {
 }
 
 QString TfmSetting::autoSaveInterval() const {
-    return svEdit->text();
+    return UsableAutoSaveInterval(svEdit->text());
+}
+
+void TfmSetting::accept() {
+    if (UsableAutoSaveInterval(svEdit->text()).isEmpty()) {
+        ShowInfo(QStringLiteral("“自动保存word文档间隔（分钟）”须为 0 到 999 的整数，0 表示不自动保存"));
+        svEdit->setFocus(Qt::OtherFocusReason);
+        svEdit->selectAll();
+        return;
+    }
+    QDialog::accept();
+}
+
+QString UsableAutoSaveInterval(const QString& typed) {
+    const QString trimmed = typed.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 3) {
+        return {};
+    }
+    for (const QChar c : trimmed) {
+        if (c < u'0' || c > u'9') {
+            return {};
+        }
+    }
+    // "007" is kept as 7: the start-up reads the number, and a later reader of the file need not strip zeros.
+    return QString::number(trimmed.toInt());
 }
 
 } // namespace velmora

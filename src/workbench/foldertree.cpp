@@ -167,8 +167,8 @@ void FolderTree::setOpenDocuments(std::function<QStringList()> paths) {
 
 QString FolderTree::startFolder() {
     // The program's own folder is a build folder that is deleted routinely, or a system folder no one may write:
-    // folders of documents start in the user's home instead.
-    return WithTrailingBackslash(QDir::homePath());
+    // folders of documents start where the user keeps documents instead.
+    return PickerStartFolder({});
 }
 
 QString FolderTree::listFile() const {
@@ -370,6 +370,9 @@ void FolderTree::moveArticlesInto(QTreeWidgetItem* node, const QList<qint64>& po
         m_bench.store(), positions, folder, [this](const QString& path) { return isOpen(path); }, countMissing);
     restore.dismiss();
     QGuiApplication::restoreOverrideCursor();
+    if (outcome.moved > 0) {
+        Q_EMIT documentsMoved();
+    }
     if (const QString report = MoveReportText(outcome); !report.isEmpty()) {
         ShowInfo(report);
     }

@@ -38,7 +38,7 @@ public:
     void setArticleSource(QWidget* view, std::function<QList<qint64>(bool selectedOnly)> positions);
     // The paths of the documents open in tabs: those are never moved.
     void setOpenDocuments(std::function<QStringList()> paths);
-    // Where the new-folder dialog starts and where its folder picker starts.
+    // Where the new-folder dialog starts and where its folder picker starts: the user's documents folder.
     static QString startFolder();
 
     bool FolderInTree(const QString& name) const;
@@ -59,6 +59,8 @@ public:
 
 Q_SIGNALS:
     void positionsReady(const QString& positionList, bool clearSearch);
+    // Documents of the library now live elsewhere.
+    void documentsMoved();
 
 private:
     QString listFile() const;

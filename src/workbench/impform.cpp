@@ -238,8 +238,7 @@ ImportOptions TimpForm::options() {
 }
 
 void TimpForm::btFileBrowseClick() {
-    const QString importDir = m_settings.value(SettingKey::ImportDir);
-    const QString start = !importDir.isEmpty() && QFileInfo(importDir).isDir() ? importDir : AppFolder();
+    const QString start = PickerStartFolder({m_settings.value(SettingKey::ImportDir)});
     const QString picked = PickFiles(false, windowTitle(), start, kWordFilter);
     setList(picked.isEmpty() ? QStringList() : picked.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts));
     if (ListBox->count() == 0 || !QFileInfo(ListBox->item(0)->text()).isFile()) {
@@ -255,7 +254,8 @@ void TimpForm::btFileBrowseClick() {
 }
 
 void TimpForm::btBrowseClick() {
-    const QString folder = PickFolder(QStringLiteral("浏览选择文件夹"), m_settings.value(SettingKey::ImportDir));
+    const QString folder =
+        PickFolder(QStringLiteral("浏览选择文件夹"), PickerStartFolder({m_settings.value(SettingKey::ImportDir)}));
     if (folder.isEmpty()) {
         return;
     }

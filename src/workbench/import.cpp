@@ -51,6 +51,7 @@ QWidget* Import::toolButton() const {
 
 void Import::requestCancel() {
     m_cancel = true;
+    m_closing = true;
 }
 
 void Import::tbtImportClick(const QStringList& files) {
@@ -81,6 +82,7 @@ void Import::runImport(QWidget* window, const ImportOptions& options) {
     Q_EMIT articlesCleared();
     m_running = true;
     m_cancel = false;
+    m_closing = false;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     Q_EMIT runningChanged(true);
 
@@ -141,7 +143,11 @@ void Import::runImport(QWidget* window, const ImportOptions& options) {
     }
     m_progress->setValue(run.nextLine());
     run.finish();
-    if (!run.failures().isEmpty()) {
+    // A window that is closing is told only of failures; otherwise the user learns what the run did, since files
+    // passed over or failed leave no other trace in the list.
+    if (!m_closing) {
+        ShowInfo(ImportSummaryText(run, m_cancel));
+    } else if (!run.failures().isEmpty()) {
         ShowInfo(ImportFailureText(run.failures()));
     }
 }

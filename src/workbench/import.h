@@ -26,7 +26,7 @@ public:
     // The toolbar button and the menu's "导入word文档"; `files` are listed in the dialog at once.
     void tbtImportClick(const QStringList& files = {});
     bool running() const { return m_running; }
-    // Stops the run before its next file; finished() follows once the run has ended.
+    // Stops the run before its next file, for the window to close; finished() follows once the run has ended.
     void requestCancel();
 
 Q_SIGNALS:
@@ -46,6 +46,7 @@ private:
     QProgressDialog* m_progress = nullptr;
     bool m_running = false;
     bool m_cancel = false;
+    bool m_closing = false;
 };
 
 } // namespace velmora

@@ -63,6 +63,37 @@ QString ImportFailureText(const QList<ImportRun::Failure>& failures) {
     return text;
 }
 
+QString ImportSummaryText(const ImportRun& run, bool stopped) {
+    QStringList failedFiles;
+    for (const ImportRun::Failure& failure : run.failures()) {
+        if (!failedFiles.contains(failure.path)) {
+            failedFiles.append(failure.path);
+        }
+    }
+    QStringList skipped;
+    if (run.inLibraryCount() > 0) {
+        skipped.append(QStringLiteral("已在资料库中 %1 个").arg(run.inLibraryCount()));
+    }
+    if (run.missingCount() > 0) {
+        skipped.append(QStringLiteral("文件不存在 %1 个").arg(run.missingCount()));
+    }
+    const int skippedCount = run.inLibraryCount() + run.missingCount();
+    QString text = stopped ? QStringLiteral("导入已停止") : QStringLiteral("导入完成");
+    text += QStringLiteral("\n已导入：%1 个").arg(run.importedCount());
+    text += QStringLiteral("\n已跳过：%1 个").arg(skippedCount);
+    if (!skipped.isEmpty()) {
+        text += QStringLiteral("（%1）").arg(skipped.join(QStringLiteral("，")));
+    }
+    text += QStringLiteral("\n出错：%1 个").arg(failedFiles.size());
+    if (stopped) {
+        text += QStringLiteral("\n未处理：%1 个").arg(run.remainingCount());
+    }
+    if (!run.failures().isEmpty()) {
+        text += QStringLiteral("\n\n") + ImportFailureText(run.failures());
+    }
+    return text;
+}
+
 ImportRun::ImportRun(TWordMgr& store, TagStrip& strip, ImportOptions options, std::chrono::milliseconds saveEvery)
     : m_store(store), m_strip(strip), m_options(std::move(options)), m_saveEvery(saveEvery) {
     m_sinceSave.start();
@@ -161,7 +192,15 @@ ImportRun::Step ImportRun::importLine() {
     }
     const ImportItem& item = m_options.items.at(m_next++);
     step.path = item.path;
-    if (item.path.endsWith(QDir::separator()) || !QFileInfo(item.path).isFile() || m_store.DocInBase(item.path)) {
+    if (item.path.endsWith(QDir::separator())) {
+        return step;
+    }
+    if (!QFileInfo(item.path).isFile()) {
+        ++m_missing;
+        return step;
+    }
+    if (m_store.DocInBase(item.path)) {
+        ++m_inLibrary;
         return step;
     }
     const bool pswApplies = !m_options.password.trimmed().isEmpty() && (m_options.passwordAllItems || item.selected);
@@ -217,6 +256,12 @@ ImportRun::Step ImportRun::importLine() {
         }
     }
     return step;
+}
+
+int ImportRun::remainingCount() const {
+    return int(std::count_if(m_options.items.cbegin() + std::min<qsizetype>(m_next, m_options.items.size()),
+                             m_options.items.cend(),
+                             [](const ImportItem& item) { return !item.path.endsWith(QDir::separator()); }));
 }
 
 void ImportRun::finish() {

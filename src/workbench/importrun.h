@@ -84,6 +84,11 @@ public:
     void finish();
 
     int importedCount() const { return m_imported; }
+    // Lines passed over: the file is already in the library, or there is no file at that path.
+    int inLibraryCount() const { return m_inLibrary; }
+    int missingCount() const { return m_missing; }
+    // Files of the lines not yet reached, folder lines left out.
+    int remainingCount() const;
     const QList<Failure>& failures() const { return m_failures; }
     bool officeStarted() const { return m_officeStarted; }
 
@@ -100,6 +105,8 @@ private:
     ImportOptions m_options;
     int m_next = 0;
     int m_imported = 0;
+    int m_inLibrary = 0;
+    int m_missing = 0;
     std::chrono::milliseconds m_saveEvery;
     QElapsedTimer m_sinceSave;
     bool m_officeStarted = false;
@@ -109,5 +116,8 @@ private:
 
 // The closing note of a run with failures, one line per failed file.
 QString ImportFailureText(const QList<ImportRun::Failure>& failures);
+// The closing note of every run: how many files were imported, passed over and failed (a failed file keeps its
+// record), how many a stopped run did not reach, then the failures.
+QString ImportSummaryText(const ImportRun& run, bool stopped);
 
 } // namespace velmora

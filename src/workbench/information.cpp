@@ -4,12 +4,14 @@
 #include "application.h"
 #include "common/datetime.h"
 #include "common/fileinfo.h"
+#include "common/prompts.h"
 #include "controls.h"
 #include "office/tiword.h"
 #include "shell.h"
 #include "workbench.h"
 #include "workbench/core/doctab.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -127,6 +129,13 @@ TinfoForm::TinfoForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(formatLabel(this, QStringLiteral("lbCreate"), kCreateFormat), dateRow, 0, 1, 3);
     layout->addWidget(formatLabel(this, QStringLiteral("lbModi"), kModiFormat), dateRow + 1, 0, 1, 3);
     layout->setRowStretch(dateRow + 2, 1);
+    // Esc closes it too (the dialog's own reject): a dialog that only closes when the focus leaves it is a trap
+    // for keyboard users.
+    auto* btClose = Named(new QPushButton(QStringLiteral("关闭"), this), QStringLiteral("btClose"));
+    Describe(btClose, QStringLiteral("关闭"));
+    btClose->setAutoDefault(false);
+    layout->addWidget(btClose, dateRow + 3, 2, Qt::AlignRight);
+    connect(btClose, &QPushButton::clicked, this, &QWidget::close);
 
     connect(btDocPath, &QPushButton::clicked, this, [this] { RunReported([this] { btDocPathClick(); }); });
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -171,7 +180,9 @@ void TinfoForm::btDocPathClick() {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         return;
     }
-    ShowInFileManager(path);
+    if (!ShowInFileManager(path)) {
+        ShowInfo(QStringLiteral("没有可以显示文件的文件管理器。文件位于：\n%1").arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 Information::Information(Workbench& bench, QWidget* toolbar) : QObject(toolbar), m_bench(bench) {

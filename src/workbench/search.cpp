@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,7 +37,6 @@ namespace velmora {
 namespace {
 
 constexpr int kSearchPicture = 8;
-constexpr int kOptionsHeight = 74;
 // A slice of the walk ends after this long, so that the window answers between slices.
 constexpr qint64 kSliceMs = 12;
 constexpr qsizetype kSliceRecords = 512;
@@ -75,40 +75,54 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
         schEdit->selectAll();
     });
 
-    // The options scroll sideways in a narrow column rather than holding the column wide.
+    // Three short rows fit the article column of the window's default layout; a column made narrower still
+    // scrolls the options sideways rather than holding the column wide.
     pnlSchOption = Named(new QScrollArea(column), QStringLiteral("pnlSchOption"));
     pnlSchOption->setFrameShape(QFrame::NoFrame);
     pnlSchOption->setWidgetResizable(true);
     pnlSchOption->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pnlSchOption->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    pnlSchOption->setFixedHeight(kOptionsHeight + pnlSchOption->horizontalScrollBar()->sizeHint().height());
     Describe(pnlSchOption, QStringLiteral("搜索选项"));
     pnlSchOption->installEventFilter(this);
     auto* content = new QWidget;
     auto* options = new QVBoxLayout(content);
-    options->setContentsMargins(4, 2, 4, 2);
-    options->setSpacing(2);
+    options->setContentsMargins(1, 1, 1, 1);
+    options->setSpacing(1);
     gpScope = Named(new QGroupBox(content), QStringLiteral("gpScope"));
     Describe(gpScope, QStringLiteral("搜索范围"));
-    auto* scope = new QHBoxLayout(gpScope);
-    scope->setContentsMargins(4, 2, 4, 2);
+    auto* scope = new QGridLayout(gpScope);
+    scope->setContentsMargins(3, 1, 3, 1);
+    scope->setHorizontalSpacing(2);
+    scope->setVerticalSpacing(0);
     auto* scopeGroup = new QButtonGroup(gpScope);
     auto* rAllDoc = Option<QRadioButton>(gpScope, "rAllDoc", "全部文档");
     rCurrList = Option<QRadioButton>(gpScope, "rCurrList", "文章列表");
     ckAllText = Option<QCheckBox>(gpScope, "ckAllText", "全部文字");
     ckFileName = Option<QCheckBox>(gpScope, "ckFileName", "文档名称");
     ckTag = Option<QCheckBox>(gpScope, "ckTag", "文档标签");
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{rAllDoc, rCurrList, ckAllText, ckFileName, ckTag}) {
-        scope->addWidget(button);
-    }
+    // Where to look on the first row, what to look at on the second.
+    scope->addWidget(rAllDoc, 0, 0);
+    scope->addWidget(rCurrList, 0, 1);
+    scope->addWidget(ckAllText, 1, 0);
+    scope->addWidget(ckFileName, 1, 1);
+    scope->addWidget(ckTag, 1, 2);
+    scope->setColumnStretch(3, 1);
     scopeGroup->addButton(rAllDoc);
     scopeGroup->addButton(rCurrList);
     rAllDoc->setChecked(true);
     ckFileName->setChecked(true);
     ckTag->setChecked(true);
+    auto* info = Named(new QToolButton(gpScope), QStringLiteral("btSearchInfo"));
+    info->setIcon(ToolbarImage(QStringLiteral("tbtInfo")));
+    info->setAutoRaise(true);
+    info->setToolTip(QStringLiteral("搜索说明"));
+    Describe(info, QStringLiteral("搜索说明"));
+    ConnectReported(info, &QToolButton::clicked, this, [] { ShowInfo(kSearchHelp); });
+    scope->addWidget(info, 0, 2, Qt::AlignRight);
     options->addWidget(gpScope, 0, Qt::AlignLeft);
     auto* modes = new QHBoxLayout;
+    modes->setContentsMargins(2, 0, 0, 0);
+    modes->setSpacing(2);
     auto* modeGroup = new QButtonGroup(content);
     auto* rAorB = Option<QRadioButton>(content, "rAorB", "A或B");
     rAandB = Option<QRadioButton>(content, "rAandB", "A与B");
@@ -119,13 +133,6 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
         modes->addWidget(button);
     }
     rWhole->setChecked(true);
-    auto* info = Named(new QToolButton(content), QStringLiteral("btSearchInfo"));
-    info->setIcon(ToolbarImage(QStringLiteral("tbtInfo")));
-    info->setAutoRaise(true);
-    info->setToolTip(QStringLiteral("搜索说明"));
-    Describe(info, QStringLiteral("搜索说明"));
-    ConnectReported(info, &QToolButton::clicked, this, [] { ShowInfo(kSearchHelp); });
-    modes->addWidget(info);
     modes->addStretch(1);
     options->addLayout(modes);
     pnlSchOption->setWidget(content);
@@ -165,7 +172,11 @@ void Search::followColumnWidth(int width) {
 
 bool Search::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pnlSchOption && event->type() == QEvent::Resize) {
-        gpScope->setFixedWidth(std::max(gpScope->minimumSizeHint().width(), pnlSchOption->width() - 11));
+        gpScope->setFixedWidth(std::max(gpScope->minimumSizeHint().width(), pnlSchOption->width() - 2));
+        // As high as the rows, and the scroll bar's height more only while the column is too narrow for them.
+        const bool scrolls = pnlSchOption->widget()->minimumSizeHint().width() > pnlSchOption->width();
+        pnlSchOption->setFixedHeight(pnlSchOption->widget()->sizeHint().height() +
+                                     (scrolls ? pnlSchOption->horizontalScrollBar()->sizeHint().height() : 0));
     }
     return QObject::eventFilter(watched, event);
 }

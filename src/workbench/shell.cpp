@@ -10,10 +10,10 @@ namespace velmora {
 
 namespace {
 
-std::function<void(const QString&)>& opener() {
-    static std::function<void(const QString&)> open = [](const QString& target) {
+std::function<bool(const QString&)>& opener() {
+    static std::function<bool(const QString&)> open = [](const QString& target) {
         const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
-        QDesktopServices::openUrl(url);
+        return QDesktopServices::openUrl(url);
     };
     return open;
 }
@@ -25,18 +25,16 @@ std::function<bool(const QString&)>& revealer() {
 
 } // namespace
 
-void OpenWithShell(const QString& pathOrUrl) {
-    opener()(pathOrUrl);
+bool OpenWithShell(const QString& pathOrUrl) {
+    return opener()(pathOrUrl);
 }
 
-void SetShellOpener(std::function<void(const QString&)> open) {
+void SetShellOpener(std::function<bool(const QString&)> open) {
     opener() = std::move(open);
 }
 
-void ShowInFileManager(const QString& path) {
-    if (!revealer()(path)) {
-        OpenWithShell(QFileInfo(path).absolutePath());
-    }
+bool ShowInFileManager(const QString& path) {
+    return revealer()(path) || OpenWithShell(QFileInfo(path).absolutePath());
 }
 
 void SetFileRevealer(std::function<bool(const QString&)> reveal) {

@@ -219,7 +219,6 @@ ShortcutGrids::ShortcutGrids(Workbench& bench, QWidget* navigation, QWidget* win
     scPnl = Named(new QFrame(window), QStringLiteral("scPnl"));
     static_cast<QFrame*>(scPnl)->setFrameShape(QFrame::Box);
     scPnl->setAutoFillBackground(true);
-    scPnl->resize(431, 190);
     auto* layout = new QVBoxLayout(scPnl);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(1);
@@ -247,6 +246,12 @@ ShortcutGrids::ShortcutGrids(Workbench& bench, QWidget* navigation, QWidget* win
     tagGrid->onSelect = [this](int row, int column) { tagGridSelectCell(row, column); };
     tagGrid->onDrop = [this](int row, int column) { dropTagOnCell(tagGrid, row, column); };
     layout->addWidget(tagGrid);
+    // The whole grid shows at once: sized from its cells, not from a fixed panel that leaves it scrolling.
+    tagGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tagGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tagGrid->setFixedSize(kTagGridSide * tagGrid->horizontalHeader()->defaultSectionSize() + 2 * tagGrid->frameWidth(),
+                          kTagGridSide * tagGrid->verticalHeader()->defaultSectionSize() + 2 * tagGrid->frameWidth());
+    scPnl->resize(scPnl->sizeHint());
     scPnl->hide();
     ConnectReported(btTagEdit, &QToolButton::clicked, this, [this] { btTagEditClick(); });
     ConnectReported(btTagSave, &QToolButton::clicked, this, [this] { btTagSaveClick(); });
@@ -272,7 +277,12 @@ void ShortcutGrids::toggleCommonTags(const QRect& anchor) {
         return;
     }
     QWidget* window = scPnl->parentWidget();
-    scPnl->move(window->mapFromGlobal(anchor.bottomLeft() + QPoint(0, 1)));
+    // Below the tag edit, but never past the window's edges: the edit reaches the right edge, and a panel
+    // hanging out of the window would hide its own buttons.
+    QPoint at = window->mapFromGlobal(anchor.bottomLeft() + QPoint(0, 1));
+    at.setX(std::clamp(at.x(), 0, std::max(0, window->width() - scPnl->width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, window->height() - scPnl->height())));
+    scPnl->move(at);
     scPnl->raise();
     scPnl->show();
 }

@@ -280,6 +280,7 @@ void TmForm::connectAreas() {
         return paths;
     };
     m_folders->setOpenDocuments(openDocuments);
+    connect(m_folders, &FolderTree::documentsMoved, m_articles, &ArticleList::showArticlePaths);
     connect(m_filters, &FilterTree::listCleared, m_search, &Search::cancel);
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
     ConnectReported(m_search, &Search::positionsReady, this,

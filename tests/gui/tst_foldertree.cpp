@@ -288,6 +288,10 @@ private Q_SLOTS:
                                              << QStringList{"target/a.doc", "base/b.docx", "target/c.docx"};
         QTest::newRow("drop the selected") << true << "target"
                                            << "" << QStringList{"target/a.doc", "base/b.docx", "base/kid/c.docx"};
+        QTest::newRow("drop the selected, a clash")
+            << true << "target"
+            << "文档移动有 1 失败\n<disk>base/b.docx\n    目标文件夹里已有同名文件"
+            << QStringList{"base/a.doc", "base/b.docx", "base/kid/c.docx"};
         QTest::newRow("move all to an unknown folder")
             << false << "ghost"
             << "ghost 不存在" << QStringList{"base/a.doc", "base/b.docx", "base/kid/c.docx"};
@@ -308,7 +312,7 @@ private Q_SLOTS:
                                 true);
         auto* list = m_form->findChild<QTreeWidget*>(QStringLiteral("wzTreeView"));
         if (drop) {
-            list->topLevelItem(0)->setSelected(true);
+            list->topLevelItem(message.isEmpty() ? 0 : 1)->setSelected(true);
             QVERIFY(folders()->fdTreeViewDragOver(list));
             QCOMPARE(folders()->dragKind(), FolderTree::ArticleDrag);
             folders()->fdTreeViewDragDrop(node(folder));
@@ -328,6 +332,12 @@ private Q_SLOTS:
         }
         QCOMPARE(ReadBytes(m_disk + QStringLiteral("target/b.docx")), QByteArray("other"));
         QCOMPARE(articles().size(), 3);
+        // The listed articles tell where their documents are now.
+        QStringList shown;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            shown.append(list->topLevelItem(i)->toolTip(0).mid(m_disk.size()));
+        }
+        QCOMPARE(shown, paths);
     }
 
     void dragFolder_lastChildNeverIntoItself_data() {

@@ -6,6 +6,7 @@
 #include "workbench/application.h"
 #include "workbench/core/settingslist.h"
 #include "workbench/impform.h"
+#include "workbench/import.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractItemModel>
@@ -102,14 +103,19 @@ private Q_SLOTS:
     void run_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("imported");
-        QTest::newRow("to the end") << "" << QStringList{"a", "b", "c"};
-        QTest::newRow("Cancel") << "cancel" << QStringList{"a"};
-        QTest::newRow("close, yes") << "close yes" << QStringList{"a"};
-        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"};
+        QTest::addColumn<QString>("summary");
+        const QString done = QStringLiteral("info: 导入完成\n已导入：3 个\n已跳过：0 个\n出错：0 个");
+        QTest::newRow("to the end") << "" << QStringList{"a", "b", "c"} << done;
+        QTest::newRow("Cancel") << "cancel" << QStringList{"a"}
+                                << "info: 导入已停止\n已导入：1 个\n已跳过：0 个\n出错：0 个\n未处理：2 个";
+        // A window that closes is not held up by a summary.
+        QTest::newRow("close, yes") << "close yes" << QStringList{"a"} << "";
+        QTest::newRow("close, no") << "close no" << QStringList{"a", "b", "c"} << done;
     }
     void run() {
         QFETCH(QString, how);
         QFETCH(QStringList, imported);
+        QFETCH(QString, summary);
         auto* import = ctl<QToolButton>(m_form.get(), "tbtImport");
         QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
         bool shownWhileRunning = false;
@@ -144,7 +150,9 @@ private Q_SLOTS:
         QCOMPARE(hintWhileShown, QStringLiteral("importing..."));
         QCOMPARE(import->toolTip(), QStringLiteral("导入word文档"));
         QCOMPARE(records(), imported.size());
-        QCOMPARE(m_prompts->log.size(), how.startsWith(u"close") ? 1 : 0);
+        QCOMPARE(m_prompts->log.filter(QStringLiteral("yesno: ")).size(), how.startsWith(u"close") ? 1 : 0);
+        QCOMPARE(m_prompts->log.filter(QStringLiteral("info: ")),
+                 summary.isEmpty() ? QStringList() : QStringList{summary});
         QCOMPARE(m_form->isVisible(), how != u"close yes");
         QCOMPARE(shownWhileRunning, how.startsWith(u"close"));
         if (how == u"close yes") {
@@ -157,6 +165,48 @@ private Q_SLOTS:
         QCOMPARE(store.ReadAStrItem(35, wdiTags, true), imported.size() > 1 ? QStringLiteral("新标签") : QString());
         QCOMPARE(m_form->TagInTree(QStringLiteral("新标签")), imported.size() > 1);
         QCOMPARE(ReadTextCache(m_docs + QStringLiteral("a.docx")), QStringLiteral("a.docx\r\n"));
+    }
+
+    // Every run ends with what it did: files passed over because the library has them or they are gone, and
+    // files whose text could not be read (their records stay), each failure named with its reason.
+    void summary_data() {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<int>("recordCount"); // old.docx included
+        QTest::newRow("one already in the library, one listed twice")
+            << QStringList{"old.docx", "a.docx", "a.docx"}
+            << "导入完成\n已导入：1 个\n已跳过：2 个（已在资料库中 2 个）\n出错：0 个" << 2;
+        QTest::newRow("gone since listed")
+            << QStringList{"a.docx", "gone.docx", "sub/"}
+            << "导入完成\n已导入：1 个\n已跳过：1 个（文件不存在 1 个）\n出错：0 个" << 2;
+        QTest::newRow("unreadable") << QStringList{"bad.docx", "b.docx"}
+                                    << "导入完成\n已导入：2 个\n已跳过：0 个\n出错：1 个\n\n1个文档导入时出错：\n"
+                                       "<docs>bad.docx\n    建立索引失败："
+                                    << 3;
+    }
+    void summary() {
+        QFETCH(QStringList, listed);
+        QFETCH(QString, summary);
+        QFETCH(int, recordCount);
+        WriteBytes(m_docs + QStringLiteral("old.docx"), MakeDocx(QStringLiteral("<w:p/>")));
+        m_form->store().ImportAWord(m_docs + QStringLiteral("old.docx"), QString(), QString(), 0);
+        WriteBytes(m_docs + QStringLiteral("bad.docx"), "not a zip");
+        QStringList files;
+        for (const QString& name : std::as_const(listed)) {
+            files.append(m_docs + name);
+        }
+        whenDialog([this](QWidget* dialog) {
+            QFile::remove(m_docs + QStringLiteral("gone.docx"));
+            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+        });
+        WriteBytes(m_docs + QStringLiteral("gone.docx"), MakeDocx(QStringLiteral("<w:p/>")));
+        ctl<Import>(m_form.get(), "import")->tbtImportClick(files);
+        QCOMPARE(m_prompts->log.size(), 1);
+        summary.replace(QStringLiteral("<docs>"), m_docs);
+        QVERIFY2(m_prompts->log.first().startsWith(QStringLiteral("info: ") + summary),
+                 qPrintable(m_prompts->log.first()));
+        // The library counts the one it had before, and keeps the record of a file that failed.
+        QCOMPARE(records(), recordCount);
     }
 
     // The dialog's own controls on a list of three with the second selected.

@@ -40,6 +40,7 @@ private:
     std::unique_ptr<OfficeDouble> m_office;
     std::unique_ptr<TmForm> m_form;
     QStringList m_shown;
+    bool m_folderOpens = true;
 
     QString file(const QString& name) const { return m_appData->file(name); }
     QString doc(const QString& name) const { return file(QStringLiteral("docs/")) + name; }
@@ -104,7 +105,11 @@ private Q_SLOTS:
         m_office = std::make_unique<OfficeDouble>();
         m_office->startWord();
         m_shown.clear();
-        SetShellOpener([this](const QString& target) { m_shown.append(QStringLiteral("open ") + target); });
+        m_folderOpens = true;
+        SetShellOpener([this](const QString& target) {
+            m_shown.append(QStringLiteral("open ") + target);
+            return m_folderOpens;
+        });
     }
     void cleanup() {
         m_form.reset();
@@ -382,19 +387,67 @@ private Q_SLOTS:
         QTRY_VERIFY(form == nullptr);
     }
 
-    // The locate button shows the file in the file manager, or opens its folder when none answers.
-    void locate_showsTheFileOrOpensItsFolder() {
-        SetFileRevealer([this](const QString& path) {
+    // The locate button shows the file in the file manager, or opens its folder when none answers; when neither
+    // can be done the window says so and where the file is.
+    void locate_showsTheFileOrOpensItsFolderOrSaysSo_data() {
+        QTest::addColumn<bool>("reveals");
+        QTest::addColumn<bool>("folderOpens");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("file manager") << true << true << QStringList{"reveal <a>"} << "";
+        QTest::newRow("folder only") << false << true << QStringList{"reveal <a>", "open <docs>"} << "";
+        QTest::newRow("neither") << false << false << QStringList{"reveal <a>", "open <docs>"}
+                                 << "info: 没有可以显示文件的文件管理器。文件位于：\n<a>";
+    }
+    void locate_showsTheFileOrOpensItsFolderOrSaysSo() {
+        QFETCH(bool, reveals);
+        QFETCH(bool, folderOpens);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, message);
+        m_folderOpens = folderOpens;
+        SetFileRevealer([this, reveals](const QString& path) {
             m_shown.append(QStringLiteral("reveal ") + path);
-            return false;
+            return reveals;
         });
         open();
         openArticle(QStringLiteral("t"));
         QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
         TinfoForm* form = m_form->findChild<Information*>(QStringLiteral("information"))->form();
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btDocPath")), Qt::LeftButton);
-        QCOMPARE(m_shown,
-                 (QStringList{"reveal " + doc(QStringLiteral("a.docx")), "open " + file(QStringLiteral("docs"))}));
+        const auto fill = [this](QString text) {
+            return text.replace(QStringLiteral("<a>"), doc(QStringLiteral("a.docx")))
+                .replace(QStringLiteral("<docs>"), file(QStringLiteral("docs")));
+        };
+        for (QString& line : shown) {
+            line = fill(line);
+        }
+        QCOMPARE(m_shown, shown);
+        QCOMPARE(m_prompts->log, message.isEmpty() ? QStringList() : QStringList{fill(message)});
+    }
+
+    // The dialog closes by its own button and by Esc, and is gone afterwards; the button lies inside it.
+    void information_closesByButtonAndEsc_data() {
+        QTest::addColumn<bool>("esc");
+        QTest::newRow("button") << false;
+        QTest::newRow("Esc") << true;
+    }
+    void information_closesByButtonAndEsc() {
+        QFETCH(bool, esc);
+        open();
+        openArticle(QStringLiteral("t"));
+        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QPointer<TinfoForm> form = m_form->findChild<Information*>(QStringLiteral("information"))->form();
+        QVERIFY(form != nullptr);
+        QTRY_VERIFY(form->isActiveWindow());
+        auto* close = form->findChild<QPushButton*>(QStringLiteral("btClose"));
+        QVERIFY(close != nullptr && close->isVisible());
+        QVERIFY(form->rect().contains(QRect(close->mapTo(form.data(), QPoint(0, 0)), close->size())));
+        if (esc) {
+            QTest::keyClick(form->focusWidget() != nullptr ? form->focusWidget() : form.data(), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(close, Qt::LeftButton);
+        }
+        QTRY_VERIFY(form == nullptr);
     }
 
     // An office error while counting is reported and no dialog is left behind.

@@ -158,7 +158,10 @@ private Q_SLOTS:
         m_docs = m_appData->file(QStringLiteral("docs/"));
         QDir().mkpath(m_docs);
         m_opened.clear();
-        SetShellOpener([this](const QString& target) { m_opened.append(target); });
+        SetShellOpener([this](const QString& target) {
+            m_opened.append(target);
+            return true;
+        });
     }
     void cleanup() {
         closeForm();

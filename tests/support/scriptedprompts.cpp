@@ -50,14 +50,16 @@ QStringList ScriptedPrompts::openFiles(bool, const QString& title, const QString
     return take(openFileAnswers, log.last());
 }
 
-QString ScriptedPrompts::saveFile(const QString&, const QString&, const QString& title, const QString&,
+QString ScriptedPrompts::saveFile(const QString& initialDir, const QString&, const QString& title, const QString&,
                                   const QString&) {
     log.append(QStringLiteral("save: ") + title);
+    lastSaveDir = initialDir;
     return take(saveFileAnswers, log.last());
 }
 
-QString ScriptedPrompts::folder(const QString& title, const QString&) {
+QString ScriptedPrompts::folder(const QString& title, const QString& initialDir) {
     log.append(QStringLiteral("folder: ") + title);
+    lastFolderDir = initialDir;
     return take(folderAnswers, log.last());
 }
 

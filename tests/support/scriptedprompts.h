@@ -25,9 +25,11 @@ public:
     // What was shown, one entry per box or picker, as "info: text", "error: caption: text", "yesno: text",
     // "yesnocancel: text", "open: title", "save: title", "folder: title".
     QStringList log;
-    // Where the last file picker started, and what it offered.
+    // Where the last file picker started, and what it offered; where the last save and folder pickers started.
     QString lastOpenDir;
     QString lastOpenFilter;
+    QString lastSaveDir;
+    QString lastFolderDir;
 
     void info(const QString& text) override;
     void error(const QString& text, const QString& caption) override;
