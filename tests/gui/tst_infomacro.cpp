@@ -74,10 +74,6 @@ private:
         QTest::keyClick(list, Qt::Key_Return);
     }
 
-    QString labelText(const QWidget* form, const char* name) {
-        return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
-    }
-
     void clickCell(QTableWidget* grid, int row, int column) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(row, column)).center());
     }
@@ -351,11 +347,11 @@ private Q_SLOTS:
         QVERIFY(form != nullptr && form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("word文档属性"));
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("edDocName"))->text(), path);
-        QCOMPARE(labelText(form, "lbTableNum"), QStringLiteral("表格数：  2"));
-        QCOMPARE(labelText(form, "lbLinkNum"), QStringLiteral("链接数：  1"));
-        QCOMPARE(labelText(form, "lbField"), QStringLiteral("域数目：  4"));
-        QCOMPARE(labelText(form, "lbPageNum"), QStringLiteral("页面数：  3"));
-        QCOMPARE(labelText(form, "lbModi"), shown);
+        QCOMPARE(ctl<QLabel>(*form, "lbTableNum")->text(), QStringLiteral("表格数：  2"));
+        QCOMPARE(ctl<QLabel>(*form, "lbLinkNum")->text(), QStringLiteral("链接数：  1"));
+        QCOMPARE(ctl<QLabel>(*form, "lbField")->text(), QStringLiteral("域数目：  4"));
+        QCOMPARE(ctl<QLabel>(*form, "lbPageNum")->text(), QStringLiteral("页面数：  3"));
+        QCOMPARE(ctl<QLabel>(*form, "lbModi")->text(), shown);
 
         // The menu item shows a new one; going back to the main window closes it.
         ctl<QAction>(*m_form, "ItemInfo")->trigger();
