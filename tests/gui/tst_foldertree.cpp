@@ -1,5 +1,6 @@
 #include "common/textcodec.h"
 #include "controls.h"
+#include "libraryfiles.h"
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
@@ -37,8 +38,8 @@ private:
     QString m_disk;
 
     QString file(const QString& name) const { return m_appData->file(name); }
-    QTreeWidget* tree() const { return m_form->findChild<QTreeWidget*>(QStringLiteral("fdTreeView")); }
-    FolderTree* folders() const { return m_form->findChild<FolderTree*>(QStringLiteral("folderTree")); }
+    QTreeWidget* tree() const { return ctl<QTreeWidget>(*m_form, "fdTreeView"); }
+    FolderTree* folders() const { return ctl<FolderTree>(*m_form, "folderTree"); }
     QTreeWidgetItem* node(const QString& text) const {
         for (QTreeWidgetItem* item : PreOrder(tree())) {
             if (item->text(0) == text) {
@@ -54,12 +55,7 @@ private:
         for (const char* folder : {"base/kid", "target"}) {
             QDir().mkpath(m_disk + QString::fromLatin1(folder));
         }
-        TWordMgr store(file(QStringLiteral("worddata.data")));
-        for (const char* name : {"base/a.doc", "base/b.docx", "base/kid/c.docx"}) {
-            WriteBytes(m_disk + QString::fromLatin1(name), name);
-            store.ImportAWord(m_disk + QString::fromLatin1(name), QString(), QString(), 0);
-        }
-        store.SaveRecDataFiles(false);
+        WriteLibrary({{"base/a.doc"}, {"base/b.docx"}, {"base/kid/c.docx"}});
         WriteBytes(file(QStringLiteral("FdTVItems.dat")), "base\r\n\tkid\r\ntarget\r\nghost\r\n");
         WriteTextFile(file(QStringLiteral("fdlist.dat")),
                       {m_disk + QStringLiteral("base/"), m_disk + QStringLiteral("base/kid/"),
@@ -69,7 +65,7 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 
-    void press(const char* button) { m_form->findChild<QAction*>(QString::fromLatin1(button))->trigger(); }
+    void press(const char* button) { ctl<QAction>(*m_form, button)->trigger(); }
 
     // Answers the next folder dialog: `fill` gets it, then OK is pressed unless `fill` closed it.
     void answerDialog(std::function<void(TnfForm*)> fill) {
@@ -92,7 +88,7 @@ private Q_SLOTS:
     void init() {
         m_appData = std::make_unique<TempAppData>();
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_disk = file(QStringLiteral("disk/"));
+        m_disk = DocPath(QString());
     }
     void cleanup() {
         m_form.reset();
