@@ -1,3 +1,4 @@
+#include "libraryfiles.h"
 #include "officedouble.h"
 #include "scriptedprompts.h"
 #include "store/textcache.h"
@@ -61,7 +62,6 @@ private:
     StripDouble m_strip;
     QList<qint64> m_positions;
 
-    QString doc(const QString& name) const { return m_appData->file(QStringLiteral("docs/")) + name; }
     WordDouble& word() { return m_office->word(); }
     TWordMgr& store() { return m_bench->store(); }
     // Calls without the lookups of the open documents, which only find the tab's document.
@@ -69,7 +69,7 @@ private:
         QStringList kept;
         for (const QString& line : word().log()) {
             if (!line.startsWith(QLatin1String("Documents.Count")) && !line.contains(QLatin1String(").FullName"))) {
-                kept.append(QString(line).replace(doc(QString()), QStringLiteral("D/")));
+                kept.append(QString(line).replace(DocPath(QString()), QStringLiteral("D/")));
             }
         }
         word().clearLog();
@@ -89,17 +89,12 @@ private Q_SLOTS:
         InstallPrompts(m_prompts.get());
         m_office = std::make_unique<OfficeDouble>();
         m_office->startWord();
-        m_positions.clear();
-        {
-            TWordMgr library(m_appData->file(QStringLiteral("worddata.data")));
-            for (const QString& name : {QStringLiteral("a.docx"), QStringLiteral("b.docx")}) {
-                m_office->disk.insert(doc(name), DiskFile{QStringLiteral("text of %1\r").arg(name)});
-                m_positions.append(library.ImportAWord(doc(name), QStringLiteral("t"),
-                                                       name == u"a.docx" ? QStringLiteral("pw") : QString(), 2));
-            }
-            m_office->passwords.insert(doc(QStringLiteral("a.docx")), QStringLiteral("pw"));
-            library.SaveRecDataFiles(false);
+        m_positions = WriteLibrary({{.name = "a.docx", .tags = "t", .score = 2, .password = "pw", .onDisk = false},
+                                    {.name = "b.docx", .tags = "t", .score = 2, .onDisk = false}});
+        for (const QString& name : {QStringLiteral("a.docx"), QStringLiteral("b.docx")}) {
+            m_office->disk.insert(DocPath(name), DiskFile{QStringLiteral("text of %1\r").arg(name)});
         }
+        m_office->passwords.insert(DocPath(QStringLiteral("a.docx")), QStringLiteral("pw"));
         m_bench = std::make_unique<Workbench>();
         m_bench->open();
         m_host = std::make_unique<QWidget>();
@@ -181,7 +176,7 @@ private Q_SLOTS:
         QFETCH(bool, changed);
         QFETCH(bool, savedBefore);
         QFETCH(bool, cached);
-        const QString path = doc(QStringLiteral("a.docx"));
+        const QString path = DocPath(QStringLiteral("a.docx"));
         if (cached) {
             WriteTextCache(path, QStringLiteral("old"));
         }
@@ -229,7 +224,7 @@ private Q_SLOTS:
         m_prompts->log.clear();
         m_prompts->yesNoCancelAnswers.enqueue(Answer(answer));
         if (Answer(answer) == Answer::Yes) {
-            m_prompts->saveFileAnswers.enqueue(picked.isEmpty() ? QString() : doc(picked));
+            m_prompts->saveFileAnswers.enqueue(picked.isEmpty() ? QString() : DocPath(picked));
         }
         m_tabs->closeActiveTab();
         QCOMPARE(m_prompts->log.value(0), QStringLiteral("yesnocancel: 要保存 文档1 吗？"));
@@ -253,30 +248,30 @@ private Q_SLOTS:
         }
         QCOMPARE(m_tabs->tabCount(), 0);
         QVERIFY(word().documents.isEmpty());
-        QVERIFY(m_office->disk.contains(doc(saved)));
+        QVERIFY(m_office->disk.contains(DocPath(saved)));
         QCOMPARE(store().GetRecNumber(), 3);
-        QVERIFY(store().DocInBase(doc(saved)));
-        QCOMPARE(ReadTextCache(doc(saved)), QStringLiteral("新的笔记\r\n"));
+        QVERIFY(store().DocInBase(DocPath(saved)));
+        QCOMPARE(ReadTextCache(DocPath(saved)), QStringLiteral("新的笔记\r\n"));
         // The new record reached the disk at once.
         TWordMgr reread(m_appData->file(QStringLiteral("worddata.data")), OpenMode::ReadOnly);
-        QVERIFY(reread.DocInBase(doc(saved)));
+        QVERIFY(reread.DocInBase(DocPath(saved)));
     }
 
     void saveAs_movesCacheAndRecord() {
-        const QString path = doc(QStringLiteral("a.docx"));
+        const QString path = DocPath(QStringLiteral("a.docx"));
         WriteTextCache(path, QStringLiteral("old"));
         openFirst();
-        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("b.docx")));
+        m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("b.docx")));
         m_tabs->ItemSaveAsClick();
         QCOMPARE(m_prompts->log.filter(QStringLiteral("info:")), QStringList{"info: 存在同名文件"});
         QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName"}));
-        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("New")));
+        m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("New")));
         m_tabs->ItemSaveAsClick();
-        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), doc(QStringLiteral("New.docx")));
-        QCOMPARE(ReadTextCache(doc(QStringLiteral("New.docx"))), QStringLiteral("old\r\n"));
+        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), DocPath(QStringLiteral("New.docx")));
+        QCOMPARE(ReadTextCache(DocPath(QStringLiteral("New.docx"))), QStringLiteral("old\r\n"));
         QVERIFY(!HasTextCache(path));
         QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("New"));
-        QCOMPARE(m_office->passwords.value(doc(QStringLiteral("New.docx"))), QStringLiteral("pw"));
+        QCOMPARE(m_office->passwords.value(DocPath(QStringLiteral("New.docx"))), QStringLiteral("pw"));
         QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiEditTimes, true), quint16(1));
     }
 
@@ -329,7 +324,7 @@ private Q_SLOTS:
         m_strip.typedPassword = QStringLiteral("typed");
         m_tabs->tbtSaveClick();
         QCOMPARE(m_strip.calls.filter(QStringLiteral("set")),
-                 QStringList{"set " + doc(QStringLiteral("a.docx")) + " typed"});
+                 QStringList{"set " + DocPath(QStringLiteral("a.docx")) + " typed"});
         QVERIFY(calls().filter(QStringLiteral("Save")).isEmpty());
         m_tabs->tbtCreateClick();
         m_tabs->tbtCreateClick();
@@ -359,7 +354,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QTest::keyClicks(strip->panel()->findChild<QLineEdit*>(QStringLiteral("tagEdit")), typed);
         m_prompts->yesNoAnswers.enqueue(true);
-        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
+        m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("Plan")));
         m_tabs->ItemSaveAsClick();
         QTEST(store().ReadAStrItem(m_tabs->activeTab()->position, wdiTags, true), "stored");
         QVERIFY(!strip->panel()->isHidden());
@@ -419,15 +414,15 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, onDisk);
         QFETCH(QString, savedAs);
-        const QString path = doc(QStringLiteral("a.docx"));
+        const QString path = DocPath(QStringLiteral("a.docx"));
         WriteTextCache(path, QStringLiteral("old"));
         if (!onDisk.isEmpty()) {
-            QDir().mkpath(doc(QString()));
-            WriteBytes(doc(onDisk), "another file");
-            WriteTextCache(doc(onDisk), QStringLiteral("stale"));
+            QDir().mkpath(DocPath(QString()));
+            WriteBytes(DocPath(onDisk), "another file");
+            WriteTextCache(DocPath(onDisk), QStringLiteral("stale"));
         }
         openFirst();
-        m_prompts->saveFileAnswers.enqueue(doc(typed));
+        m_prompts->saveFileAnswers.enqueue(DocPath(typed));
         if (onDisk.endsWith(QLatin1String(".docx"))) {
             QFETCH(bool, overwrite);
             m_prompts->yesNoAnswers.enqueue(overwrite);
@@ -438,14 +433,14 @@ private Q_SLOTS:
                                                                 : QStringList{});
         if (savedAs.isEmpty()) {
             QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), path);
-            QVERIFY(!m_office->disk.contains(doc(QStringLiteral("v1.2.docx"))));
+            QVERIFY(!m_office->disk.contains(DocPath(QStringLiteral("v1.2.docx"))));
             QCOMPARE(ReadTextCache(path), QStringLiteral("old\r\n"));
             return;
         }
-        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), doc(savedAs));
-        QVERIFY(m_office->disk.contains(doc(savedAs)));
-        QCOMPARE(m_tabs->activeTab()->path, doc(savedAs));
-        QCOMPARE(ReadTextCache(doc(savedAs)), QStringLiteral("old\r\n"));
+        QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), DocPath(savedAs));
+        QVERIFY(m_office->disk.contains(DocPath(savedAs)));
+        QCOMPARE(m_tabs->activeTab()->path, DocPath(savedAs));
+        QCOMPARE(ReadTextCache(DocPath(savedAs)), QStringLiteral("old\r\n"));
         QVERIFY(!QFile::exists(TextCachePath(path)));
     }
 
@@ -453,7 +448,7 @@ private Q_SLOTS:
     // be made, and closing the tab saves it like any document with a file, asking nothing.
     void officeSavedNewDocument_tabFollowsAndCloses() {
         m_tabs->tbtCreateClick();
-        const QString mine = doc(QStringLiteral("mine.docx"));
+        const QString mine = DocPath(QStringLiteral("mine.docx"));
         // The office keeps calling it 文档1; only its full name tells the file.
         word().active->fullName = mine;
         word().active->text = QStringLiteral("先存了\r");
@@ -470,9 +465,9 @@ private Q_SLOTS:
         QCOMPARE(word().documents.size(), 1);
         QCOMPARE(m_office->disk.value(mine).text, QStringLiteral("先存了\r"));
         // The toolbar's save on a new document is its save-as.
-        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
+        m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("Plan")));
         m_tabs->tbtSaveClick();
-        QVERIFY(store().DocInBase(doc(QStringLiteral("Plan.docx"))));
+        QVERIFY(store().DocInBase(DocPath(QStringLiteral("Plan.docx"))));
         QCOMPARE(m_tabs->activeTab()->caption, QStringLiteral("Plan"));
     }
 
@@ -494,9 +489,9 @@ private Q_SLOTS:
         QFETCH(int, answer);
         openFirst();
         word().active->saved = false;
-        const QString book = doc(QStringLiteral("书.xlsx"));
+        const QString book = DocPath(QStringLiteral("书.xlsx"));
         if (workbook) {
-            QDir().mkpath(doc(QString()));
+            QDir().mkpath(DocPath(QString()));
             WriteBytes(book, "workbook");
             ExcelWorkbook file;
             file.fullName = book;
@@ -511,7 +506,7 @@ private Q_SLOTS:
             word().active->saved = false;
             m_prompts->yesNoCancelAnswers.enqueue(Answer(answer));
             if (Answer(answer) == Answer::Yes) {
-                m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("新")));
+                m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("新")));
             }
         }
         m_prompts->log.clear();

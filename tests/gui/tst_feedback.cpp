@@ -1,10 +1,12 @@
 // What the window tells the user and how it lays itself out, in the real window against the office double: the
 // settings dialog's checks, the search options and the common tags at the window's sizes, where pickers start.
 #include "common/textcodec.h"
+#include "controls.h"
+#include "libraryfiles.h"
 #include "officedouble.h"
 #include "scriptedprompts.h"
-#include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
 #include "workbench/fmsetting.h"
@@ -43,41 +45,25 @@ private:
     std::unique_ptr<TmForm> m_form;
 
     QString file(const QString& name) const { return m_appData->file(name); }
-    QString doc(const QString& name) const { return file(QStringLiteral("docs/")) + name; }
     QString documents() const { return m_home->path() + QStringLiteral("/Documents/"); }
-    template <typename T>
-    T* ctl(const char* name) const {
-        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
     // The settings file with every key, the three named ones as given; a library of a.docx tagged t; the window.
     void open(const QString& importDir = {}, const QString& saveAsDir = {}, const QString& interval = "5") {
         WriteTextFile(file(QStringLiteral("settings.ini")),
                       {"ImportDir=" + importDir, "SaveAsDir=" + saveAsDir, "SortType=文章标题",
                        "WinPosLTHW=", "LastTag=", "LastNode=-1", "AutoGoBack=0", "AutoSaveInterval=" + interval});
-        QDir().mkpath(doc(QString()));
-        {
-            TWordMgr store(file(QStringLiteral("worddata.data")));
-            WriteBytes(doc(QStringLiteral("a.docx")), "x");
-            m_office->disk.insert(doc(QStringLiteral("a.docx")), DiskFile{QStringLiteral("text\r")});
-            store.ImportAWord(doc(QStringLiteral("a.docx")), QStringLiteral("t"), QString(), 0);
-            store.SaveRecDataFiles(false);
-        }
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), DecodeTreeText(QByteArray("t\r\n")));
+        WriteLibrary({{"a.docx", "t"}});
+        m_office->disk.insert(DocPath(QStringLiteral("a.docx")), DiskFile{QStringLiteral("text\r")});
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("t"));
         m_form = std::make_unique<TmForm>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 
     void openArticle() {
-        auto* tree = ctl<QTreeWidget>("tagTreeView");
+        auto* tree = ctl<QTreeWidget>(*m_form, "tagTreeView");
         QTreeWidgetItem* node = m_form->FindTagNode(QStringLiteral("t"));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
-        auto* list = ctl<QTreeWidget>("wzTreeView");
+        auto* list = ctl<QTreeWidget>(*m_form, "wzTreeView");
         QVERIFY(list->topLevelItemCount() > 0);
         list->setCurrentItem(list->topLevelItem(0));
         QTest::keyClick(list, Qt::Key_Return);
@@ -158,7 +144,7 @@ private Q_SLOTS:
                 QTest::mouseClick(dialog->btCancel, Qt::LeftButton);
             }
         });
-        QTest::mouseClick(ctl<QToolButton>("BtnUtilities"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "BtnUtilities"), Qt::LeftButton);
         QCOMPARE(stayedOpen, refused);
         QCOMPARE(fieldFocused, refused);
         QCOMPARE(m_prompts->log,
@@ -184,7 +170,7 @@ private Q_SLOTS:
         }
         QCoreApplication::processEvents();
         const QRect window = m_form->rect();
-        auto* options = ctl<QScrollArea>("pnlSchOption");
+        auto* options = ctl<QScrollArea>(*m_form, "pnlSchOption");
         QVERIFY(options->isVisible());
         QVERIFY(window.contains(inWindow(options)));
         QVERIFY(!options->horizontalScrollBar()->isVisible());
@@ -197,16 +183,16 @@ private Q_SLOTS:
             QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
         }
 
-        QTest::mouseClick(ctl<QToolButton>("btAddTag"), Qt::LeftButton);
-        auto* panel = ctl<QWidget>("scPnl");
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btAddTag"), Qt::LeftButton);
+        auto* panel = ctl<QWidget>(*m_form, "scPnl");
         QTRY_VERIFY(panel->isVisible());
         QVERIFY(window.contains(inWindow(panel)));
         for (const char* name : {"btTagEdit", "btTagSave", "btCloseSCPnl", "tagGrid"}) {
-            QWidget* part = ctl<QWidget>(name);
+            QWidget* part = ctl<QWidget>(*m_form, name);
             QVERIFY2(part->isVisible() && window.contains(inWindow(part)), name);
         }
         // Its grid shows all its columns.
-        auto* grid = ctl<QAbstractScrollArea>("tagGrid");
+        auto* grid = ctl<QAbstractScrollArea>(*m_form, "tagGrid");
         QVERIFY(!grid->horizontalScrollBar()->isVisible());
     }
 
@@ -236,7 +222,7 @@ private Q_SLOTS:
             QVERIFY(QDir(documents()).removeRecursively());
         }
         const auto fill = [this](QString text) {
-            return text.replace(QStringLiteral("<docs>"), doc(QString()))
+            return text.replace(QStringLiteral("<docs>"), DocPath(QString()))
                 .replace(QStringLiteral("<gone>"), file(QStringLiteral("gone/")))
                 .replace(QStringLiteral("<saved>"), file(QStringLiteral("saved/")))
                 .replace(QStringLiteral("<documents>"), documents())
@@ -247,7 +233,7 @@ private Q_SLOTS:
         if (picker == u"save") {
             openArticle();
             m_prompts->saveFileAnswers.enqueue(QString());
-            ctl<QAction>("ItemSaveAs")->trigger();
+            ctl<QAction>(*m_form, "ItemSaveAs")->trigger();
             started = m_prompts->lastSaveDir;
         } else {
             QTimer::singleShot(0, this, [&] {
@@ -262,7 +248,7 @@ private Q_SLOTS:
                 }
                 QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
             });
-            QTest::mouseClick(ctl<QToolButton>("tbtImport"), Qt::LeftButton);
+            QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtImport"), Qt::LeftButton);
             started = picker == u"files" ? m_prompts->lastOpenDir : m_prompts->lastFolderDir;
         }
         QCOMPARE(started, fill(start));

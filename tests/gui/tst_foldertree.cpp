@@ -1,7 +1,10 @@
 #include "common/textcodec.h"
+#include "controls.h"
+#include "libraryfiles.h"
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/foldertree.h"
 #include "workbench/tmform.h"
@@ -25,18 +28,6 @@
 using namespace velmora;
 using namespace velmora::test;
 
-namespace {
-
-QString treeShape(const QTreeWidget* view) {
-    QStringList lines;
-    for (const QTreeWidgetItem* item : PreOrder(view)) {
-        lines.append(QString(ItemDepth(item), u'-') + item->text(0));
-    }
-    return lines.join(u' ');
-}
-
-} // namespace
-
 class TestFolderTree : public QObject {
     Q_OBJECT
 
@@ -47,8 +38,8 @@ private:
     QString m_disk;
 
     QString file(const QString& name) const { return m_appData->file(name); }
-    QTreeWidget* tree() const { return m_form->findChild<QTreeWidget*>(QStringLiteral("fdTreeView")); }
-    FolderTree* folders() const { return m_form->findChild<FolderTree*>(QStringLiteral("folderTree")); }
+    QTreeWidget* tree() const { return ctl<QTreeWidget>(*m_form, "fdTreeView"); }
+    FolderTree* folders() const { return ctl<FolderTree>(*m_form, "folderTree"); }
     QTreeWidgetItem* node(const QString& text) const {
         for (QTreeWidgetItem* item : PreOrder(tree())) {
             if (item->text(0) == text) {
@@ -64,12 +55,7 @@ private:
         for (const char* folder : {"base/kid", "target"}) {
             QDir().mkpath(m_disk + QString::fromLatin1(folder));
         }
-        TWordMgr store(file(QStringLiteral("worddata.data")));
-        for (const char* name : {"base/a.doc", "base/b.docx", "base/kid/c.docx"}) {
-            WriteBytes(m_disk + QString::fromLatin1(name), name);
-            store.ImportAWord(m_disk + QString::fromLatin1(name), QString(), QString(), 0);
-        }
-        store.SaveRecDataFiles(false);
+        WriteLibrary({{"base/a.doc"}, {"base/b.docx"}, {"base/kid/c.docx"}});
         WriteBytes(file(QStringLiteral("FdTVItems.dat")), "base\r\n\tkid\r\ntarget\r\nghost\r\n");
         WriteTextFile(file(QStringLiteral("fdlist.dat")),
                       {m_disk + QStringLiteral("base/"), m_disk + QStringLiteral("base/kid/"),
@@ -79,7 +65,7 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 
-    void press(const char* button) { m_form->findChild<QAction*>(QString::fromLatin1(button))->trigger(); }
+    void press(const char* button) { ctl<QAction>(*m_form, button)->trigger(); }
 
     // Answers the next folder dialog: `fill` gets it, then OK is pressed unless `fill` closed it.
     void answerDialog(std::function<void(TnfForm*)> fill) {
@@ -96,22 +82,13 @@ private:
         });
     }
 
-    QStringList articles() const {
-        const auto* list = m_form->findChild<QTreeWidget*>(QStringLiteral("wzTreeView"));
-        QStringList texts;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            texts.append(list->topLevelItem(i)->text(0));
-        }
-        return texts;
-    }
-
     QString recordPath(qint64 pos) { return m_form->store().GetDocNameByPos(pos).mid(m_disk.size()); }
 
 private Q_SLOTS:
     void init() {
         m_appData = std::make_unique<TempAppData>();
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_disk = file(QStringLiteral("disk/"));
+        m_disk = DocPath(QString());
     }
     void cleanup() {
         m_form.reset();
@@ -171,7 +148,7 @@ private Q_SLOTS:
         });
         press(button.toLatin1().constData());
         QCOMPARE(m_prompts->log, message.isEmpty() ? QStringList() : QStringList{QStringLiteral("info: ") + message});
-        QCOMPARE(treeShape(tree()), shape);
+        QCOMPARE(TreeShape(tree()), shape);
         const QString made = button == QLatin1String("fdNew") ? QStringLiteral("笔记") : QStringLiteral("base/sub");
         QCOMPARE(QFileInfo(m_disk + made).isDir(), message.isEmpty());
         const QStringList list = ReadTextFile(file(QStringLiteral("fdlist.dat")));
@@ -244,7 +221,7 @@ private Q_SLOTS:
                  message.isEmpty()
                      ? QStringList()
                      : QStringList{QStringLiteral("info: ") + message.replace(QStringLiteral("<disk>"), m_disk)});
-        QCOMPARE(treeShape(tree()), shape);
+        QCOMPARE(TreeShape(tree()), shape);
         QCOMPARE(ReadTextFile(file(QStringLiteral("fdlist.dat"))).last(),
                  message.startsWith(QStringLiteral("文件夹添加完成")) ? m_disk + QStringLiteral("new/")
                                                                       : m_disk + QStringLiteral("target/"));
@@ -257,7 +234,7 @@ private Q_SLOTS:
             tree()->scrollToItem(item);
             QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
             // An unknown folder lists nothing, and the list stays as it was.
-            QCOMPARE(articles().size(), text[0] == 'g' ? 0 : text[0] == 'k' ? 1 : 3);
+            QCOMPARE(ArticleTitles(*m_form).size(), text[0] == 'g' ? 0 : text[0] == 'k' ? 1 : 3);
         }
     }
 
@@ -271,7 +248,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompts->log,
                  (QStringList{QStringLiteral("info: 移除对象不能包含子文件夹。可以先将子文件夹拖拽其它地方"),
                               QStringLiteral("yesno: 确定要移除（不删除磁盘上的文件夹）选定的文件夹吗？")}));
-        QCOMPARE(treeShape(tree()), QStringLiteral("base target ghost"));
+        QCOMPARE(TreeShape(tree()), QStringLiteral("base target ghost"));
         QCOMPARE(ReadBytes(file(QStringLiteral("FdTVItems.dat"))), QByteArray("base\r\ntarget\r\nghost\r\n"));
         QCOMPARE(ReadTextFile(file(QStringLiteral("fdlist.dat"))).size(), 2);
         QVERIFY(m_form->store().RecordAt(70).wdDeleted);
@@ -331,7 +308,7 @@ private Q_SLOTS:
             QVERIFY(QFileInfo::exists(m_disk + path));
         }
         QCOMPARE(ReadBytes(m_disk + QStringLiteral("target/b.docx")), QByteArray("other"));
-        QCOMPARE(articles().size(), 3);
+        QCOMPARE(ArticleTitles(*m_form).size(), 3);
         // The listed articles tell where their documents are now.
         QStringList shown;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -368,7 +345,7 @@ private Q_SLOTS:
         QVERIFY(folders()->fdTreeViewDragOver(tree()));
         QCOMPARE(folders()->dragKind(), FolderTree::FolderDrag);
         folders()->fdTreeViewDragDrop(onto.isEmpty() ? nullptr : node(onto));
-        QCOMPARE(treeShape(tree()), shape);
+        QCOMPARE(TreeShape(tree()), shape);
         QCOMPARE(ReadBytes(file(QStringLiteral("FdTVItems.dat"))), saved);
         // The tag tree takes no folder.
         QVERIFY(!folders()->fdTreeViewDragOver(m_form->findChild<QTreeWidget*>(QStringLiteral("tagTreeView"))));

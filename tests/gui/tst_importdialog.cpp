@@ -1,3 +1,4 @@
+#include "controls.h"
 #include "scriptedprompts.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
@@ -45,14 +46,6 @@ class TestImportDialog : public QObject {
     std::unique_ptr<TmForm> m_form;
     QString m_docs;
 
-    template <typename T>
-    static T* ctl(QWidget* parent, const char* name) {
-        T* found = parent->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
     // Runs `fill` on the import dialog once it is shown modally.
     static void whenDialog(std::function<void(QWidget*)> fill) {
         auto* poll = new QTimer;
@@ -66,14 +59,6 @@ class TestImportDialog : public QObject {
             }
         });
         poll->start();
-    }
-    QStringList articles() const {
-        QStringList titles;
-        auto* list = ctl<QTreeWidget>(m_form.get(), "wzTreeView");
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            titles.append(list->topLevelItem(i)->text(0));
-        }
-        return titles;
     }
     int records() const { return int(QFileInfo(m_appData->file(QStringLiteral("worddata.idx"))).size() / 35); }
 
@@ -116,12 +101,12 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(QStringList, imported);
         QFETCH(QString, summary);
-        auto* import = ctl<QToolButton>(m_form.get(), "tbtImport");
-        QAbstractItemModel* model = ctl<QTreeWidget>(m_form.get(), "wzTreeView")->model();
+        auto* import = ctl<QToolButton>(*m_form, "tbtImport");
+        QAbstractItemModel* model = ctl<QTreeWidget>(*m_form, "wzTreeView")->model();
         bool shownWhileRunning = false;
         connect(model, &QAbstractItemModel::rowsInserted, this, [&] {
             if (model->rowCount() == 1 && how == u"cancel") {
-                QTest::mouseClick(ctl<QPushButton>(m_form.get(), "btImportCancel"), Qt::LeftButton);
+                QTest::mouseClick(ctl<QPushButton>(*m_form, "btImportCancel"), Qt::LeftButton);
             } else if (model->rowCount() == 1 && how.startsWith(u"close")) {
                 m_prompts->yesNoAnswers.enqueue(how == u"close yes");
                 m_form->close();
@@ -131,19 +116,19 @@ private Q_SLOTS:
         QString hintWhileShown;
         whenDialog([&](QWidget* dialog) {
             hintWhileShown = import->toolTip();
-            ctl<QLineEdit>(dialog, "dirEdit")->setText(m_docs);
-            QTest::mouseClick(ctl<QPushButton>(dialog, "btListFiles"), Qt::LeftButton);
-            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            ctl<QLineEdit>(*dialog, "dirEdit")->setText(m_docs);
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btListFiles"), Qt::LeftButton);
+            auto* list = ctl<QListWidget>(*dialog, "ListBox");
             QCOMPARE(list->count(), 4); // a, b, the sub-folder's line, c
             list->item(1)->setSelected(true);
-            auto* tags = ctl<QLineEdit>(dialog, "tagsLblEdit");
+            auto* tags = ctl<QLineEdit>(*dialog, "tagsLblEdit");
             QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
             QCoreApplication::sendEvent(tags, &enter);
             QCOMPARE(tags->text(), QString());
             tags->insert(QStringLiteral("新标签"));
             tags->setModified(true);
-            ctl<QRadioButton>(dialog, "rSelItems")->setChecked(true);
-            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+            ctl<QRadioButton>(*dialog, "rSelItems")->setChecked(true);
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btnOK"), Qt::LeftButton);
         });
         QTest::mouseClick(import, Qt::LeftButton);
 
@@ -158,8 +143,8 @@ private Q_SLOTS:
         if (how == u"close yes") {
             return;
         }
-        QVERIFY(ctl<QToolBar>(m_form.get(), "RzToolbar")->isEnabled());
-        QCOMPARE(articles(), imported);
+        QVERIFY(ctl<QToolBar>(*m_form, "RzToolbar")->isEnabled());
+        QCOMPARE(ArticleTitles(*m_form), imported);
         TWordMgr& store = m_form->store();
         QCOMPARE(store.ReadAStrItem(0, wdiTags, true), QString());
         QCOMPARE(store.ReadAStrItem(35, wdiTags, true), imported.size() > 1 ? QStringLiteral("新标签") : QString());
@@ -197,10 +182,10 @@ private Q_SLOTS:
         }
         whenDialog([this](QWidget* dialog) {
             QFile::remove(m_docs + QStringLiteral("gone.docx"));
-            QTest::mouseClick(ctl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btnOK"), Qt::LeftButton);
         });
         WriteBytes(m_docs + QStringLiteral("gone.docx"), MakeDocx(QStringLiteral("<w:p/>")));
-        ctl<Import>(m_form.get(), "import")->tbtImportClick(files);
+        ctl<Import>(*m_form, "import")->tbtImportClick(files);
         QCOMPARE(m_prompts->log.size(), 1);
         summary.replace(QStringLiteral("<docs>"), m_docs);
         QVERIFY2(m_prompts->log.first().startsWith(QStringLiteral("info: ") + summary),
@@ -232,17 +217,17 @@ private Q_SLOTS:
         SettingsList settings;
         TimpForm dialog(settings, {"a", "b", "c"}, nullptr);
         dialog.show();
-        ctl<QListWidget>(&dialog, "ListBox")->item(1)->setSelected(true);
+        ctl<QListWidget>(dialog, "ListBox")->item(1)->setSelected(true);
         QSignalSpy toggles(&dialog, &TimpForm::closeAreaToggleWanted);
         QTest::mouseClick(dialog.findChild<QWidget*>(control), Qt::LeftButton,
                           ctrl ? Qt::ControlModifier : Qt::NoModifier);
         QCOMPARE(dialog.listedFiles(), lines);
         QCOMPARE(dialog.options().index, index);
         QCOMPARE(toggles.size(), closeAreaToggles);
-        auto* password = ctl<QLineEdit>(&dialog, "ledPSW");
-        QTest::mousePress(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        auto* password = ctl<QLineEdit>(dialog, "ledPSW");
+        QTest::mousePress(ctl<QToolButton>(dialog, "btPSView"), Qt::LeftButton);
         QCOMPARE(password->echoMode(), QLineEdit::Normal);
-        QTest::mouseRelease(ctl<QToolButton>(&dialog, "btPSView"), Qt::LeftButton);
+        QTest::mouseRelease(ctl<QToolButton>(dialog, "btPSView"), Qt::LeftButton);
         QCOMPARE(password->echoMode(), QLineEdit::Password);
     }
 
@@ -256,11 +241,11 @@ private Q_SLOTS:
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QStringList listed;
         whenDialog([&](QWidget* dialog) {
-            auto* list = ctl<QListWidget>(dialog, "ListBox");
+            auto* list = ctl<QListWidget>(*dialog, "ListBox");
             for (int i = 0; i < list->count(); ++i) {
                 listed.append(list->item(i)->text().remove(m_docs));
             }
-            QTest::mouseClick(ctl<QPushButton>(dialog, "btnCancel"), Qt::LeftButton);
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btnCancel"), Qt::LeftButton);
         });
         // As a file manager's drop arrives: entering first, then the drop.
         QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);

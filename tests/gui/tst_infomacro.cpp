@@ -1,9 +1,12 @@
 // The information dialog, the macros menu and the tag grids in the real window, against the office double.
 #include "common/textcodec.h"
+#include "controls.h"
+#include "libraryfiles.h"
 #include "officedouble.h"
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
 #include "workbench/information.h"
@@ -43,39 +46,21 @@ private:
     bool m_folderOpens = true;
 
     QString file(const QString& name) const { return m_appData->file(name); }
-    QString doc(const QString& name) const { return file(QStringLiteral("docs/")) + name; }
     WordDouble& word() { return m_office->word(); }
-    template <typename T>
-    T* ctl(const char* name) const {
-        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
     // A library of a.docx and b.docx tagged t and u under the tag group r, and the window on it.
     void open() {
-        QDir().mkpath(doc(QString()));
-        {
-            TWordMgr store(file(QStringLiteral("worddata.data")));
-            for (const char* tag : {"t", "u"}) {
-                const QString path = doc(QLatin1String(tag[0] == 't' ? "a.docx" : "b.docx"));
-                WriteBytes(path, "x");
-                m_office->disk.insert(path, DiskFile{QStringLiteral("text\r")});
-                store.ImportAWord(path, QString::fromLatin1(tag), QString(), 0);
-            }
-            store.SaveRecDataFiles(false);
+        WriteLibrary({{"a.docx", "t"}, {"b.docx", "u"}});
+        for (const char* name : {"a.docx", "b.docx"}) {
+            m_office->disk.insert(DocPath(QLatin1String(name)), DiskFile{QStringLiteral("text\r")});
         }
-        Tree tags = DecodeTreeText(QByteArray("r\r\n\tt\r\n\tu\r\n"));
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), tags);
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("r -t -u"));
         m_form = std::make_unique<TmForm>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 
     void listTag(const QString& tag) {
-        auto* tree = ctl<QTreeWidget>("tagTreeView");
+        auto* tree = ctl<QTreeWidget>(*m_form, "tagTreeView");
         QTreeWidgetItem* node = m_form->FindTagNode(tag);
         tree->setCurrentItem(node);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
@@ -84,14 +69,10 @@ private:
     // Lists the tag's documents and opens the first one with Enter in the article list.
     void openArticle(const QString& tag) {
         listTag(tag);
-        auto* list = ctl<QTreeWidget>("wzTreeView");
+        auto* list = ctl<QTreeWidget>(*m_form, "wzTreeView");
         QVERIFY(list->topLevelItemCount() > 0);
         list->setCurrentItem(list->topLevelItem(0));
         QTest::keyClick(list, Qt::Key_Return);
-    }
-
-    QString labelText(const QWidget* form, const char* name) {
-        return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
     }
 
     void clickCell(QTableWidget* grid, int row, int column) {
@@ -144,7 +125,7 @@ private Q_SLOTS:
         QFETCH(QStringList, run);
         WriteBytes(file(QStringLiteral("macro.txt")), bytes);
         open();
-        auto* menu = ctl<QMenu>("pmMacro");
+        auto* menu = ctl<QMenu>(*m_form, "pmMacro");
         QCOMPARE(menu->actions().size(), 1);
         openArticle(QStringLiteral("t"));
         openArticle(QStringLiteral("u"));
@@ -178,7 +159,7 @@ private Q_SLOTS:
         runAll();
         QCOMPARE(m_prompts->log.size(), reports.size());
         while (m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count() > 0) {
-            ctl<QAction>("ItemClose")->trigger();
+            ctl<QAction>(*m_form, "ItemClose")->trigger();
         }
         word().macrosRun.clear();
         runAll();
@@ -203,7 +184,7 @@ private Q_SLOTS:
         QFETCH(int, opened);
         open();
         listTag(QStringLiteral("t"));
-        auto* list = ctl<QTreeWidget>("wzTreeView");
+        auto* list = ctl<QTreeWidget>(*m_form, "wzTreeView");
         QCOMPARE(list->topLevelItemCount(), 1);
         QTreeWidgetItem* article = list->topLevelItem(0);
         const QPoint at = list->visualItemRect(article).center();
@@ -294,10 +275,10 @@ private Q_SLOTS:
         }
         QVERIFY2(unreached.isEmpty(), qPrintable(unreached.join(u'\n')));
         for (const char* item : {"ItemDocTags", "ItemMyPara", "ItemAddToSC"}) {
-            QVERIFY2(reached.contains(ctl<QAction>(item)), item);
+            QVERIFY2(reached.contains(ctl<QAction>(*m_form, item)), item);
         }
         // The user's macros, once read, are among the items reached.
-        QCOMPARE(ctl<QMenu>("pmMacro")->actions().size(), tabOpen ? 2 : 1);
+        QCOMPARE(ctl<QMenu>(*m_form, "pmMacro")->actions().size(), tabOpen ? 2 : 1);
     }
 
     // Tags typed for a new document and common tags clicked in after them are stored with it together.
@@ -316,26 +297,26 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         WriteTextFile(file(QStringLiteral("TagsList.dat")), {"A", "读书", "Abc", "", "笔记"});
         open();
-        QTest::mouseClick(ctl<QToolButton>("tbtCreate"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtCreate"), Qt::LeftButton);
         QCOMPARE(m_form->findChild<QTabWidget*>(QStringLiteral("Pager"))->count(), 1);
-        if (ctl<QWidget>("tagPanel")->isHidden()) {
-            QTest::mouseClick(ctl<QToolButton>("tbtTag"), Qt::LeftButton);
+        if (ctl<QWidget>(*m_form, "tagPanel")->isHidden()) {
+            QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtTag"), Qt::LeftButton);
         }
-        auto* tagEdit = ctl<QLineEdit>("tagEdit");
+        auto* tagEdit = ctl<QLineEdit>(*m_form, "tagEdit");
         QTest::keyClicks(tagEdit, typed);
-        QTest::mouseClick(ctl<QToolButton>("btAddTag"), Qt::LeftButton);
-        QTRY_VERIFY(ctl<QWidget>("scPnl")->isVisible());
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btAddTag"), Qt::LeftButton);
+        QTRY_VERIFY(ctl<QWidget>(*m_form, "scPnl")->isVisible());
         for (int column : cells) {
-            clickCell(ctl<QTableWidget>("tagGrid"), 0, column);
+            clickCell(ctl<QTableWidget>(*m_form, "tagGrid"), 0, column);
         }
         m_prompts->yesNoAnswers.enqueue(true);
-        m_prompts->saveFileAnswers.enqueue(doc(QStringLiteral("Plan")));
-        ctl<QAction>("ItemSaveAs")->trigger();
+        m_prompts->saveFileAnswers.enqueue(DocPath(QStringLiteral("Plan")));
+        ctl<QAction>(*m_form, "ItemSaveAs")->trigger();
         QVERIFY2(m_prompts->yesNoAnswers.isEmpty() && m_prompts->saveFileAnswers.isEmpty(), "unused answers");
         m_form.reset();
         TWordMgr store(file(QStringLiteral("worddata.data")));
         const qint64 position = 2 * TWordRec::Size;
-        QCOMPARE(store.ReadAStrItem(position, wdiFullName, true), doc(QStringLiteral("Plan.docx")));
+        QCOMPARE(store.ReadAStrItem(position, wdiFullName, true), DocPath(QStringLiteral("Plan.docx")));
         QCOMPARE(store.ReadAStrItem(position, wdiTags, true), stored);
     }
 
@@ -352,7 +333,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         open();
         openArticle(QStringLiteral("t"));
-        const QString path = doc(QStringLiteral("a.docx"));
+        const QString path = DocPath(QStringLiteral("a.docx"));
         {
             QFile touched(path);
             QVERIFY(touched.open(QIODevice::ReadWrite));
@@ -363,22 +344,22 @@ private Q_SLOTS:
         document->counts.insert(QStringLiteral("fields"), 4);
         document->hyperlinks = {QStringLiteral("https://example.org")};
         document->pages = 3;
-        word().addDocument(doc(QStringLiteral("other.docx")));
+        word().addDocument(DocPath(QStringLiteral("other.docx")));
 
-        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtInfo"), Qt::LeftButton);
         auto* information = m_form->findChild<Information*>(QStringLiteral("information"));
         QPointer<TinfoForm> form = information->form();
         QVERIFY(form != nullptr && form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("word文档属性"));
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("edDocName"))->text(), path);
-        QCOMPARE(labelText(form, "lbTableNum"), QStringLiteral("表格数：  2"));
-        QCOMPARE(labelText(form, "lbLinkNum"), QStringLiteral("链接数：  1"));
-        QCOMPARE(labelText(form, "lbField"), QStringLiteral("域数目：  4"));
-        QCOMPARE(labelText(form, "lbPageNum"), QStringLiteral("页面数：  3"));
-        QCOMPARE(labelText(form, "lbModi"), shown);
+        QCOMPARE(ctl<QLabel>(*form, "lbTableNum")->text(), QStringLiteral("表格数：  2"));
+        QCOMPARE(ctl<QLabel>(*form, "lbLinkNum")->text(), QStringLiteral("链接数：  1"));
+        QCOMPARE(ctl<QLabel>(*form, "lbField")->text(), QStringLiteral("域数目：  4"));
+        QCOMPARE(ctl<QLabel>(*form, "lbPageNum")->text(), QStringLiteral("页面数：  3"));
+        QCOMPARE(ctl<QLabel>(*form, "lbModi")->text(), shown);
 
         // The menu item shows a new one; going back to the main window closes it.
-        ctl<QAction>("ItemInfo")->trigger();
+        ctl<QAction>(*m_form, "ItemInfo")->trigger();
         QTRY_VERIFY(form == nullptr);
         form = information->form();
         QVERIFY(form != nullptr);
@@ -411,11 +392,11 @@ private Q_SLOTS:
         });
         open();
         openArticle(QStringLiteral("t"));
-        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtInfo"), Qt::LeftButton);
         TinfoForm* form = m_form->findChild<Information*>(QStringLiteral("information"))->form();
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btDocPath")), Qt::LeftButton);
         const auto fill = [this](QString text) {
-            return text.replace(QStringLiteral("<a>"), doc(QStringLiteral("a.docx")))
+            return text.replace(QStringLiteral("<a>"), DocPath(QStringLiteral("a.docx")))
                 .replace(QStringLiteral("<docs>"), file(QStringLiteral("docs")));
         };
         for (QString& line : shown) {
@@ -435,7 +416,7 @@ private Q_SLOTS:
         QFETCH(bool, esc);
         open();
         openArticle(QStringLiteral("t"));
-        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtInfo"), Qt::LeftButton);
         QPointer<TinfoForm> form = m_form->findChild<Information*>(QStringLiteral("information"))->form();
         QVERIFY(form != nullptr);
         QTRY_VERIFY(form->isActiveWindow());
@@ -455,7 +436,7 @@ private Q_SLOTS:
         open();
         openArticle(QStringLiteral("t"));
         word().failOn(QStringLiteral("ActiveDocument.Tables"), 1, QStringLiteral("counting failed"));
-        QTest::mouseClick(ctl<QToolButton>("tbtInfo"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtInfo"), Qt::LeftButton);
         QCOMPARE(m_prompts->log.size(), 1);
         QVERIFY(m_prompts->log.first().contains(QStringLiteral("counting failed")));
         QVERIFY(m_form->findChild<TinfoForm*>() == nullptr);
@@ -466,19 +447,19 @@ private Q_SLOTS:
     void shortcuts_addClickDeleteAndDrop() {
         WriteBytes(file(QStringLiteral("SCList.dat")), "gone\r\n");
         open();
-        auto* grid = ctl<QTableWidget>("rzGrid");
+        auto* grid = ctl<QTableWidget>(*m_form, "rzGrid");
         QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("gone"));
-        auto* tree = ctl<QTreeWidget>("tagTreeView");
+        auto* tree = ctl<QTreeWidget>(*m_form, "tagTreeView");
         tree->setCurrentItem(m_form->FindTagNode(QStringLiteral("t")));
-        ctl<QAction>("ItemAddToSC")->trigger();
-        ctl<QAction>("ItemAddToSC")->trigger();
+        ctl<QAction>(*m_form, "ItemAddToSC")->trigger();
+        ctl<QAction>(*m_form, "ItemAddToSC")->trigger();
         QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("gone\r\nt\r\n"));
 
         // A shortcut whose tag is gone does nothing; one whose tag is there lists it with its descendants.
         clickCell(grid, 0, 0);
-        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
+        QCOMPARE(ctl<QTreeWidget>(*m_form, "wzTreeView")->topLevelItemCount(), 0);
         clickCell(grid, 0, 1);
-        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 1);
+        QCOMPARE(ctl<QTreeWidget>(*m_form, "wzTreeView")->topLevelItemCount(), 1);
         QCOMPARE(m_form->setting(QStringLiteral("LastTag")), QStringLiteral("t"));
 
         grid->setCurrentCell(0, 0);
@@ -489,7 +470,7 @@ private Q_SLOTS:
         m_form->findChild<ShortcutGrids*>()->dropTagOnCell(grid, 1, 2);
         QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("t\r\nu\r\n"));
         tree->setCurrentItem(m_form->FindTagNode(QStringLiteral("r")));
-        ctl<QAction>("ItemAddToSC")->trigger();
+        ctl<QAction>(*m_form, "ItemAddToSC")->trigger();
         QCOMPARE(ReadBytes(file(QStringLiteral("SCList.dat"))), QByteArray("r\r\nt\r\nu\r\n"));
     }
 
@@ -498,29 +479,29 @@ private Q_SLOTS:
     void commonTags_clickAddsAndEditSaves() {
         WriteTextFile(file(QStringLiteral("TagsList.dat")), {"A", "读书", "Abc", "", "笔记"});
         open();
-        auto* grid = ctl<QTableWidget>("tagGrid");
+        auto* grid = ctl<QTableWidget>(*m_form, "tagGrid");
         QCOMPARE(grid->item(0, 4)->text(), QStringLiteral("笔记"));
-        QTest::mouseClick(ctl<QToolButton>("btAddTag"), Qt::LeftButton);
-        QTRY_VERIFY(ctl<QWidget>("scPnl")->isVisible());
-        auto* tagEdit = ctl<QLineEdit>("tagEdit");
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btAddTag"), Qt::LeftButton);
+        QTRY_VERIFY(ctl<QWidget>(*m_form, "scPnl")->isVisible());
+        auto* tagEdit = ctl<QLineEdit>(*m_form, "tagEdit");
         tagEdit->setText(QStringLiteral("a b"));
         for (int column : {0, 1, 2, 1, 4}) {
             clickCell(grid, 0, column);
         }
         QCOMPARE(tagEdit->text(), QStringLiteral("a b 读书 读书 笔记"));
 
-        QTest::mouseClick(ctl<QToolButton>("btTagEdit"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btTagEdit"), Qt::LeftButton);
         grid->setCurrentCell(0, 3);
         QTest::keyClick(grid, Qt::Key_F2);
         auto* editor = grid->viewport()->findChild<QLineEdit*>();
         QVERIFY(editor != nullptr);
         QTest::keyClicks(editor, QStringLiteral("new"));
-        QTest::mouseClick(ctl<QToolButton>("btTagSave"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btTagSave"), Qt::LeftButton);
         QStringList expected{"A", "读书", "Abc", "new", "笔记"};
         expected.resize(64);
         QCOMPARE(ReadTextFile(file(QStringLiteral("TagsList.dat"))), expected);
-        QTest::mouseClick(ctl<QToolButton>("btCloseSCPnl"), Qt::LeftButton);
-        QVERIFY(!ctl<QWidget>("scPnl")->isVisible());
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "btCloseSCPnl"), Qt::LeftButton);
+        QVERIFY(!ctl<QWidget>(*m_form, "scPnl")->isVisible());
     }
 };
 

@@ -1,14 +1,14 @@
 #include "common/textcodec.h"
+#include "libraryfiles.h"
 #include "scriptedprompts.h"
-#include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/articlelist.h"
 #include "workbench/core/treefile.h"
 #include "workbench/filtertree.h"
 #include "workbench/imagelist.h"
 #include "workbench/tagtree.h"
-#include "workbench/tagtreewidget.h"
 #include "workbench/tmform.h"
 #include "workbench/treeview.h"
 #include "workbench/workbench.h"
@@ -28,31 +28,6 @@
 using namespace velmora;
 using namespace velmora::test;
 
-namespace {
-
-// Nodes as "depth:text" in pre-order, each leaf with the leaf picture and each group with the group picture.
-Tree treeOf(const QStringList& lines) {
-    QByteArray text("\xEF\xBB\xBF");
-    for (const QString& line : lines) {
-        const qsizetype colon = line.indexOf(u':');
-        text += QByteArray(line.left(colon).toInt(), '\t') + line.mid(colon + 1).toUtf8() + "\r\n";
-    }
-    return DecodeTreeText(text);
-}
-
-QString expandedNames(const QTreeWidget* view) {
-    QStringList names;
-    for (const QTreeWidgetItem* node : PreOrder(view)) {
-        if (node->isExpanded()) {
-            names.append(node->text(0));
-        }
-    }
-    names.sort();
-    return names.join(u' ');
-}
-
-} // namespace
-
 class TestPanels : public QObject {
     Q_OBJECT
 
@@ -62,24 +37,19 @@ private:
     std::unique_ptr<Workbench> m_bench;
     std::unique_ptr<QWidget> m_host;
 
-    // One area alone in a window of its own, on a library of three documents tagged t, t and u.
-    void openBench(const Tree& tags) {
-        writeLibrary(tags);
+    // One area alone in a window of its own, on the files of writeFiles.
+    void openBench(const QString& tags) {
+        writeFiles(tags);
         m_bench = std::make_unique<Workbench>();
         m_bench->open();
         m_host = std::make_unique<QWidget>();
         new QHBoxLayout(m_host.get());
     }
 
-    void writeLibrary(const Tree& tags) {
-        TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
-        for (const char* name : {"a.doc", "b.doc", "c.doc"}) {
-            const QString path = m_appData->file(QStringLiteral("docs/")) + QString::fromLatin1(name);
-            WriteBytes(path, "x");
-            store.ImportAWord(path, name[0] == 'c' ? QStringLiteral("u") : QStringLiteral("t"), QString(), 0);
-        }
-        store.SaveRecDataFiles(false);
-        SaveTreeFile(m_appData->file(QStringLiteral("TagTVItems.dat")), tags);
+    // A library of three documents tagged t, t and u, and the tag tree of the shape tags.
+    void writeFiles(const QString& tags) {
+        WriteLibrary({{"a.doc", "t"}, {"b.doc", "t"}, {"c.doc", "u"}});
+        SaveTreeFile(m_appData->file(QStringLiteral("TagTVItems.dat")), TreeOf(tags));
     }
 
     void showHost() {
@@ -125,7 +95,7 @@ private Q_SLOTS:
     void trees_runOncePerGesture() {
         QFETCH(bool, tagTree);
         QFETCH(QString, gesture);
-        openBench(treeOf({"0:t"}));
+        openBench("t");
         TagTree tags(*m_bench, m_host.get());
         FilterTree filters(*m_bench, m_host.get());
         tags.load();
@@ -141,7 +111,7 @@ private Q_SLOTS:
     }
 
     void tagTree_ctrlClickKeepsTheNodeSelected() {
-        openBench(treeOf({"0:r", "1:t"}));
+        openBench("r -t");
         TagTree tags(*m_bench, m_host.get());
         tags.load();
         auto* view = static_cast<QTreeWidget*>(tags.view());
@@ -158,11 +128,11 @@ private Q_SLOTS:
     }
 
     void tagTree_keepsTheCurrentNodeInView() {
-        QStringList lines{"0:r"};
+        QString shape(QStringLiteral("r"));
         for (int i = 0; i < 80; ++i) {
-            lines.append(QStringLiteral("1:n%1").arg(i));
+            shape += QStringLiteral(" -n%1").arg(i);
         }
-        openBench(treeOf(lines));
+        openBench(shape);
         TagTree tags(*m_bench, m_host.get());
         tags.load();
         auto* view = static_cast<QTreeWidget*>(tags.view());
@@ -181,42 +151,8 @@ private Q_SLOTS:
         QVERIFY(view->viewport()->rect().contains(view->visualItemRect(view->currentItem())));
     }
 
-    void tagTree_rearrangingKeepsBranchesExpanded_data() {
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<QString>("operation");
-        // Tree: r( z( y( x ) ) a( a1 ) ), every group expanded.
-        QTest::newRow("sort") << "r"
-                              << "ItemSort";
-        QTest::newRow("down") << "z"
-                              << "ItemDown";
-        QTest::newRow("right") << "a"
-                               << "ItemToRight";
-        QTest::newRow("left") << "y"
-                              << "ItemToLeft";
-        QTest::newRow("drop") << "z"
-                              << "drop";
-    }
-    void tagTree_rearrangingKeepsBranchesExpanded() {
-        QFETCH(QString, node);
-        QFETCH(QString, operation);
-        openBench(treeOf({"0:r", "1:z", "2:y", "3:x", "1:a", "2:a1"}));
-        TagTree tags(*m_bench, m_host.get());
-        tags.load();
-        auto* view = static_cast<TagTreeWidget*>(tags.view());
-        m_host->layout()->addWidget(view);
-        showHost();
-        view->expandAll();
-        view->setCurrentItem(tags.FindTagNode(node));
-        if (operation == QLatin1String("drop")) {
-            view->dropSelectedOn(tags.FindTagNode(QStringLiteral("a1")));
-        } else {
-            view->findChild<QAction*>(operation)->trigger();
-        }
-        QCOMPARE(expandedNames(view), QStringLiteral("a a1 r x y z"));
-    }
-
     void articleList_sortBoxShowsEveryCaptionWhole() {
-        openBench(treeOf({"0:r"}));
+        openBench("r");
         ArticleList articles(*m_bench, m_host.get());
         m_host->layout()->addWidget(articles.widget());
         showHost();
@@ -235,7 +171,7 @@ private Q_SLOTS:
     }
 
     void window_leftColumnNarrowsAndSearchBoxFollows() {
-        writeLibrary(treeOf({"0:r"}));
+        writeFiles("r");
         TmForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -251,7 +187,7 @@ private Q_SLOTS:
     }
 
     void window_everyControlNamedAndWaitingOnesSaySo() {
-        writeLibrary(treeOf({"0:r"}));
+        writeFiles("r");
         TmForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -279,7 +215,7 @@ private Q_SLOTS:
     }
 
     void window_ctrlQClosesWithTheShutdownSteps() {
-        writeLibrary(treeOf({"0:r", "1:t"}));
+        writeFiles("r -t");
         TmForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

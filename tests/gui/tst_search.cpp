@@ -1,3 +1,5 @@
+#include "controls.h"
+#include "libraryfiles.h"
 #include "officedouble.h"
 #include "scriptedprompts.h"
 #include "store/textcache.h"
@@ -30,36 +32,15 @@ private:
     std::unique_ptr<TmForm> m_form;
     QList<qint64> m_positions;
 
-    QString doc(const QString& name) const { return m_appData->file(QStringLiteral("docs/")) + name; }
-
-    template <typename T>
-    T* ctl(const char* name) const {
-        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
-    QStringList articles() const {
-        const auto* list = ctl<QTreeWidget>("wzTreeView");
-        QStringList texts;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            texts.append(list->topLevelItem(i)->text(0));
-        }
-        texts.sort();
-        return texts;
-    }
-
     // Sets the options as named: "list" or "all", fields out of "n" (name), "t" (tags) and "x" (text), a mode's
     // object name; then types the keywords and presses Enter, and waits until the search has ended.
     void search(const QString& scope, const QString& fields, const char* mode, const QString& keywords) {
-        ctl<QRadioButton>(scope == u"list" ? "rCurrList" : "rAllDoc")->setChecked(true);
-        ctl<QCheckBox>("ckFileName")->setChecked(fields.contains(u'n'));
-        ctl<QCheckBox>("ckTag")->setChecked(fields.contains(u't'));
-        ctl<QCheckBox>("ckAllText")->setChecked(fields.contains(u'x'));
-        ctl<QRadioButton>(mode)->setChecked(true);
-        auto* box = ctl<QLineEdit>("schEdit");
+        ctl<QRadioButton>(*m_form, scope == u"list" ? "rCurrList" : "rAllDoc")->setChecked(true);
+        ctl<QCheckBox>(*m_form, "ckFileName")->setChecked(fields.contains(u'n'));
+        ctl<QCheckBox>(*m_form, "ckTag")->setChecked(fields.contains(u't'));
+        ctl<QCheckBox>(*m_form, "ckAllText")->setChecked(fields.contains(u'x'));
+        ctl<QRadioButton>(*m_form, mode)->setChecked(true);
+        auto* box = ctl<QLineEdit>(*m_form, "schEdit");
         box->clear();
         box->insert(keywords); // typing, which QTest does for ASCII only
         QTest::keyClick(box, Qt::Key_Return);
@@ -77,34 +58,21 @@ private Q_SLOTS:
         m_prompts = std::make_unique<ScriptedPrompts>();
         InstallPrompts(m_prompts.get());
         m_office = std::make_unique<OfficeDouble>();
-        QDir().mkpath(doc(QString()));
         // No file is one the built-in reader can read, so every text not cached comes from the office. notes.doc
         // is not on disk; plan-old's stored password is not the file's.
-        struct Entry {
-            const char* name;
-            const char* tags;
-            const char* password;
-            const char* text;
-        };
-        const Entry entries[] = {{"plan-final.docx", "t", "pw", "季度会议 agenda"},
-                                 {"plan-old.docx", "t", "wrong", "旧的会议"},
-                                 {"notes.doc", "u", "", "会议"},
-                                 {"memo.docx", "u 会议", "", "会议纪要 Plan"}};
-        TWordMgr library(m_appData->file(QStringLiteral("worddata.data")));
-        m_positions.clear();
-        for (const Entry& entry : entries) {
-            const QString path = doc(QString::fromUtf8(entry.name));
-            if (QLatin1String(entry.name) != QLatin1String("notes.doc")) {
-                WriteBytes(path, "x");
-            }
-            m_office->disk.insert(path, DiskFile{QString::fromUtf8(entry.text) + u'\r'});
-            if (*entry.password != '\0') {
-                m_office->passwords.insert(path, QStringLiteral("pw"));
-            }
-            m_positions.append(
-                library.ImportAWord(path, QString::fromUtf8(entry.tags), QString::fromUtf8(entry.password), 0));
+        m_positions = WriteLibrary({{.name = "plan-final.docx", .tags = "t", .password = "pw"},
+                                    {.name = "plan-old.docx", .tags = "t", .password = "wrong"},
+                                    {.name = "notes.doc", .tags = "u", .onDisk = false},
+                                    {.name = "memo.docx", .tags = "u 会议"}});
+        const std::pair<const char*, const char*> texts[] = {{"plan-final.docx", "季度会议 agenda"},
+                                                             {"plan-old.docx", "旧的会议"},
+                                                             {"notes.doc", "会议"},
+                                                             {"memo.docx", "会议纪要 Plan"}};
+        for (const auto& [name, text] : texts) {
+            m_office->disk.insert(DocPath(QString::fromUtf8(name)), DiskFile{QString::fromUtf8(text) + u'\r'});
         }
-        library.SaveRecDataFiles(false);
+        m_office->passwords.insert(DocPath(QStringLiteral("plan-final.docx")), QStringLiteral("pw"));
+        m_office->passwords.insert(DocPath(QStringLiteral("plan-old.docx")), QStringLiteral("pw"));
     }
     void cleanup() {
         if (m_form) {
@@ -164,16 +132,16 @@ private Q_SLOTS:
         m_form->show();
         m_form->LoadArticleList(QStringLiteral("%1|%2\r\n%3|%4\r\n")
                                     .arg(m_positions.at(2))
-                                    .arg(doc(QStringLiteral("notes.doc")))
+                                    .arg(DocPath(QStringLiteral("notes.doc")))
                                     .arg(m_positions.at(3))
-                                    .arg(doc(QStringLiteral("memo.docx"))),
+                                    .arg(DocPath(QStringLiteral("memo.docx"))),
                                 true);
         search(scope, fields, mode.toLatin1().constData(), keywords);
-        QCOMPARE(articles(), found);
+        QCOMPARE(ArticleTitles(*m_form, TitleOrder::Sorted), found);
         QCOMPARE(m_form->setting(QStringLiteral("LastTag")), QStringLiteral("搜索"));
-        QCOMPARE(ctl<QLineEdit>("schEdit")->text(), keywords);
+        QCOMPARE(ctl<QLineEdit>(*m_form, "schEdit")->text(), keywords);
         if (keywords != u"zzz") {
-            QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("搜索 %1条 ").arg(found.size()));
+            QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("搜索 %1条 ").arg(found.size()));
         }
         QVERIFY(m_prompts->log.isEmpty());
     }
@@ -181,23 +149,23 @@ private Q_SLOTS:
     // A document read for a search gets its cache file, in a folder made for it; a damaged one is written again.
     void textSearch_writesTheCacheOfWhatItRead() {
         QDir().mkpath(TextCacheFolder());
-        WriteBytes(TextCachePath(doc(QStringLiteral("memo.docx"))), "damaged");
+        WriteBytes(TextCachePath(DocPath(QStringLiteral("memo.docx"))), "damaged");
         QDir(TextCacheFolder()).removeRecursively();
         m_form = std::make_unique<TmForm>();
         m_form->show();
         search(QStringLiteral("all"), QStringLiteral("x"), "rAorB", QStringLiteral("agenda"));
-        QCOMPARE(articles(), QStringList{"plan-final"});
-        QCOMPARE(ReadTextCache(doc(QStringLiteral("plan-final.docx"))), QStringLiteral("季度会议 agenda\r\n"));
-        QCOMPARE(ReadTextCache(doc(QStringLiteral("memo.docx"))), QStringLiteral("会议纪要 Plan\r\n"));
-        QVERIFY(!HasTextCache(doc(QStringLiteral("plan-old.docx"))));
+        QCOMPARE(ArticleTitles(*m_form, TitleOrder::Sorted), QStringList{"plan-final"});
+        QCOMPARE(ReadTextCache(DocPath(QStringLiteral("plan-final.docx"))), QStringLiteral("季度会议 agenda\r\n"));
+        QCOMPARE(ReadTextCache(DocPath(QStringLiteral("memo.docx"))), QStringLiteral("会议纪要 Plan\r\n"));
+        QVERIFY(!HasTextCache(DocPath(QStringLiteral("plan-old.docx"))));
         // The private office ended with the search, and only the main office could be left.
         QVERIFY(!m_office->words.isEmpty());
         QTRY_VERIFY(m_office->word(0).quit());
         // A damaged cache file is a miss: it is read again and replaced.
-        WriteBytes(TextCachePath(doc(QStringLiteral("memo.docx"))), "damaged");
+        WriteBytes(TextCachePath(DocPath(QStringLiteral("memo.docx"))), "damaged");
         search(QStringLiteral("all"), QStringLiteral("x"), "rAorB", QStringLiteral("纪要"));
-        QCOMPARE(articles(), QStringList{"memo"});
-        QCOMPARE(ReadTextCache(doc(QStringLiteral("memo.docx"))), QStringLiteral("会议纪要 Plan\r\n"));
+        QCOMPARE(ArticleTitles(*m_form, TitleOrder::Sorted), QStringList{"memo"});
+        QCOMPARE(ReadTextCache(DocPath(QStringLiteral("memo.docx"))), QStringLiteral("会议纪要 Plan\r\n"));
     }
 
     void controls_emptyListCtrlFAndHelp() {
@@ -206,11 +174,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         search(QStringLiteral("list"), QStringLiteral("n"), "rAorB", QStringLiteral("plan"));
         QCOMPARE(m_prompts->log, QStringList{"info: 注意：当前文章列表是空的"});
-        QVERIFY(articles().isEmpty());
-        ctl<QTreeWidget>("wzTreeView")->setFocus();
+        QVERIFY(ArticleTitles(*m_form, TitleOrder::Sorted).isEmpty());
+        ctl<QTreeWidget>(*m_form, "wzTreeView")->setFocus();
         QTest::keyClick(m_form.get(), Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(ctl<QLineEdit>("schEdit")->hasFocus());
-        ctl<QAbstractButton>("btSearchInfo")->click();
+        QVERIFY(ctl<QLineEdit>(*m_form, "schEdit")->hasFocus());
+        ctl<QAbstractButton>(*m_form, "btSearchInfo")->click();
         QCOMPARE(m_prompts->log.last(), QStringLiteral("info: 搜索关键词须用空格隔开。可以有多个关键词。"));
         for (QWidget* control : m_form->findChild<QWidget*>(QStringLiteral("pnlSchOption"))->findChildren<QWidget*>()) {
             QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
@@ -223,9 +191,9 @@ private Q_SLOTS:
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         const int threadsBefore = runningThreads();
-        ctl<QCheckBox>("ckAllText")->setChecked(true);
-        ctl<QRadioButton>("rAorB")->setChecked(true);
-        auto* box = ctl<QLineEdit>("schEdit");
+        ctl<QCheckBox>(*m_form, "ckAllText")->setChecked(true);
+        ctl<QRadioButton>(*m_form, "rAorB")->setChecked(true);
+        auto* box = ctl<QLineEdit>(*m_form, "schEdit");
         box->insert(QStringLiteral("会议"));
         QTest::keyClick(box, Qt::Key_Return);
         QVERIFY(QApplication::overrideCursor() != nullptr);
@@ -233,7 +201,7 @@ private Q_SLOTS:
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(runningThreads(), threadsBefore);
         QTest::qWait(50);
-        QVERIFY(articles().isEmpty());
+        QVERIFY(ArticleTitles(*m_form, TitleOrder::Sorted).isEmpty());
     }
 };
 

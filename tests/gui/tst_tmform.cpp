@@ -1,9 +1,12 @@
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/textcodec.h"
+#include "controls.h"
+#include "libraryfiles.h"
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
+#include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
 #include "workbench/fmsetting.h"
@@ -34,47 +37,8 @@ using namespace velmora::test;
 
 namespace {
 
-struct Doc {
-    QString name;
-    QString tags = {};
-    quint8 score = 0;
-    quint16 reads = 0;
-    double created = 0.0;
-};
-
-// "a,b(c,d(e)),f" style trees are hard to read; trees here are lists of (depth, text).
-Tree treeOf(const QList<std::pair<int, QString>>& lines) {
-    QByteArray text;
-    for (const auto& [depth, name] : lines) {
-        text += QByteArray(depth, '\t') + name.toUtf8() + "\r\n";
-    }
-    const QByteArray withMark = QByteArray("\xEF\xBB\xBF") + text;
-    Tree tree = DecodeTreeText(withMark);
-    std::function<void(Tree&)> images = [&images](Tree& nodes) {
-        for (TreeNode& node : nodes) {
-            node.image = node.children.empty() ? 3 : 1;
-            images(node.children);
-        }
-    };
-    images(tree);
-    return tree;
-}
-
-QString treeShape(const QTreeWidget* view) {
-    QStringList lines;
-    for (const QTreeWidgetItem* item : PreOrder(view)) {
-        lines.append(QString(ItemDepth(item), u'-') + item->text(0));
-    }
-    return lines.join(u' ');
-}
-
-QStringList articleTexts(const QTreeWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        texts.append(list->topLevelItem(i)->text(0));
-    }
-    return texts;
-}
+// r( a( a1 a2( x ) ) b c ) s: groups at three depths, a first, a middle and a last child, a second top-level node.
+constexpr const char* kTagTree = "r -a --a1 --a2 ---x -b -c s";
 
 } // namespace
 
@@ -92,26 +56,6 @@ private:
 
     void writeSettings(const QStringList& lines) { WriteTextFile(file(QStringLiteral("settings.ini")), lines); }
 
-    void writeLibrary(const QList<Doc>& docs) {
-        TWordMgr store(file(QStringLiteral("worddata.data")));
-        for (const Doc& doc : docs) {
-            const QString path = m_docs + doc.name;
-            WriteBytes(path, "x");
-            // Written "today" by the program's clock, which the test fixes.
-            if (QFile written(path); written.open(QIODevice::ReadWrite)) {
-                QVERIFY(written.setFileTime(CurrentDateTime(), QFileDevice::FileModificationTime));
-            }
-            const qint64 pos = store.ImportAWord(path, doc.tags, QString(), doc.score);
-            for (int i = 0; i < doc.reads; ++i) {
-                store.IncADigitItem(pos, wdiReadTimes, true);
-            }
-            if (doc.created != 0.0) {
-                store.SetDateTime(pos, wdiCreateTime, doc.created, true);
-            }
-        }
-        store.SaveRecDataFiles(false);
-    }
-
     TmForm& open() {
         m_form = std::make_unique<TmForm>();
         m_form->show();
@@ -128,16 +72,6 @@ private:
         }
     }
 
-    // The window's controls by their names, wherever their area keeps them.
-    template <typename T>
-    T* ctl(const char* name) const {
-        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no control %s", name);
-        }
-        return found;
-    }
-
     QTreeWidgetItem* tagNode(const QString& text) { return m_form->FindTagNode(text); }
 
     void click(QTreeWidget* tree, QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -147,7 +81,7 @@ private:
     }
 
     void select(QTreeWidgetItem* item) {
-        ctl<TagTreeWidget>("tagTreeView")->setCurrentItem(item);
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->setCurrentItem(item);
         item->setSelected(true);
     }
 
@@ -155,7 +89,7 @@ private Q_SLOTS:
     void init() {
         m_appData = std::make_unique<TempAppData>();
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_docs = m_appData->file(QStringLiteral("docs/"));
+        m_docs = DocPath(QString());
         QDir().mkpath(m_docs);
         m_opened.clear();
         SetShellOpener([this](const QString& target) {
@@ -175,10 +109,10 @@ private Q_SLOTS:
             ReadBytes(file(QStringLiteral("settings.ini"))),
             EncodeAnsi(QStringLiteral("ImportDir=\r\nSaveAsDir=\r\nSortType=文章标题\r\nWinPosLTHW=\r\nLastTag=\r\n"
                                       "LastNode=-1\r\nAutoGoBack=0\r\nAutoSaveInterval=5\r\n")));
-        QCOMPARE(ctl<QTimer>("svTimer")->interval(), 5 * 60000);
-        QCOMPARE(ctl<QLineEdit>("sortEdit")->text(), QStringLiteral("按 文章标题 排序"));
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("标签分类"));
-        QVERIFY(ctl<QLabel>("wzNumLabel")->isHidden());
+        QCOMPARE(ctl<QTimer>(*m_form, "svTimer")->interval(), 5 * 60000);
+        QCOMPARE(ctl<QLineEdit>(*m_form, "sortEdit")->text(), QStringLiteral("按 文章标题 排序"));
+        QCOMPARE(TreeShape(ctl<TagTreeWidget>(*m_form, "tagTreeView")), QStringLiteral("标签分类"));
+        QVERIFY(ctl<QLabel>(*m_form, "wzNumLabel")->isHidden());
         QVERIFY(m_prompts->log.isEmpty());
     }
 
@@ -206,13 +140,13 @@ private Q_SLOTS:
         QFETCH(int, interval);
         QFETCH(QString, sortText);
         writeSettings(settings);
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "标签分类"}, {1, "a"}, {2, "b"}, {1, "c"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("标签分类 -a --b -c"));
         open();
-        QTreeWidgetItem* current = ctl<TagTreeWidget>("tagTreeView")->currentItem();
+        QTreeWidgetItem* current = ctl<TagTreeWidget>(*m_form, "tagTreeView")->currentItem();
         QCOMPARE(current != nullptr ? current->text(0) : QString(), selected);
-        QCOMPARE(ctl<QTimer>("svTimer")->interval(), interval);
-        QCOMPARE(ctl<QTimer>("svTimer")->isActive(), interval > 0);
-        QCOMPARE(ctl<QLineEdit>("sortEdit")->text(), sortText);
+        QCOMPARE(ctl<QTimer>(*m_form, "svTimer")->interval(), interval);
+        QCOMPARE(ctl<QTimer>(*m_form, "svTimer")->isActive(), interval > 0);
+        QCOMPARE(ctl<QLineEdit>(*m_form, "sortEdit")->text(), sortText);
     }
 
     void startup_damagedTreeFiles_reportAndKeepTheDesignedTrees_data() {
@@ -232,8 +166,8 @@ private Q_SLOTS:
         WriteBytes(file(QStringLiteral("TagTVItems.dat")), bytes);
         WriteBytes(file(QStringLiteral("wzTVItems.dat")), bytes);
         open();
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("标签分类"));
-        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
+        QCOMPARE(TreeShape(ctl<TagTreeWidget>(*m_form, "tagTreeView")), QStringLiteral("标签分类"));
+        QCOMPARE(ctl<QTreeWidget>(*m_form, "wzTreeView")->topLevelItemCount(), 0);
         QCOMPARE(m_prompts->log.size(), 2);
         QVERIFY2(m_prompts->log.at(0).startsWith(QStringLiteral("error: Velmora: ")), qPrintable(m_prompts->log.at(0)));
         QVERIFY(m_prompts->log.at(0).contains(QStringLiteral("TagTVItems.dat")));
@@ -255,12 +189,12 @@ private Q_SLOTS:
         SaveTreeFile(file(QStringLiteral("wzTVItems.dat")), articles);
         WriteBytes(file(QStringLiteral("FdTVItems.dat")), EncodeAnsi(QStringLiteral("笔记\r\n\t旅行\r\n工作\r\n")));
         open();
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"北京", "长城"}));
-        QCOMPARE(ItemState(ctl<QTreeWidget>("wzTreeView")->topLevelItem(1)), 35);
-        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("旅行 2条 "));
-        QVERIFY(ctl<QLabel>("wzNumLabel")->isVisible());
-        QCOMPARE(treeShape(ctl<QTreeWidget>("fdTreeView")), QStringLiteral("笔记 -旅行 工作"));
-        QCOMPARE(ItemImage(ctl<QTreeWidget>("fdTreeView")->topLevelItem(0)), 33);
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"北京", "长城"}));
+        QCOMPARE(ItemState(ctl<QTreeWidget>(*m_form, "wzTreeView")->topLevelItem(1)), 35);
+        QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("旅行 2条 "));
+        QVERIFY(ctl<QLabel>(*m_form, "wzNumLabel")->isVisible());
+        QCOMPARE(TreeShape(ctl<QTreeWidget>(*m_form, "fdTreeView")), QStringLiteral("笔记 -旅行 工作"));
+        QCOMPARE(ItemImage(ctl<QTreeWidget>(*m_form, "fdTreeView")->topLevelItem(0)), 33);
     }
 
     void placement_roundTrip_data() {
@@ -295,38 +229,37 @@ private Q_SLOTS:
     }
 
     void tagClick_listsTheTagAndItsDescendants() {
-        writeLibrary(
+        WriteLibrary(
             {{"a.doc", "work"}, {"b.doc", "report"}, {"c.doc", "other"}, {"notes/d.doc", "notes"}, {"e.doc", "rep"}});
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "标签分类"}, {1, "work"}, {2, "report"}, {1, "notes"}, {1, "empty"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("标签分类 -work --report -notes -empty"));
         writeSettings({"LastTag=", "SortType=文章标题"});
         open();
-        ctl<TagTreeWidget>("tagTreeView")->expandAll();
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->expandAll();
 
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
-        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("work 2条 "));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("work"));
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"a", "b"}));
+        QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("work 2条 "));
         QCOMPARE(m_form->setting("LastTag"), QStringLiteral("work"));
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), QStringList{"work=1"});
 
         // The list already shown is not asked for again, nor counted.
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("work"));
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), QStringList{"work=1"});
 
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("report"));
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"b"});
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"), Qt::ControlModifier);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"a"});
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("report"));
+        QCOMPARE(ArticleTitles(*m_form), QStringList{"b"});
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("work"), Qt::ControlModifier);
+        QCOMPARE(ArticleTitles(*m_form), QStringList{"a"});
         QCOMPARE(ReadTextFile(file("TagsFre.ini")), (QStringList{"work=2", "report=1"}));
 
         // Shift adds the documents one of whose tags lies in their own path: d.doc is in notes/.
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("report"), Qt::ShiftModifier);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "d"}));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("report"), Qt::ShiftModifier);
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"b", "d"}));
 
         // A tag that lists nothing changes nothing.
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("empty"));
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "d"}));
-        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("report 2条 "));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("empty"));
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"b", "d"}));
+        QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("report 2条 "));
         QVERIFY(!ReadTextFile(file("TagsFre.ini")).join(u' ').contains(QStringLiteral("empty")));
     }
 
@@ -340,8 +273,7 @@ private Q_SLOTS:
     }
 
     void tagQuery_isTheTagAndEveryDescendant() {
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "a"}, {1, "b"}, {2, "c"}, {1, "d"}, {0, "e"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("a -b --c -d e"));
         open();
         QCOMPARE(TmForm::GetTagQuery(tagNode("a")), QStringLiteral("a b c d "));
         QCOMPARE(TmForm::GetTagQuery(tagNode("c")), QStringLiteral("c "));
@@ -349,46 +281,63 @@ private Q_SLOTS:
         QVERIFY(!m_form->TagInTree(QStringLiteral("f")));
     }
 
-    void moves_data() {
+    // Every way to rearrange the tag tree, from the menu or by a drop, on kTagTree with every branch expanded.
+    // The moved node stays current and every branch stays expanded; pictures change only where a drop
+    // empties or fills a group ("groups": the nodes with the group picture, all others keep the leaf picture).
+    void rearranging_data() {
         QTest::addColumn<QString>("node");
-        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("operation"); // a menu command, or "drop on " a node (none: on empty space)
         QTest::addColumn<QString>("shape");
-        // Tree: r( a( a1 a2( x ) ) b c )
-        QTest::newRow("left to the grandparent's front") << "a2"
-                                                         << "ItemToLeft"
-                                                         << "r -a2 --x -a --a1 -b -c";
-        QTest::newRow("right into the previous sibling") << "b"
-                                                         << "ItemToRight"
-                                                         << "r -a --a1 --a2 ---x --b -c";
-        QTest::newRow("up before the previous sibling") << "c"
-                                                        << "ItemUp"
-                                                        << "r -a --a1 --a2 ---x -c -b";
-        QTest::newRow("down after the next sibling") << "a"
-                                                     << "ItemDown"
-                                                     << "r -b -a --a1 --a2 ---x -c";
-        QTest::newRow("top-level node cannot go left") << "r"
-                                                       << "ItemToLeft"
-                                                       << "r -a --a1 --a2 ---x -b -c";
-        QTest::newRow("first child cannot go up") << "a1"
-                                                  << "ItemUp"
-                                                  << "r -a --a1 --a2 ---x -b -c";
+        QTest::addColumn<QString>("groups");
+        QTest::addColumn<bool>("changed");
+        const char* same = kTagTree;
+        const auto row = [](const char* name, const char* node, const char* operation, const char* shape,
+                            const char* groups, bool changed) {
+            QTest::newRow(name) << QString(node) << QString(operation) << QString::fromUtf8(shape) << QString(groups)
+                                << changed;
+        };
+        row("left: branch to grandparent's front", "a2", "ItemToLeft", "r -a2 --x -a --a1 -b -c s", "r a2 a", true);
+        row("right: last in previous sibling", "b", "ItemToRight", "r -a --a1 --a2 ---x --b -c s", "r a a2", true);
+        row("right: branch into a leaf", "a2", "ItemToRight", "r -a --a1 ---a2 ----x -b -c s", "r a a2", true);
+        row("up: before the previous sibling", "c", "ItemUp", "r -a --a1 --a2 ---x -c -b s", "r a a2", true);
+        row("down: a branch after the next sibling", "a", "ItemDown", "r -b -a --a1 --a2 ---x -c s", "r a a2", true);
+        row("left: a top-level node cannot", "r", "ItemToLeft", same, "r a a2", false);
+        row("up: the first child cannot", "a1", "ItemUp", same, "r a a2", false);
+        row("sort: saved at once", "r", "ItemSort", same, "r a a2", false);
+        row("drop: an only child out, its group a leaf", "x", "drop on b", "r -a --a1 --a2 -b --x -c s", "r a b", true);
+        row("drop: branch on empty space, last at top", "a", "drop on ", "r -b -c s a -a1 -a2 --x", "r a a2", true);
+        row("drop: on itself, nothing moves", "a", "drop on a", same, "r a a2", true);
+        row("drop: on its own descendant, nothing moves", "a", "drop on x", same, "r a a2", true);
     }
-    void moves() {
+    void rearranging() {
         QFETCH(QString, node);
-        QFETCH(QString, move);
+        QFETCH(QString, operation);
         QFETCH(QString, shape);
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "r"}, {1, "a"}, {2, "a1"}, {2, "a2"}, {3, "x"}, {1, "b"}, {1, "c"}}));
+        QFETCH(QString, groups);
+        QFETCH(bool, changed);
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf(kTagTree));
         open();
+        auto* view = ctl<TagTreeWidget>(*m_form, "tagTreeView");
+        view->expandAll();
         select(tagNode(node));
-        const QString before = treeShape(ctl<TagTreeWidget>("tagTreeView"));
-        ctl<QMenu>("pmNavTreeView")->findChild<QAction*>(move)->trigger();
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), shape);
-        QCOMPARE(m_form->tagTreeChanged(), shape != before);
-        QCOMPARE(ctl<TagTreeWidget>("tagTreeView")->currentItem()->text(0), node);
-        // Moving keeps the pictures.
-        QCOMPARE(ItemImage(tagNode("a2")), 1);
-        QCOMPARE(ItemImage(tagNode("b")), 3);
+        if (operation.startsWith(u"drop on ")) {
+            view->dropSelectedOn(operation.size() > 8 ? tagNode(operation.mid(8)) : nullptr);
+        } else {
+            ctl<QMenu>(*m_form, "pmNavTreeView")->findChild<QAction*>(operation)->trigger();
+        }
+        QCOMPARE(TreeShape(view), shape);
+        QCOMPARE(view->currentItem()->text(0), node);
+        QCOMPARE(m_form->tagTreeChanged(), changed);
+        QStringList groupNodes;
+        for (const QTreeWidgetItem* item : PreOrder(view)) {
+            QVERIFY2(item->isExpanded(), qPrintable(item->text(0)));
+            if (ItemImage(item) == 1) {
+                groupNodes.append(item->text(0));
+            } else {
+                QVERIFY2(ItemImage(item) == 3, qPrintable(item->text(0)));
+            }
+        }
+        QCOMPARE(groupNodes.join(u' '), groups);
     }
 
     void menuEnabling_data() {
@@ -410,99 +359,55 @@ private Q_SLOTS:
     void menuEnabling() {
         QFETCH(QString, node);
         QFETCH(QString, enabled);
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "r"}, {1, "a"}, {2, "a1"}, {2, "a2"}, {3, "x"}, {1, "b"}, {1, "c"}, {0, "s"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf(kTagTree));
         open();
         select(tagNode(node));
-        Q_EMIT ctl<QMenu>("pmNavTreeView")->aboutToShow();
+        Q_EMIT ctl<QMenu>(*m_form, "pmNavTreeView")->aboutToShow();
         QStringList found;
-        const QList<std::pair<QAction*, const char*>> items{{ctl<QAction>("ItemToLeft"), "left"},
-                                                            {ctl<QAction>("ItemToRight"), "right"},
-                                                            {ctl<QAction>("ItemUp"), "up"},
-                                                            {ctl<QAction>("ItemDown"), "down"},
-                                                            {ctl<QAction>("ItemDelTag"), "delete"}};
+        const QList<std::pair<QAction*, const char*>> items{{ctl<QAction>(*m_form, "ItemToLeft"), "left"},
+                                                            {ctl<QAction>(*m_form, "ItemToRight"), "right"},
+                                                            {ctl<QAction>(*m_form, "ItemUp"), "up"},
+                                                            {ctl<QAction>(*m_form, "ItemDown"), "down"},
+                                                            {ctl<QAction>(*m_form, "ItemDelTag"), "delete"}};
         for (const auto& [item, name] : items) {
             if (item->isEnabled()) {
                 found.append(QString::fromLatin1(name));
             }
         }
         QCOMPARE(found.join(u' '), enabled);
-        QVERIFY(ctl<QAction>("ItemSort")->isEnabled());
-        QVERIFY(ctl<QAction>("ItemCollapse")->isEnabled());
+        QVERIFY(ctl<QAction>(*m_form, "ItemSort")->isEnabled());
+        QVERIFY(ctl<QAction>(*m_form, "ItemCollapse")->isEnabled());
     }
 
     void menuCommands_withoutSelection_say() {
         open();
-        ctl<TagTreeWidget>("tagTreeView")->clearSelection();
-        ctl<TagTreeWidget>("tagTreeView")->setCurrentItem(nullptr);
-        ctl<QAction>("ItemUp")->trigger();
-        ctl<QAction>("ItemDelTag")->trigger();
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->clearSelection();
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->setCurrentItem(nullptr);
+        ctl<QAction>(*m_form, "ItemUp")->trigger();
+        ctl<QAction>(*m_form, "ItemDelTag")->trigger();
         QCOMPARE(m_prompts->log, (QStringList{"info: 没有选定的标签", "info: 没有选定的标签"}));
     }
 
     void delete_asksFirst() {
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "r"}, {1, "a"}, {1, "b"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("r -a -b"));
         open();
         select(tagNode("a"));
         m_prompts->yesNoAnswers.enqueue(false);
         m_prompts->yesNoAnswers.enqueue(true);
-        ctl<QAction>("ItemDelTag")->trigger();
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("r -a -b"));
+        ctl<QAction>(*m_form, "ItemDelTag")->trigger();
+        QCOMPARE(TreeShape(ctl<TagTreeWidget>(*m_form, "tagTreeView")), QStringLiteral("r -a -b"));
         QVERIFY(!m_form->tagTreeChanged());
-        ctl<QAction>("ItemDelTag")->trigger();
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("r -b"));
+        ctl<QAction>(*m_form, "ItemDelTag")->trigger();
+        QCOMPARE(TreeShape(ctl<TagTreeWidget>(*m_form, "tagTreeView")), QStringLiteral("r -b"));
         QVERIFY(m_form->tagTreeChanged());
         QCOMPARE(m_prompts->log.last(), QStringLiteral("yesno: 确定要删除选定的标签吗？"));
     }
 
-    void drops_data() {
-        QTest::addColumn<QString>("dragged");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QString>("images");
-        // Tree: r( g( only ) leaf ) s ; images of g, leaf, r after the drop.
-        QTest::newRow("only child out: its group becomes a leaf") << "only"
-                                                                  << "leaf"
-                                                                  << "r -g -leaf --only s"
-                                                                  << "3 1 1";
-        QTest::newRow("onto empty space: last top-level node") << "g"
-                                                               << ""
-                                                               << "r -leaf s g -only"
-                                                               << "1 3 1";
-        QTest::newRow("onto itself: nothing moves") << "g"
-                                                    << "g"
-                                                    << "r -g --only -leaf s"
-                                                    << "1 3 1";
-        QTest::newRow("onto its own descendant: nothing moves") << "g"
-                                                                << "only"
-                                                                << "r -g --only -leaf s"
-                                                                << "1 3 1";
-    }
-    void drops() {
-        QFETCH(QString, dragged);
-        QFETCH(QString, target);
-        QFETCH(QString, shape);
-        QFETCH(QString, images);
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "r"}, {1, "g"}, {2, "only"}, {1, "leaf"}, {0, "s"}}));
-        open();
-        select(tagNode(dragged));
-        ctl<TagTreeWidget>("tagTreeView")->dropSelectedOn(target.isEmpty() ? nullptr : tagNode(target));
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), shape);
-        QCOMPARE(QStringLiteral("%1 %2 %3")
-                     .arg(ItemImage(tagNode("g")))
-                     .arg(ItemImage(tagNode("leaf")))
-                     .arg(ItemImage(tagNode("r"))),
-                 images);
-        QVERIFY(m_form->tagTreeChanged());
-    }
-
     void sortTree_writesTheFile() {
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")),
-                     treeOf({{0, "z"}, {1, "b"}, {1, "a"}, {0, "m"}, {1, "d"}, {2, "y"}, {2, "x"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("z -b -a m -d --y --x"));
         open();
-        ctl<QAction>("ItemTagSort")->trigger();
-        QCOMPARE(treeShape(ctl<TagTreeWidget>("tagTreeView")), QStringLiteral("m -d --x --y z -a -b"));
+        ctl<QAction>(*m_form, "ItemTagSort")->trigger();
+        QCOMPARE(TreeShape(ctl<TagTreeWidget>(*m_form, "tagTreeView")), QStringLiteral("m -d --x --y z -a -b"));
         Tree saved;
         QVERIFY(LoadTreeFile(file(QStringLiteral("TagTVItems.dat")), saved));
         QCOMPARE(saved.front().text, QStringLiteral("m"));
@@ -511,8 +416,8 @@ private Q_SLOTS:
 
     void sortTree_emptyTreeWritesNothing() {
         open();
-        ctl<TagTreeWidget>("tagTreeView")->clear();
-        ctl<QAction>("ItemSort")->trigger();
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->clear();
+        ctl<QAction>(*m_form, "ItemSort")->trigger();
         QVERIFY(!QFile::exists(file(QStringLiteral("TagTVItems.dat"))));
     }
 
@@ -535,13 +440,13 @@ private Q_SLOTS:
         QFETCH(QString, group);
         QFETCH(QString, filter);
         QFETCH(QStringList, listed);
-        writeLibrary({{"a.doc", "t", 3}, {"b.doc", "", 3}, {"c.doc", "t", 0}});
+        WriteLibrary({{"a.doc", "t", 3}, {"b.doc", "", 3}, {"c.doc", "t", 0}});
         writeSettings({"LastTag=前一个", "SortType=文章标题"});
         open();
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n").arg(m_docs), true);
-        ctl<QTabWidget>("Page")->setCurrentWidget(ctl<QTreeWidget>("filtTreeView"));
+        ctl<QTabWidget>(*m_form, "Page")->setCurrentWidget(ctl<QTreeWidget>(*m_form, "filtTreeView"));
         QTreeWidgetItem* groupNode = nullptr;
-        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>("filtTreeView"))) {
+        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>(*m_form, "filtTreeView"))) {
             if (node->text(0) == group) {
                 groupNode = node;
             }
@@ -552,24 +457,24 @@ private Q_SLOTS:
                 node = groupNode->child(i);
             }
         }
-        click(ctl<QTreeWidget>("filtTreeView"), node);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), listed);
+        click(ctl<QTreeWidget>(*m_form, "filtTreeView"), node);
+        QCOMPARE(ArticleTitles(*m_form), listed);
         // The label keeps naming the last tag; after an empty result it still counts the old list.
-        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(),
+        QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(),
                  QStringLiteral("前一个 %1条 ").arg(listed.isEmpty() ? 1 : listed.size()));
     }
 
     void filterGroupNodes_doNothing() {
-        writeLibrary({{"a.doc"}});
+        WriteLibrary({{"a.doc"}});
         open();
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n").arg(m_docs), true);
-        ctl<QTabWidget>("Page")->setCurrentWidget(ctl<QTreeWidget>("filtTreeView"));
-        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>("filtTreeView"))) {
+        ctl<QTabWidget>(*m_form, "Page")->setCurrentWidget(ctl<QTreeWidget>(*m_form, "filtTreeView"));
+        for (QTreeWidgetItem* node : PreOrder(ctl<QTreeWidget>(*m_form, "filtTreeView"))) {
             if (ItemDepth(node) < 2) {
-                click(ctl<QTreeWidget>("filtTreeView"), node);
+                click(ctl<QTreeWidget>(*m_form, "filtTreeView"), node);
             }
         }
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), QStringList{"a"});
+        QCOMPARE(ArticleTitles(*m_form), QStringList{"a"});
     }
 
     void sortKeys_data() {
@@ -599,7 +504,7 @@ private Q_SLOTS:
         QFETCH(bool, ascending);
         QFETCH(QStringList, order);
         const double day = 46000.0;
-        writeLibrary({{"北京.doc", "bj", 2, 5, day + 2.25},
+        WriteLibrary({{"北京.doc", "bj", 2, 5, day + 2.25},
                       {"长城.docx", "cc", 1, 9, day + 3.5},
                       {"2026计划.doc", "x", 0, 0, day + 1.0},
                       {"apple.doc", "de", 4, 3, day + 30.0},
@@ -613,43 +518,43 @@ private Q_SLOTS:
         }
         m_form->LoadArticleList(store.GetListForLoadwzTV2(listing), true);
         if (!ascending) {
-            ctl<QAction>("ItemSortLow")->trigger();
-            QCOMPARE(ctl<QAction>("sortEditLeftButton")->data().toInt(), 23);
+            ctl<QAction>(*m_form, "ItemSortLow")->trigger();
+            QCOMPARE(ctl<QAction>(*m_form, "sortEditLeftButton")->data().toInt(), 23);
         }
-        ctl<QMenu>("pmSort")->findChild<QAction*>(key)->trigger();
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), order);
+        ctl<QMenu>(*m_form, "pmSort")->findChild<QAction*>(key)->trigger();
+        QCOMPARE(ArticleTitles(*m_form), order);
         QCOMPARE(m_form->CheckedSortItem()->objectName(), key);
         QCOMPARE(GetSettingFromFile(), m_form->CheckedSortItem()->text());
     }
 
     void sortDirection_menuChangesPictureOnly_buttonFlipsAndSorts() {
-        writeLibrary({{"b.doc"}, {"a.doc"}});
+        WriteLibrary({{"b.doc"}, {"a.doc"}});
         open();
         m_form->LoadArticleList(m_form->store().GetListForLoadwzTV2(m_docs + "a.doc\n" + m_docs + "b.doc"), true);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
-        ctl<QAction>("ItemSortLow")->trigger();
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
-        ctl<QAction>("sortEditLeftButton")->trigger();
-        QVERIFY(ctl<QAction>("ItemSortHigh")->isChecked());
-        QCOMPARE(ctl<QAction>("sortEditLeftButton")->data().toInt(), 24);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "b"}));
-        ctl<QAction>("sortEditLeftButton")->trigger();
-        QVERIFY(ctl<QAction>("ItemSortLow")->isChecked());
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"b", "a"}));
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"a", "b"}));
+        ctl<QAction>(*m_form, "ItemSortLow")->trigger();
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"a", "b"}));
+        ctl<QAction>(*m_form, "sortEditLeftButton")->trigger();
+        QVERIFY(ctl<QAction>(*m_form, "ItemSortHigh")->isChecked());
+        QCOMPARE(ctl<QAction>(*m_form, "sortEditLeftButton")->data().toInt(), 24);
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"a", "b"}));
+        ctl<QAction>(*m_form, "sortEditLeftButton")->trigger();
+        QVERIFY(ctl<QAction>(*m_form, "ItemSortLow")->isChecked());
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"b", "a"}));
     }
 
     void loadArticleList_skipsShortAndBlankLinesAndEmptyLists() {
-        writeLibrary({{"a.doc"}, {".doc"}, {"c.doc"}});
+        WriteLibrary({{"a.doc"}, {".doc"}, {"c.doc"}});
         writeSettings({"LastTag=x"});
         open();
-        ctl<QLineEdit>("schEdit")->setText(QStringLiteral("kw"));
+        ctl<QLineEdit>(*m_form, "schEdit")->setText(QStringLiteral("kw"));
         m_form->LoadArticleList(QStringLiteral("0|%1a.doc\r\n1|b\r\n35|%1.doc\r\n70|%1c.doc\r\n").arg(m_docs), false);
-        QCOMPARE(articleTexts(ctl<QTreeWidget>("wzTreeView")), (QStringList{"a", "c"}));
-        QCOMPARE(ctl<QLineEdit>("schEdit")->text(), QStringLiteral("kw"));
+        QCOMPARE(ArticleTitles(*m_form), (QStringList{"a", "c"}));
+        QCOMPARE(ctl<QLineEdit>(*m_form, "schEdit")->text(), QStringLiteral("kw"));
         m_form->LoadArticleList(QString(), true);
-        QCOMPARE(ctl<QTreeWidget>("wzTreeView")->topLevelItemCount(), 0);
-        QCOMPARE(ctl<QLabel>("wzNumLabel")->text(), QStringLiteral("x 0条 "));
-        QCOMPARE(ctl<QLineEdit>("schEdit")->text(), QString());
+        QCOMPARE(ctl<QTreeWidget>(*m_form, "wzTreeView")->topLevelItemCount(), 0);
+        QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("x 0条 "));
+        QCOMPARE(ctl<QLineEdit>(*m_form, "schEdit")->text(), QString());
     }
 
     void settingsDialog_okWritesCancelDoesNot_data() {
@@ -676,22 +581,22 @@ private Q_SLOTS:
                 dialog->reject();
             }
         });
-        QTest::mouseClick(ctl<QToolButton>("BtnUtilities"), Qt::LeftButton);
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "BtnUtilities"), Qt::LeftButton);
         QCOMPARE(m_form->setting("AutoGoBack"), ok ? QStringLiteral("0") : QStringLiteral("1"));
         QCOMPARE(m_form->setting("AutoSaveInterval"), ok ? QStringLiteral("10") : QStringLiteral("5"));
         // The autosave keeps its interval until the next start.
-        QCOMPARE(ctl<QTimer>("svTimer")->interval(), 5 * 60000);
+        QCOMPARE(ctl<QTimer>(*m_form, "svTimer")->interval(), 5 * 60000);
     }
 
     void backup_copiesTheSmallFilesIntoTodaysFolder() {
-        writeLibrary({{"a.doc"}});
+        WriteLibrary({{"a.doc"}});
         WriteTextFile(file("macro.txt"), {"m1"});
         WriteTextFile(file("TagsFre.ini"), {"a=1"});
         WriteBytes(file("book.xlsx"), "x");
         open();
-        ctl<QAction>("ItemBackup")->trigger();
+        ctl<QAction>(*m_form, "ItemBackup")->trigger();
         WriteTextFile(file("TagsFre.ini"), {"a=2"});
-        ctl<QAction>("ItemBackup")->trigger();
+        ctl<QAction>(*m_form, "ItemBackup")->trigger();
         const QString dated =
             file(QStringLiteral("databackup/")) + CurrentDateTime().date().toString(QStringLiteral("yyyyMMdd"));
         QStringList copied = QDir(dated).entryList(QDir::Files, QDir::Name);
@@ -702,16 +607,16 @@ private Q_SLOTS:
 
     void updateNotice_thenOpensThePage() {
         open();
-        ctl<QAction>("ItemWeibo")->trigger();
+        ctl<QAction>(*m_form, "ItemWeibo")->trigger();
         QCOMPARE(m_prompts->log, QStringList{"info: 请关注我的微博，跟踪最新版本，提出改进意见"});
         QCOMPARE(m_opened.size(), 1);
         QVERIFY(m_opened.first().startsWith(QStringLiteral("https://")));
     }
 
     void shutdown_writesExactlyWhatChanged() {
-        writeLibrary({{"a.doc", "t"}});
+        WriteLibrary({{"a.doc", "t"}});
         writeSettings({"WinPosLTHW=", "LastNode=-1", "LastTag="});
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "r"}, {1, "t"}}));
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("r -t"));
         {
             QFile old(file(QStringLiteral("TagTVItems.dat")));
             QVERIFY(old.open(QIODevice::ReadWrite));
@@ -729,12 +634,12 @@ private Q_SLOTS:
         QVERIFY(settings.filter(QStringLiteral("WinPosLTHW=")).first().count(u',') == 3);
 
         open();
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("t"));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("t"));
         select(tagNode("t"));
-        ctl<QAction>("ItemUp")->trigger();
+        ctl<QAction>(*m_form, "ItemUp")->trigger();
         select(tagNode("r"));
-        ctl<QAction>("ItemDown")->trigger();
-        ctl<TagTreeWidget>("tagTreeView")->dropSelectedOn(tagNode("t"));
+        ctl<QAction>(*m_form, "ItemDown")->trigger();
+        ctl<TagTreeWidget>(*m_form, "tagTreeView")->dropSelectedOn(tagNode("t"));
         closeForm();
         QVERIFY(QFileInfo(file(QStringLiteral("TagTVItems.dat"))).lastModified().date().year() != 2020);
         Tree articles;
@@ -746,20 +651,20 @@ private Q_SLOTS:
     }
 
     void errorInAHandler_isReportedAndTheWindowGoesOn() {
-        writeLibrary({{"a.doc", "work"}});
-        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), treeOf({{0, "work"}, {0, "other"}}));
+        WriteLibrary({{"a.doc", "work"}});
+        SaveTreeFile(file(QStringLiteral("TagTVItems.dat")), TreeOf("work other"));
         // Point the record's tags at an offset past the end of the string file.
         QByteArray records = ReadBytes(file(QStringLiteral("worddata.idx")));
         records.replace(4, 4, QByteArray::fromHex("ffffff00"));
         WriteBytes(file(QStringLiteral("worddata.idx")), records);
         open();
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("work"));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("work"));
         QCOMPARE(m_prompts->log.size(), 1);
         QVERIFY2(m_prompts->log.first().startsWith(QStringLiteral("error: Velmora: ")),
                  qPrintable(m_prompts->log.first()));
         QVERIFY(m_prompts->log.first().contains(QStringLiteral("16777215")));
         QVERIFY(m_form->isVisible());
-        click(ctl<TagTreeWidget>("tagTreeView"), tagNode("other"));
+        click(ctl<TagTreeWidget>(*m_form, "tagTreeView"), tagNode("other"));
         QCOMPARE(m_prompts->log.size(), 2);
     }
 

@@ -1,6 +1,7 @@
 // The information dialog's numbers for a document built here, counted by LibreOffice.
 #include "lofixture.h"
 
+#include "controls.h"
 #include "office/tiword.h"
 #include "workbench/information.h"
 #include "workbench/workbench.h"
@@ -51,8 +52,8 @@ private Q_SLOTS:
         QTest::mouseClick(static_cast<QToolButton*>(information.toolButton()), Qt::LeftButton);
         TinfoForm* form = information.form();
         QVERIFY(form != nullptr);
-        const auto label = [form](const char* name) { return form->findChild<QLabel*>(QLatin1String(name))->text(); };
-        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("edDocName"))->text(), path);
+        const auto label = [form](const char* name) { return ctl<QLabel>(*form, name)->text(); };
+        QCOMPARE(ctl<QLineEdit>(*form, "edDocName")->text(), path);
         QCOMPARE(label("lbTableNum"), QStringLiteral("表格数：  2"));
         QCOMPARE(label("lbLinkNum"), QStringLiteral("链接数：  1"));
         QCOMPARE(label("lbField"), QStringLiteral("域数目：  1"));

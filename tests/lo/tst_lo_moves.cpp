@@ -9,18 +9,14 @@
 #include "scriptedprompts.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "wholetextsearch.h"
 #include "workbench/foldertree.h"
-#include "workbench/search.h"
 #include "workbench/workbench.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -71,25 +67,6 @@ private:
         host.findChild<QAction*>(QStringLiteral("btnMoveAll"))->trigger();
     }
 
-    // Positions the whole-text search finds for words.
-    static QString searchText(Workbench& bench, const QString& words) {
-        QWidget host;
-        Search search(bench, &host, &host);
-        host.findChild<QCheckBox*>(QStringLiteral("ckAllText"))->setChecked(true);
-        host.findChild<QCheckBox*>(QStringLiteral("ckFileName"))->setChecked(false);
-        host.findChild<QCheckBox*>(QStringLiteral("ckTag"))->setChecked(false);
-        host.findChild<QRadioButton*>(QStringLiteral("rAandB"))->setChecked(true);
-        QSignalSpy found(&search, &Search::positionsReady);
-        QSignalSpy ended(&search, &Search::searchEnded);
-        auto* box = host.findChild<QLineEdit*>(QStringLiteral("schEdit"));
-        box->setText(words);
-        Q_EMIT box->returnPressed();
-        if (!ended.wait(120000) || found.isEmpty()) {
-            return {};
-        }
-        return found.first().first().toString();
-    }
-
 private Q_SLOTS:
     void initTestCase() { env = std::make_unique<LoEnvironment>(); }
     void cleanupTestCase() { QTRY_VERIFY_WITH_TIMEOUT(OfficeProcessesUnder(env->root()).isEmpty(), 20000); }
@@ -131,15 +108,18 @@ private Q_SLOTS:
         Workbench bench;
         bench.open();
         // The search reads the document and keeps its text.
-        QCOMPARE(searchText(bench, QStringLiteral("english 42")), QStringLiteral("0|%1笔记.docx\r\n").arg(m_src));
+        QCOMPARE(SearchWholeText(bench, QStringLiteral("english 42")),
+                 QStringList{QStringLiteral("0|%1笔记.docx\r\n").arg(m_src)});
         QVERIFY(HasTextCache(m_src + QStringLiteral("笔记.docx")));
         moveAll(bench, prompts, {0});
         QCOMPARE(prompts.log.filter(QStringLiteral("info: ")), QStringList());
         // Another document comes to the old place: text the built-in reader cannot read, so the office reads it.
         test::WriteTextFile(m_src + QStringLiteral("笔记.docx"), {QStringLiteral("另一篇文档的正文")});
         bench.store().ImportAWord(m_src + QStringLiteral("笔记.docx"), QString(), QString(), 0);
-        QCOMPARE(searchText(bench, QStringLiteral("english 42")), QStringLiteral("0|%1笔记.docx\r\n").arg(m_dst));
-        QCOMPARE(searchText(bench, QStringLiteral("另一篇文档")), QStringLiteral("35|%1笔记.docx\r\n").arg(m_src));
+        QCOMPARE(SearchWholeText(bench, QStringLiteral("english 42")),
+                 QStringList{QStringLiteral("0|%1笔记.docx\r\n").arg(m_dst)});
+        QCOMPARE(SearchWholeText(bench, QStringLiteral("另一篇文档")),
+                 QStringList{QStringLiteral("35|%1笔记.docx\r\n").arg(m_src)});
     }
 };
 

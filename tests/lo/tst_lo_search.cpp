@@ -6,16 +6,11 @@
 #include "common/appfolder.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "workbench/search.h"
+#include "wholetextsearch.h"
 #include "workbench/workbench.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,20 +51,8 @@ private Q_SLOTS:
         }
         Workbench bench;
         bench.open();
-        QWidget host;
-        Search search(bench, &host, &host);
-        host.findChild<QCheckBox*>(QStringLiteral("ckAllText"))->setChecked(true);
-        host.findChild<QCheckBox*>(QStringLiteral("ckFileName"))->setChecked(false);
-        host.findChild<QCheckBox*>(QStringLiteral("ckTag"))->setChecked(false);
-        host.findChild<QRadioButton*>(QStringLiteral("rAandB"))->setChecked(true);
-        QSignalSpy found(&search, &Search::positionsReady);
-        QSignalSpy ended(&search, &Search::searchEnded);
-        auto* box = host.findChild<QLineEdit*>(QStringLiteral("schEdit"));
-        box->setText(QStringLiteral("english 42"));
-        Q_EMIT box->returnPressed();
-        QVERIFY(ended.wait(120000));
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().first().toString(), QStringLiteral("0|%1加密.docx\r\n70|%1普通.doc\r\n").arg(docs));
+        QCOMPARE(SearchWholeText(bench, QStringLiteral("english 42")),
+                 QStringList{QStringLiteral("0|%1加密.docx\r\n70|%1普通.doc\r\n").arg(docs)});
         QVERIFY(ReadTextCache(docs + QStringLiteral("加密.docx")).contains(QStringLiteral("第一段：中文文档的内容。")));
         QVERIFY(!HasTextCache(docs + QStringLiteral("错误密码.doc")));
         QTRY_VERIFY_WITH_TIMEOUT(OfficeProcessesUnder(env->path(QStringLiteral("tmp"))).isEmpty(), 20000);

@@ -6,6 +6,7 @@
 #include "tempappdata.h"
 
 #include "dbtoolrun.h"
+#include "libraryfiles.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -32,22 +33,10 @@ private:
 
     Run run(const QStringList& args) { return RunCaptured(args); }
 
-    QString doc(const QString& name) {
-        const QString path = m_docs + name;
-        WriteBytes(path, "x");
-        // Written "today" by the program's clock, which the test fixes.
-        QFile written(path);
-        if (!written.open(QIODevice::ReadWrite) ||
-            !written.setFileTime(CurrentDateTime(), QFileDevice::FileModificationTime)) {
-            qFatal("cannot date %s", qPrintable(path));
-        }
-        return path;
-    }
-
 private Q_SLOTS:
     void init() {
         m_appData = std::make_unique<TempAppData>();
-        m_docs = m_appData->file(QStringLiteral("docs/"));
+        m_docs = DocPath(QString());
         QDir().mkpath(m_docs);
     }
     void cleanup() { m_appData.reset(); }
@@ -116,8 +105,8 @@ private Q_SLOTS:
     }
 
     void add_listsNewDocumentsAndSkipsMissingOrPresentOnes() {
-        const QString a = doc(QStringLiteral("报告.docx"));
-        const QString b = doc(QStringLiteral("b.doc"));
+        const QString a = WriteDoc(QStringLiteral("报告.docx"));
+        const QString b = WriteDoc(QStringLiteral("b.doc"));
         Run result =
             run({"add", a, m_docs + "missing.doc", b, "--tags", "  work 笔记 ", "--password", "pw", "--score", "4"});
         QCOMPARE(result.status, 1);
@@ -137,8 +126,8 @@ private Q_SLOTS:
     }
 
     void listingCommands() {
-        const QString a = doc(QStringLiteral("a.docx"));
-        const QString b = doc(QStringLiteral("b.doc"));
+        const QString a = WriteDoc(QStringLiteral("a.docx"));
+        const QString b = WriteDoc(QStringLiteral("b.doc"));
         QCOMPARE(run({"add", a, "--tags", "work"}).status, 0);
         QCOMPARE(run({"add", b, "--password", "pw", "--score", "3"}).status, 0);
         QCOMPARE(run({"tags", "WORK plan"}).out, QStringLiteral("0|%1\n").arg(a));
@@ -156,7 +145,7 @@ private Q_SLOTS:
     }
 
     void show_printsTheRecord() {
-        const QString a = doc(QStringLiteral("a.docx"));
+        const QString a = WriteDoc(QStringLiteral("a.docx"));
         QCOMPARE(run({"add", a, "--tags", "t1 t2", "--password", "secret", "--score", "5"}).status, 0);
         const Run result = run({"show", "0"});
         QCOMPARE(result.status, 0);
@@ -194,8 +183,8 @@ private Q_SLOTS:
     }
 
     void removeRestorePurgeCompact() {
-        const QString a = doc(QStringLiteral("a.docx"));
-        const QString b = doc(QStringLiteral("b.doc"));
+        const QString a = WriteDoc(QStringLiteral("a.docx"));
+        const QString b = WriteDoc(QStringLiteral("b.doc"));
         QCOMPARE(run({"add", a, b}).status, 0);
         QCOMPARE(run({"remove", a.toUpper().replace(m_docs.toUpper(), m_docs)}).status, 0);
         QCOMPARE(run({"filter", "untagged"}).out, QStringLiteral("35|%1\n").arg(b));
@@ -235,9 +224,9 @@ private Q_SLOTS:
     }
 
     void check_andStats_onAHealthyLibrary() {
-        QCOMPARE(run({"add", doc("a.doc"), "--tags", "t", "--score", "2"}).status, 0);
-        QCOMPARE(run({"add", doc("b.doc"), "--password", "p"}).status, 0);
-        QCOMPARE(run({"add", doc("c.doc")}).status, 0);
+        QCOMPARE(run({"add", WriteDoc("a.doc"), "--tags", "t", "--score", "2"}).status, 0);
+        QCOMPARE(run({"add", WriteDoc("b.doc"), "--password", "p"}).status, 0);
+        QCOMPARE(run({"add", WriteDoc("c.doc")}).status, 0);
         QCOMPARE(run({"remove", m_docs + "c.doc"}).status, 0);
         QCOMPARE(run({"check"}).status, 0);
         QCOMPARE(run({"stats"}).out, QStringLiteral("records: 3\nlive: 2\ndeleted: 1\nwith tags: 1\nwith password: 1\n"
@@ -258,7 +247,7 @@ private Q_SLOTS:
     void heldLock_namesItsHolder() {
         QFETCH(int, holder);
         QFETCH(QString, err);
-        QCOMPARE(run({"add", doc(QStringLiteral("a.doc"))}).status, 0);
+        QCOMPARE(run({"add", WriteDoc(QStringLiteral("a.doc"))}).status, 0);
         LibraryLock other{LibraryLock::Holder(holder)};
         QVERIFY(other.tryLock());
         const Run result = run({"purge"});
@@ -269,13 +258,13 @@ private Q_SLOTS:
     }
 
     void heldLock_refusesChangesButNotReading() {
-        const QString a = doc(QStringLiteral("a.doc"));
+        const QString a = WriteDoc(QStringLiteral("a.doc"));
         QCOMPARE(run({"add", a}).status, 0);
         LibraryLock mainWindow;
         QVERIFY(mainWindow.tryLock());
         const QByteArray before = ReadBytes(m_appData->file(QStringLiteral("worddata.idx")));
         for (const QStringList& args :
-             {QStringList{"add", doc("b.doc")}, QStringList{"remove", a}, QStringList{"restore", "--all"},
+             {QStringList{"add", WriteDoc("b.doc")}, QStringList{"remove", a}, QStringList{"restore", "--all"},
               QStringList{"purge"}, QStringList{"compact"}}) {
             const Run result = run(args);
             QCOMPARE(result.status, 1);
@@ -407,9 +396,9 @@ private Q_SLOTS:
     }
 
     void set_tagsAndScore_reachTheTagTree() {
-        const QString a = doc(QStringLiteral("a.doc"));
-        const QString b = doc(QStringLiteral("b.doc"));
-        QCOMPARE(run({"add", a, b, doc("c.doc"), "--tags", "work 科研"}).status, 0);
+        const QString a = WriteDoc(QStringLiteral("a.doc"));
+        const QString b = WriteDoc(QStringLiteral("b.doc"));
+        QCOMPARE(run({"add", a, b, WriteDoc("c.doc"), "--tags", "work 科研"}).status, 0);
         QCOMPARE(run({"remove", m_docs + "c.doc"}).status, 0);
         const QList<std::pair<QStringList, Run>> steps{
             {{"set", a, "--add-tags", "WORK  笔记"}, {0, "0|" + a + "\n", ""}},
@@ -439,7 +428,7 @@ private Q_SLOTS:
     void add_damagedTagTree_changesNothing() {
         const QString tree = m_appData->file(QStringLiteral("TagTVItems.dat"));
         WriteBytes(tree, "damaged");
-        const Run result = run({"add", doc(QStringLiteral("a.doc")), "--tags", "new"});
+        const Run result = run({"add", WriteDoc(QStringLiteral("a.doc")), "--tags", "new"});
         QCOMPARE(result.err,
                  "velmoradb: the tree file " + tree + " is damaged: it has only 7 bytes, less than its 12-byte head\n");
         QCOMPARE(result.out, QString());
@@ -449,9 +438,9 @@ private Q_SLOTS:
     }
 
     void check_listsMissingFiles_andPurgeCompactCount() {
-        const QString a = doc(QStringLiteral("a.doc"));
-        const QString b = doc(QStringLiteral("b.doc"));
-        const QString c = doc(QStringLiteral("c.doc"));
+        const QString a = WriteDoc(QStringLiteral("a.doc"));
+        const QString b = WriteDoc(QStringLiteral("b.doc"));
+        const QString c = WriteDoc(QStringLiteral("c.doc"));
         QCOMPARE(run({"add", a, b, c}).status, 0);
         QFile::remove(c);
         QCOMPARE(run({"remove", b}).status, 0);
@@ -500,7 +489,7 @@ private Q_SLOTS:
         } else if (folder == "=") {
             WriteBytes(path, "x");
         }
-        const QString a = doc(QStringLiteral("a.doc"));
+        const QString a = WriteDoc(QStringLiteral("a.doc"));
         for (QString& arg : args) {
             arg.replace(QStringLiteral("<a>"), a);
         }
@@ -532,7 +521,7 @@ private Q_SLOTS:
     void program_exitStatusAndUtf8Output() {
         const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/../velmoradb");
         QVERIFY(QFile::exists(tool));
-        const QString a = doc(QStringLiteral("笔记.doc"));
+        const QString a = WriteDoc(QStringLiteral("笔记.doc"));
         QProcess process;
         process.start(tool, {"--appdata", m_appData->path(), "add", a, "--tags", "北京"});
         QVERIFY(process.waitForFinished());

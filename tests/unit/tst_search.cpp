@@ -1,4 +1,5 @@
 #include "dbtoolrun.h"
+#include "libraryfiles.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
@@ -48,25 +49,21 @@ class TestSearch : public QObject {
 private:
     std::unique_ptr<TempAppData> m_appData;
 
-    QString doc(const char* name) const { return m_appData->file(QStringLiteral("docs/")) + QString::fromUtf8(name); }
-
     // Six records: plan-final (tags 工作, GBK text "会议 Plan"), plan-old (deleted), notes.doc (tag plan, UTF-8 text),
     // empty.docx (an empty text), broken.docx (a cache file that does not inflate), and plan-final once more
     // under its path in capitals.
     void writeLibrary() {
-        TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
-        store.ImportAWord(doc("plan-final.docx"), QStringLiteral("工作"), QString(), 0);
-        store.SetRecDeleted(store.ImportAWord(doc("plan-old.docx"), QString(), QString(), 0), false);
-        store.ImportAWord(doc("notes.doc"), QStringLiteral("plan"), QString(), 0);
-        store.ImportAWord(doc("empty.docx"), QString(), QString(), 0);
-        store.ImportAWord(doc("broken.docx"), QString(), QString(), 0);
-        store.ImportAWord(doc("PLAN-FINAL.DOCX"), QString(), QString(), 0);
-        store.SaveRecDataFiles(false);
-        writeCache(doc("plan-final.docx"), kMeetingGbk + " Plan\r\n");
-        writeCache(doc("plan-old.docx"), kMeetingGbk);
-        writeCache(doc("notes.doc"), "\xEF\xBB\xBF\xCE\xA9mega " + QStringLiteral("会议").toUtf8() + "\r\n");
-        writeCache(doc("empty.docx"), QByteArray());
-        WriteBytes(TextCachePath(doc("broken.docx")), "not a zlib stream");
+        WriteLibrary({{.name = "plan-final.docx", .tags = "工作", .onDisk = false},
+                      {.name = "plan-old.docx", .onDisk = false, .deleted = true},
+                      {.name = "notes.doc", .tags = "plan", .onDisk = false},
+                      {.name = "empty.docx", .onDisk = false},
+                      {.name = "broken.docx", .onDisk = false},
+                      {.name = "PLAN-FINAL.DOCX", .onDisk = false}});
+        writeCache(DocPath("plan-final.docx"), kMeetingGbk + " Plan\r\n");
+        writeCache(DocPath("plan-old.docx"), kMeetingGbk);
+        writeCache(DocPath("notes.doc"), "\xEF\xBB\xBF\xCE\xA9mega " + QStringLiteral("会议").toUtf8() + "\r\n");
+        writeCache(DocPath("empty.docx"), QByteArray());
+        WriteBytes(TextCachePath(DocPath("broken.docx")), "not a zlib stream");
     }
 
 private Q_SLOTS:
@@ -167,7 +164,7 @@ private Q_SLOTS:
         MatchCachedTexts(walk.waiting(), texts, std::atomic<bool>{false}, 2);
         QStringList expected;
         for (const QString& line : found) {
-            expected.append(line.section(u'|', 0, 0) + u'|' + doc(line.section(u'|', 1).toUtf8().constData()));
+            expected.append(line.section(u'|', 0, 0) + u'|' + DocPath(line.section(u'|', 1).toUtf8().constData()));
         }
         QCOMPARE(walk.result(), expected.isEmpty() ? QString() : expected.join(QStringLiteral("\r\n")) + "\r\n");
         QStringList unread;
@@ -180,8 +177,8 @@ private Q_SLOTS:
     }
 
     void keptTexts_followTheirFilesAndStayInBudget() {
-        const QString a = doc("a.docx");
-        const QString b = doc("b.docx");
+        const QString a = DocPath("a.docx");
+        const QString b = DocPath("b.docx");
         SearchTexts texts(1000);
         writeCache(a, QByteArray(300, 'a'));
         QCOMPARE(*texts.cached(a).folded, QString(300, u'a'));
@@ -230,11 +227,11 @@ private Q_SLOTS:
         QCOMPARE(run.status, status);
         QStringList lines;
         for (const QString& line : out) {
-            lines.append(line.section(u'|', 0, 0) + u'|' + doc(line.section(u'|', 1).toUtf8().constData()) + u'\n');
+            lines.append(line.section(u'|', 0, 0) + u'|' + DocPath(line.section(u'|', 1).toUtf8().constData()) + u'\n');
         }
         QCOMPARE(run.out, lines.join(QString()));
         if (status == 0 && !err.isEmpty()) {
-            QCOMPARE(run.err, err.arg(doc("empty.docx"), doc("PLAN-FINAL.DOCX"), doc("broken.docx")));
+            QCOMPARE(run.err, err.arg(DocPath("empty.docx"), DocPath("PLAN-FINAL.DOCX"), DocPath("broken.docx")));
         } else {
             QVERIFY2(run.err.contains(err) && (status != 0 || err.isEmpty()), qPrintable(run.err));
         }
