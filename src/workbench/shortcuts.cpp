@@ -52,14 +52,6 @@ bool WindowKeys::inArea(const Area& area, const QWidget* widget) const {
            std::none_of(area.excluded.begin(), area.excluded.end(), within);
 }
 
-QList<QWidget*> WindowKeys::round() const {
-    QList<QWidget*> stops;
-    for (const auto& [widget, area] : stopsByArea()) {
-        stops.append(widget);
-    }
-    return stops;
-}
-
 QList<std::pair<QWidget*, qsizetype>> WindowKeys::stopsByArea() const {
     // The window's own focus chain gives the order inside an area: the order the controls were made in, or the
     // one a panel set for them.

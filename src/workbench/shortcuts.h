@@ -27,9 +27,6 @@ public:
     // area to the first (or last) control of the round. False when no control can take the focus.
     bool moveFocus(bool next);
 
-    // The controls the round visits now, in order.
-    QList<QWidget*> round() const;
-
 private:
     struct Area {
         QList<QPointer<QWidget>> roots;

@@ -94,8 +94,13 @@ void TmForm::buildInput() {
     auto* articles = static_cast<QTreeWidget*>(m_articles->view());
     const auto pathOf = [this](qint64 position) { return m_bench->store().GetDocNameByPos(position); };
     ArticleCommands article;
-    // Opening from the menu is opening from the list: the same handler, with its busy cursor and its checks.
-    article.open = [this](qint64 position) { Q_EMIT m_articles->articleActivated(position); };
+    // Opening from the menu is opening from the list, with its busy cursor and its checks; a document open in a tab
+    // shows its tab, where a click in the list would do nothing.
+    article.open = [this, pathOf](qint64 position) {
+        if (!m_documents->ActivateTabOf(pathOf(position))) {
+            Q_EMIT m_articles->articleActivated(position);
+        }
+    };
     article.information = [this, pathOf](qint64 position) {
         const QString path = pathOf(position);
         if (!m_documents->ActivateTabOf(path)) {

@@ -232,6 +232,9 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+W closes the active tab")
             << QList<int>{0, 1} << 0 << list << QKeySequence(Qt::CTRL | Qt::Key_W)
             << QStringLiteral("tabs:b active:b saved: goback:0");
+        QTest::newRow("Ctrl+W without a tab does nothing")
+            << QList<int>{} << -1 << list << QKeySequence(Qt::CTRL | Qt::Key_W)
+            << QStringLiteral("tabs: active: saved: goback:0");
         QTest::newRow("Ctrl+Tab next tab") << QList<int>{0, 1} << 0 << list << QKeySequence(Qt::CTRL | Qt::Key_Tab)
                                            << QStringLiteral("tabs:a,b active:b saved: goback:0");
         QTest::newRow("Ctrl+Tab round to the first")
@@ -294,6 +297,10 @@ private Q_SLOTS:
         QTest::newRow("article, open") << "wzTreeView"
                                        << "b" << QList<int>{} << articleItems << "打开" << QList<bool>{}
                                        << "tabs:b active:b saved: goback:0 articles:a,b";
+        QTest::newRow("article open in a tab, open shows its tab")
+            << "wzTreeView"
+            << "a" << QList<int>{0, 1} << articleItems << "打开" << QList<bool>{}
+            << "tabs:a,b active:a saved: goback:0 articles:a,b";
         QTest::newRow("article, information")
             << "wzTreeView"
             << "a" << QList<int>{} << articleItems << "文档信息" << QList<bool>{}
