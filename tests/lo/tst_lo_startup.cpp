@@ -117,6 +117,14 @@ private Q_SLOTS:
         QVERIFY(!indicator()->isVisible());
         QCOMPARE(OfficeProcessesUnder(m_env->root()).size(), 1);
     }
+
+    // Closed while the office still starts, the window waits for it and ends it with itself (cleanup looks).
+    void closedWhileStarting_officeEndsWithWindow() {
+        openAndStartOffice();
+        QVERIFY(m_form->close());
+        m_form.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(OfficeProcessesUnder(m_env->root()).isEmpty(), 20000);
+    }
 };
 
 QTEST_MAIN(TestLoStartup)
