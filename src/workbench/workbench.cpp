@@ -93,14 +93,19 @@ void Workbench::startWordEarly() {
         // The office loads its word processor with its first document, which takes about as long again as the
         // start. A hidden, read-only opening of the help document, closed at once, pays that here; an office that
         // already holds documents has paid it.
+        TiWord& word = *slot->word;
         try {
-            TiWord& word = *slot->word;
             if (word.OpenedDocs() == 0 && QFileInfo(warmUp).isFile()) {
                 word.OpenWordFile(warmUp, QString(), true);
                 word.CloseWordFileByName(warmUp);
             }
         } catch (...) {
-            // Only time is lost: the first opening loads the word processor itself.
+            // Only time is lost, the first opening loads the word processor itself; but the help document must not
+            // stay open unseen, where the help button would find it open and show nothing.
+            try {
+                word.CloseWordFileByName(warmUp);
+            } catch (...) {
+            }
         }
     }));
     start->thread->setObjectName(QStringLiteral("officeStart"));
