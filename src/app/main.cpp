@@ -58,9 +58,8 @@ int main(int argc, char* argv[]) {
     velmora::InstallPrompts(&prompts);
     velmora::SetClipboardWriter([](const QString& text) { QGuiApplication::clipboard()->setText(text); });
 #ifdef VELMORA_WITH_LIBREOFFICE
-    // LibreOffice Writer and Calc answer for the word processor and the spreadsheet; nothing starts until a
-    // document is opened.
-    velmora::RegisterLibreOfficeServers();
+    // LibreOffice Writer and Calc answer for the word processor and the spreadsheet.
+    const bool office = velmora::RegisterLibreOfficeServers();
 #endif
 
     try {
@@ -88,6 +87,12 @@ int main(int argc, char* argv[]) {
     {
         velmora::TmForm form;
         form.show();
+#ifdef VELMORA_WITH_LIBREOFFICE
+        // The word processor takes seconds to come up: it does so while the user looks for a document.
+        if (office) {
+            form.startOfficeEarly();
+        }
+#endif
         status = app.exec();
     }
     velmora::InstallPrompts(nullptr);

@@ -32,6 +32,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -142,6 +144,18 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
         closeActiveTab();
     });
     ConnectReported(Pager.data(), &QTabWidget::currentChanged, this, [this](int index) { PagerChange(index); });
+    // A click on a tab hands the keyboard to its office; a switch by the keys leaves it where it is, or the next
+    // key would go into the document.
+    connect(Pager->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index < 0) {
+            return;
+        }
+        if (index != Pager->currentIndex()) {
+            m_tabClicked = true;
+        } else if (DocumentPage* page = activePage()) {
+            page->clicked();
+        }
+    });
 
     pnlClose = Named(new QToolButton(area), QStringLiteral("pnlClose"));
     pnlClose->resize(kCloseAreaWidth, kCloseAreaHeight);
@@ -374,6 +388,7 @@ void DocumentTabs::loadStrip(qint64 position) {
 }
 
 void DocumentTabs::PagerChange(int) {
+    const bool clicked = std::exchange(m_tabClicked, false);
     publishActiveTab();
     clearStrip();
     DocumentPage* page = activePage();
@@ -387,7 +402,17 @@ void DocumentTabs::PagerChange(int) {
     }
     loadStrip(page->tab.position);
     placeWindow(page);
-    page->clicked();
+    if (clicked) {
+        page->clicked();
+    }
+}
+
+void DocumentTabs::switchTab(int step) {
+    const int count = Pager->count();
+    if (count < 2) {
+        return;
+    }
+    Pager->setCurrentIndex(((Pager->currentIndex() + step) % count + count) % count);
 }
 
 void DocumentTabs::ColourTabs() {

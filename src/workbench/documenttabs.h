@@ -62,6 +62,9 @@ public:
     void tbtEmbedClick();
     void Timer1Timer();
     void GoBackActionExecute();
+    // Makes the tab `step` places on (or back, below 0) the active one, round from the last to the first. The
+    // keyboard stays where it is: only a click on a tab hands it to the tab's office.
+    void switchTab(int step);
     // Shutdown's questions, before anything is written: every document and workbook with unsaved changes is saved,
     // and one that cannot be (a new document, a file that refuses) is kept, saved or thrown away as the user says.
     // False when the user cancelled: the window stays open. Every tab left afterwards holds nothing unsaved.
@@ -171,6 +174,8 @@ private:
     QToolButton* tbtSaveAll = nullptr;
     QToolButton* tbtEmbed = nullptr;
     bool m_closing = false;
+    // The tab bar was clicked on another tab than the active one: the change that follows is the click's.
+    bool m_tabClicked = false;
 };
 
 } // namespace velmora

@@ -89,6 +89,7 @@ TmForm::TmForm(QWidget* parent) : QMainWindow(parent) {
     m_bench = new Workbench(this);
     buildLayout();
     connectAreas();
+    buildInput();
     FormCreate();
 }
 

@@ -31,6 +31,7 @@ class TWordMgr;
 class TagTree;
 class TagsPanel;
 class Workbench;
+class WindowKeys;
 
 // The main window: it builds one object per area, connects them, and runs start-up and shutdown in their
 // orders. The areas own their controls; what other parts of the program call is forwarded here.
@@ -58,7 +59,12 @@ public:
     void SaveTagTree();
     void tagTreeViewClick(QTreeWidgetItem* node, Qt::KeyboardModifiers modifiers);
 
+    // Starts the shared office in the background, once the window is up, so that the first opening finds it
+    // running instead of waiting seconds for it with the window frozen.
+    void startOfficeEarly();
+
 protected:
+    bool focusNextPrevChild(bool next) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -73,6 +79,9 @@ private:
     void buildToolbar();
     void buildNavigation(QWidget* left);
     void connectAreas();
+    // The keyboard's round of the areas and its command keys, the right-click menus, and the office start shown
+    // in the toolbar.
+    void buildInput();
 
     void FormCreate();
     void FormShow();
@@ -114,6 +123,7 @@ private:
     Information* m_information = nullptr;
     Macros* m_macros = nullptr;
     EbookWorkbook* m_ebook = nullptr;
+    WindowKeys* m_keys = nullptr;
 
     QToolBar* RzToolbar = nullptr;
     QToolButton* RzToolButton1 = nullptr;

@@ -9,12 +9,28 @@
 #include "store/wordmgr.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QThread>
 
 namespace velmora {
 
+// The thread makes the wrapper and leaves it here; the window's thread takes it only after the thread has ended.
+struct Workbench::EarlyStart {
+    std::unique_ptr<QThread> thread;
+    std::unique_ptr<TiWord> word;
+};
+
 Workbench::Workbench(QObject* parent) : QObject(parent) {}
 
-Workbench::~Workbench() = default;
+Workbench::~Workbench() {
+    // An office coming up is waited for and then let go like one that was used: the wrapper quits the office it
+    // started, so no office outlives the window that began starting it.
+    if (m_earlyStart) {
+        m_earlyStart->thread->wait();
+        m_earlyStart.reset();
+    }
+}
 
 QString Workbench::dataFile(const QString& name) {
     return AppDataFolder() + name;
@@ -60,7 +76,65 @@ void Workbench::saveSettings() {
     m_settings.save();
 }
 
+void Workbench::startWordEarly() {
+    if (m_word || m_earlyStart) {
+        return;
+    }
+    auto start = std::make_unique<EarlyStart>();
+    EarlyStart* slot = start.get();
+    const QString warmUp = dataFile(QStringLiteral("help.docx"));
+    start->thread.reset(QThread::create([slot, warmUp] {
+        try {
+            slot->word = std::make_unique<TiWord>(false);
+        } catch (...) {
+            // Nobody asked for the office yet; whoever asks first gets the error from a start of their own.
+            return;
+        }
+        // The office loads its word processor with its first document, which takes about as long again as the
+        // start. A hidden, read-only opening of the help document, closed at once, pays that here; an office that
+        // already holds documents has paid it.
+        TiWord& word = *slot->word;
+        try {
+            if (word.OpenedDocs() == 0 && QFileInfo(warmUp).isFile()) {
+                word.OpenWordFile(warmUp, QString(), true);
+                word.CloseWordFileByName(warmUp);
+            }
+        } catch (...) {
+            // Only time is lost, the first opening loads the word processor itself; but the help document must not
+            // stay open unseen, where the help button would find it open and show nothing.
+            try {
+                word.CloseWordFileByName(warmUp);
+            } catch (...) {
+            }
+        }
+    }));
+    start->thread->setObjectName(QStringLiteral("officeStart"));
+    connect(start->thread.get(), &QThread::finished, this, &Workbench::adoptEarlyWord);
+    m_earlyStart = std::move(start);
+    m_earlyStart->thread->start();
+    Q_EMIT wordStartingChanged(true);
+}
+
+void Workbench::adoptEarlyWord() {
+    if (!m_earlyStart) {
+        return;
+    }
+    m_earlyStart->thread->wait();
+    const std::unique_ptr<EarlyStart> start = std::move(m_earlyStart);
+    if (!m_word) {
+        m_word = std::move(start->word);
+    }
+    Q_EMIT wordStartingChanged(false);
+}
+
 TiWord& Workbench::word() {
+    if (m_earlyStart) {
+        // Input waits with the handler that asked: a second click must not start a second opening meanwhile, and
+        // closing the window must not pull the window from under it.
+        QEventLoop loop;
+        connect(this, &Workbench::wordStartingChanged, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     if (m_word && !IsOleServerRunning(QStringLiteral("Word.Application"))) {
         m_word.reset();
     }

@@ -48,7 +48,14 @@ public:
     void saveSettings();
 
     // The office programs, started or attached on first need, and replaced when their server has gone away.
+    // While the word processor is being started early, word() waits for that start, the window painting meanwhile
+    // and the user's input held back until it is done.
     TiWord& word();
+    // Starts (or attaches to) the word processor in a thread of its own, so that the first opening need not wait
+    // for the office to come up. Does nothing when it is there already or being started. A start that fails is
+    // forgotten: the next word() tries again and reports what goes wrong.
+    void startWordEarly();
+    bool wordStarting() const { return m_earlyStart != nullptr; }
     // Whether word() has been asked for: handlers that only act on what the office already holds do nothing
     // without it, rather than starting an office for nothing.
     bool hasWord() const { return m_word != nullptr; }
@@ -69,11 +76,19 @@ public:
     bool importing() const { return m_importing; }
     void setImporting(bool running) { m_importing = running; }
 
+Q_SIGNALS:
+    // The early start of the word processor began (true) or ended (false), successfully or not.
+    void wordStartingChanged(bool starting);
+
 private:
+    struct EarlyStart;
+    void adoptEarlyWord();
+
     SettingsList m_settings;
     std::unique_ptr<TWordMgr> m_store;
     std::unique_ptr<TiWord> m_word;
     std::unique_ptr<TiExcel> m_excel;
+    std::unique_ptr<EarlyStart> m_earlyStart;
     QString m_shownListCaption;
     ActiveTab m_activeTab;
     bool m_importing = false;

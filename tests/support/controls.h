@@ -7,13 +7,18 @@ namespace velmora::test {
 
 // A control by its object name anywhere under parent. A missing control ends the run with its name, where a null
 // pointer would end it with a crash that names nothing.
-template <typename T>
-T* ctl(const QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+template <typename T = QWidget>
+T* ctl(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
     if (found == nullptr) {
-        qFatal("no control %s", name);
+        qFatal("no control %s", qPrintable(name));
     }
     return found;
+}
+
+template <typename T = QWidget>
+T* ctl(const QObject& parent, const char* name) {
+    return ctl<T>(parent, QString::fromLatin1(name));
 }
 
 enum class TitleOrder { AsListed, Sorted };
