@@ -42,11 +42,20 @@ void encodeUnit(char16_t unit, char* out) {
     out[2] = char(0x30 + (unit & 0x3F));
 }
 
-// The distinct terms of a folded text, each as a 64-bit key: a pair as its two units, a single unit with a bit
-// above them.
+bool latinWordUnit(char16_t unit) {
+    return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'z');
+}
+
+// A term key: a pair as its two units; a single unit with bit 32 set; three neighbouring units of a Latin word
+// (letters and digits, folded), with bit 48 set. Latin words have too few pairs of letters for pairs alone to
+// tell documents apart, so they get their triples too.
+constexpr quint64 kUnitBit = quint64(1) << 32;
+constexpr quint64 kTripleBit = quint64(1) << 48;
+
+// The distinct term keys of a folded text.
 std::vector<quint64> distinctTerms(const char16_t* units, qsizetype n) {
     size_t capacity = 64;
-    while (capacity < size_t(n) * 4) {
+    while (capacity < size_t(n) * 6) {
         capacity <<= 1;
     }
     // Open addressing over key + 1, so that 0 marks a free slot.
@@ -65,16 +74,44 @@ std::vector<quint64> distinctTerms(const char16_t* units, qsizetype n) {
         keys.push_back(key);
     };
     for (qsizetype i = 0; i < n; ++i) {
-        add((quint64(1) << 32) | units[i]);
+        add(kUnitBit | units[i]);
         if (i + 1 < n) {
             add((quint64(units[i]) << 16) | units[i + 1]);
+        }
+        if (i + 2 < n && latinWordUnit(units[i]) && latinWordUnit(units[i + 1]) && latinWordUnit(units[i + 2])) {
+            add(kTripleBit | (quint64(units[i]) << 32) | (quint64(units[i + 1]) << 16) | units[i + 2]);
         }
     }
     return keys;
 }
 
+// The term keys a document holding the folded word must have.
+std::vector<quint64> wordTerms(QStringView word) {
+    const auto* units = reinterpret_cast<const char16_t*>(word.data());
+    const qsizetype n = word.size();
+    std::vector<quint64> keys;
+    if (n == 1) {
+        keys.push_back(kUnitBit | units[0]);
+    }
+    for (qsizetype i = 0; i + 1 < n; ++i) {
+        keys.push_back((quint64(units[i]) << 16) | units[i + 1]);
+        if (i + 2 < n && latinWordUnit(units[i]) && latinWordUnit(units[i + 1]) && latinWordUnit(units[i + 2])) {
+            keys.push_back(kTripleBit | (quint64(units[i]) << 32) | (quint64(units[i + 1]) << 16) | units[i + 2]);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
 int encodeKey(quint64 key, char* out) {
-    if (key >> 32) {
+    if (key & kTripleBit) {
+        encodeUnit(char16_t((key >> 32) & 0xFFFF), out);
+        encodeUnit(char16_t((key >> 16) & 0xFFFF), out + 3);
+        encodeUnit(char16_t(key & 0xFFFF), out + 6);
+        return 9;
+    }
+    if (key & kUnitBit) {
         encodeUnit(char16_t(key & 0xFFFF), out);
         return 3;
     }
@@ -99,7 +136,7 @@ int tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int byt
     }
     std::vector<char16_t> units(size_t(bytes / 2));
     std::memcpy(units.data(), text, units.size() * 2);
-    char encoded[6];
+    char encoded[9];
     for (const quint64 key : distinctTerms(units.data(), qsizetype(units.size()))) {
         const int rc = token(context, 0, encoded, encodeKey(key, encoded), 0, 0);
         if (rc != SQLITE_OK) {
@@ -372,7 +409,7 @@ bool StampOfFile(const QString& file, CacheStamp& stamp) {
 
 QStringList TextIndexTerms(QStringView folded) {
     QStringList terms;
-    char encoded[6];
+    char encoded[9];
     for (const quint64 key : distinctTerms(reinterpret_cast<const char16_t*>(folded.data()), folded.size())) {
         terms.append(QString::fromLatin1(encoded, encodeKey(key, encoded)));
     }
@@ -573,28 +610,22 @@ void TextIndexReader::vouch() {
     m_db->exec("BEGIN");
 }
 
+bool TextIndexReader::exact(QStringView foldedWord) {
+    const auto* units = reinterpret_cast<const char16_t*>(foldedWord.data());
+    return foldedWord.size() <= 2 ||
+           (foldedWord.size() == 3 && latinWordUnit(units[0]) && latinWordUnit(units[1]) && latinWordUnit(units[2]));
+}
+
 bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& ids) {
     ids.clear();
     if (!m_db || m_db->failed || foldedWord.isEmpty()) {
         return false;
     }
     QString query;
-    char encoded[6];
-    const auto units = reinterpret_cast<const char16_t*>(foldedWord.data());
-    QStringList terms;
-    if (foldedWord.size() == 1) {
-        encodeUnit(units[0], encoded);
-        terms.append(QString::fromLatin1(encoded, 3));
-    } else {
-        for (qsizetype i = 0; i + 1 < foldedWord.size(); ++i) {
-            encodeUnit(units[i], encoded);
-            encodeUnit(units[i + 1], encoded + 3);
-            terms.append(QString::fromLatin1(encoded, 6));
-        }
-        terms.removeDuplicates();
-    }
-    for (const QString& term : std::as_const(terms)) {
-        query += (query.isEmpty() ? QString() : QStringLiteral(" ")) + u'"' + term + u'"';
+    char encoded[9];
+    for (const quint64 key : wordTerms(foldedWord)) {
+        query += (query.isEmpty() ? QString() : QStringLiteral(" ")) + u'"' +
+                 QString::fromLatin1(encoded, encodeKey(key, encoded)) + u'"';
     }
     Connection::Statement q(m_db.get(), "SELECT rowid FROM terms WHERE terms MATCH ?1 ORDER BY rowid");
     q.bind(1, query);

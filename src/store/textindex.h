@@ -13,9 +13,10 @@ struct sqlite3;
 namespace velmora {
 
 // A full-text index of the text cache, in SQLite's FTS5 beside the cache folder ("doctext.index"). It only
-// proposes: its terms are the folded UTF-16 units of each cached text and every pair of neighbouring units, so a
-// document holding a keyword of one or two units is known exactly, and one holding a longer keyword is a
-// candidate that the search verifies against the text. It is derived data: every row carries the size,
+// proposes: its terms are the folded UTF-16 units of each cached text and every pair of neighbouring units (and
+// every three neighbouring letters or digits of a Latin word), so a document holding a keyword of one or two
+// units is known exactly, and one holding a longer keyword is a candidate that the search verifies against the
+// text. It is derived data: every row carries the size,
 // modification time and inode of the cache file it was made from, a row whose file no longer matches vouches for
 // nothing, and a missing or damaged index leaves every document to the scan.
 //
@@ -79,9 +80,9 @@ public:
     // The row id of each cache file whose text the index holds and can vouch for now, by file name. Files with
     // an empty or damaged text are not among them: the search treats those as before.
     const QHash<QString, qint64>& vouched() const { return m_vouched; }
-    // Whether the index can tell by itself that a document holds `foldedWord` (one or two units), or only
-    // propose candidates.
-    static bool exact(QStringView foldedWord) { return foldedWord.size() <= 2; }
+    // Whether the index can tell by itself that a document holds `foldedWord` (one or two units, or three
+    // letters or digits), or only propose candidates.
+    static bool exact(QStringView foldedWord);
     // The sorted ids of the documents that may hold `foldedWord` (that do, when exact); false when the index
     // cannot answer (it is damaged).
     bool containing(QStringView foldedWord, std::vector<qint64>& ids);

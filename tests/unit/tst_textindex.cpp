@@ -126,9 +126,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("terms");
         // One unit: three characters of six bits each from '0'; a pair: both units so.
         QTest::newRow("one") << QStringLiteral("a") << QStringList{QStringLiteral("01Q")};
-        QTest::newRow("pair, repeated") << QStringLiteral("aba")
-                                        << QStringList{QStringLiteral("01Q"), QStringLiteral("01Q01R"),
-                                                       QStringLiteral("01R"), QStringLiteral("01R01Q")};
+        QTest::newRow("pairs, repeated") << QStringLiteral("a-a")
+                                         << QStringList{QStringLiteral("01Q"), QStringLiteral("01Q00]"),
+                                                        QStringLiteral("00]"), QStringLiteral("00]01Q")};
+        // Three letters or digits in a row: their triple too.
+        QTest::newRow("latin triple") << QStringLiteral("ab1")
+                                      << QStringList{QStringLiteral("01Q"),       QStringLiteral("01Q01R"),
+                                                     QStringLiteral("01Q01R00a"), QStringLiteral("01R"),
+                                                     QStringLiteral("01R00a"),    QStringLiteral("00a")};
         // 历 is U+5386: 5, 0x0E, 0x06.
         QTest::newRow("chinese") << QStringLiteral("历") << QStringList{QStringLiteral("5>6")};
     }
