@@ -371,7 +371,10 @@ std::unique_ptr<Connection> open(bool create) {
         bool ok = api != nullptr && api->xCreateTokenizer(api, "velmora", nullptr, &tokenizer, nullptr) == SQLITE_OK;
         // A kill leaves the write-ahead log whole or without its last transaction; NORMAL syncs it at each
         // checkpoint, which is all a derived index needs.
-        ok = ok && c->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+        // Merges leave free pages; incremental vacuum gives them back to the file system after a build. It can
+        // only be chosen before the first table.
+        ok = ok && (existed || c->exec("PRAGMA auto_vacuum=INCREMENTAL"));
+        ok = ok && c->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;");
         if (ok && create) {
             ok = createSchema(*c);
         }
@@ -764,6 +767,7 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     }
     if (rebuild || !toRead.isEmpty()) {
         c->exec("INSERT INTO terms(terms) VALUES('optimize')");
+        c->exec("PRAGMA incremental_vacuum");
     }
     return int(toRead.size());
 }
