@@ -657,6 +657,15 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
             return BuildTextIndex(true, progress);
         }
     }
+    {
+        // While the build runs, segments are only written, not merged: the optimize at its end merges them all
+        // once. Should the build be killed, the writers' crisis merges still bound their number.
+        std::unique_ptr<Connection> c = textindex::open(true);
+        if (c) {
+            c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 0);"
+                    "INSERT INTO terms(terms, rank) VALUES('hashsize', 8388608)");
+        }
+    }
     const QStringList files = cacheFileNames();
     // The files whose rows are missing or stale, found in one pass before any is read.
     QHash<QString, CacheStamp> kept;
@@ -765,6 +774,8 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         c->exec("ROLLBACK");
         throw VelmoraError(QStringLiteral("无法写入 %1").arg(TextIndexFile()), TextIndexFile());
     }
+    c->failed = false;
+    c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
     if (rebuild || !toRead.isEmpty()) {
         c->exec("INSERT INTO terms(terms) VALUES('optimize')");
         c->exec("PRAGMA incremental_vacuum");
