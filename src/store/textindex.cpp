@@ -559,25 +559,25 @@ void TextIndexReader::vouch() {
     const qint64 generation = m_db->metaNumber("generation");
     const QString folderBefore = folderStampText();
     const qint64 checkedAt = nowNs();
-    const bool trusted = complete && !recorded.isEmpty() && recorded == folderBefore;
+    // Every row is checked against its file even when the folder's stamp is as recorded: a file rewritten in
+    // place (not replaced) leaves the folder's stamp as it was.
+    const bool recordedSame = complete && !recorded.isEmpty() && recorded == folderBefore;
     bool allMatch = true;
     Connection::Statement q(m_db.get(), "SELECT id, name, size, mtime, inode, state FROM docs");
     m_vouched.reserve(4096);
     while (q.step()) {
         const QString name = q.text(1);
-        if (!trusted) {
-            CacheStamp stamp;
-            const CacheStamp kept{q.integer(2), q.integer(3), quint64(q.integer(4))};
-            if (!StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == kept)) {
-                allMatch = false;
-                continue;
-            }
+        CacheStamp stamp;
+        const CacheStamp kept{q.integer(2), q.integer(3), quint64(q.integer(4))};
+        if (!StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == kept)) {
+            allMatch = false;
+            continue;
         }
         if (RowState(q.integer(5)) == RowState::Text) {
             m_vouched.insert(name, q.integer(0));
         }
     }
-    if (trusted || !allMatch || m_db->failed) {
+    if (recordedSame || !allMatch || m_db->failed) {
         return;
     }
     // Every row matched its file: when no file is without a row either, and the folder did not change while it

@@ -20,11 +20,9 @@ namespace velmora {
 // modification time and inode of the cache file it was made from, a row whose file no longer matches vouches for
 // nothing, and a missing or damaged index leaves every document to the scan.
 //
-// Whoever changes the cache folder holds the index's write lock while doing so (TextIndexUpdate). The index
-// records the folder's own stamp after each such change; while the folder still carries that stamp, no file in
-// it can have been replaced, added or removed since, and the rows are trusted without a look at each file. When
-// it differs (a writer killed between its file and its row, or one that could not open the index), each row is
-// checked against its file.
+// Whoever changes the cache folder holds the index's write lock while doing so (TextIndexUpdate), and records
+// the folder's own stamp after each such change. A search checks every row against its file (one stat each), so
+// a file replaced, removed or rewritten in place behind the index is read as before.
 QString TextIndexFile();
 
 struct CacheStamp {

@@ -167,6 +167,12 @@ private Q_SLOTS:
             replaceBehindIndex(lib.paths.at(1), QString());
             QFile::remove(TextCachePath(lib.paths.at(2)));
             WriteTextCache(lib.paths.at(3), QStringLiteral("Plan-B 会议"));
+            // Rewritten in place, which leaves the folder's stamp as it was.
+            QFile inPlace(TextCachePath(lib.paths.at(4)));
+            QVERIFY(inPlace.open(QIODevice::WriteOnly));
+            inPlace.write(CompressText(QStringLiteral("中国历史研究")));
+            inPlace.close();
+            lib.texts[4] = QStringLiteral("中国历史研究");
         } else if (state == QLatin1String("damaged")) {
             QFile index(TextIndexFile());
             QVERIFY(index.open(QIODevice::ReadWrite));
