@@ -10,6 +10,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION office)
 # Named by hand: the LibreOffice libraries the servers link live in soffice's own folder, where dpkg-shlibdeps
 # finds no package for them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, zlib1g, libquazip1-qt6-1, libgsf-1-114, libx11-6, libreoffice-writer, libreoffice-calc, fonts-noto-cjk")
+    "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, zlib1g, libquazip1-qt6-1, libgsf-1-114, libsqlite3-0, libx11-6, libreoffice-writer, libreoffice-calc, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-l10n-zh-cn, qt6-translations-l10n")
 include(CPack)

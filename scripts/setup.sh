@@ -13,12 +13,12 @@ velmora_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev zlib1g-dev
     fonts-noto-cjk
     libreoffice-writer libreoffice-calc libreoffice-l10n-zh-cn libreoffice-dev libreoffice-dev-common libx11-dev
-    libquazip1-qt6-dev libgsf-1-dev
+    libquazip1-qt6-dev libgsf-1-dev libsqlite3-dev
 )
 # What the tests and benchmarks need on top: a virtual display with a window manager, system-call injection for
-# the kill tests, and Google Benchmark with SQLite to compare against.
+# the kill tests, and Google Benchmark with SQLite's shell to compare against.
 velmora_test_packages=(
-    libbenchmark-dev libsqlite3-dev sqlite3
+    libbenchmark-dev sqlite3
     xvfb xauth xdotool openbox strace
 )
 

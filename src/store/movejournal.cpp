@@ -156,13 +156,7 @@ void RemoveMoveCopies(const QStringList& targets) {
 }
 
 void TakeTextCacheAlong(const QString& from, const QString& to) {
-    const QString oldCache = TextCachePath(from);
-    const QString newCache = TextCachePath(to);
-    if (oldCache == newCache || !QFileInfo::exists(oldCache)) {
-        return;
-    }
-    QFile::remove(newCache);
-    MoveTextCache(from, to);
+    MoveTextCacheOver(from, to);
 }
 
 int FinishMoves(TWordMgr& store) {

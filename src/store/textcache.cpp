@@ -3,6 +3,9 @@
 #include "common/appfolder.h"
 #include "common/compressedtext.h"
 #include "common/errors.h"
+#include "common/textcodec.h"
+#include "store/foldedtext.h"
+#include "store/textindex.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -62,7 +65,15 @@ void WriteTextCache(const QString& fullPath, const QString& text) {
     if (!QDir().mkpath(TextCacheFolder())) {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(TextCacheFolder()), TextCacheFolder());
     }
-    SaveCompressedText(BoundedCacheText(text), TextCachePath(fullPath));
+    const QString path = TextCachePath(fullPath);
+    const QString name = path.mid(TextCacheFolder().size());
+    const QString bounded = BoundedCacheText(text);
+    TextIndexUpdate index;
+    index.aboutToReplace(name);
+    SaveCompressedText(bounded, path);
+    // The terms are those of the text as a search will read it back from the file.
+    index.put(name, FoldedCacheText(TextToBytes(bounded)));
+    index.commit();
 }
 
 QString ReadTextCache(const QString& fullPath) {
@@ -76,10 +87,29 @@ QString ReadTextCache(const QString& fullPath) {
 bool MoveTextCache(const QString& oldPath, const QString& newPath) {
     const QString from = TextCachePath(oldPath);
     const QString to = TextCachePath(newPath);
-    if (!QFile::exists(from) || QFile::exists(to)) {
+    TextIndexUpdate index;
+    if (!QFile::exists(from) || QFile::exists(to) || !QFile::rename(from, to)) {
         return false;
     }
-    return QFile::rename(from, to);
+    index.renamed(from.mid(TextCacheFolder().size()), to.mid(TextCacheFolder().size()));
+    index.commit();
+    return true;
+}
+
+void MoveTextCacheOver(const QString& oldPath, const QString& newPath) {
+    const QString from = TextCachePath(oldPath);
+    const QString to = TextCachePath(newPath);
+    if (from == to || !QFile::exists(from)) {
+        return;
+    }
+    TextIndexUpdate index;
+    QFile::remove(to);
+    if (QFile::rename(from, to)) {
+        index.renamed(from.mid(TextCacheFolder().size()), to.mid(TextCacheFolder().size()));
+    } else if (!QFile::exists(to)) {
+        index.removed(to.mid(TextCacheFolder().size()));
+    }
+    index.commit();
 }
 
 } // namespace velmora

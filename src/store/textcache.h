@@ -22,5 +22,11 @@ QString ReadTextCache(const QString& fullPath);
 // Moves the cache of a document saved under a new name. Nothing happens when there is no old cache or a cache
 // for the new name already exists; false then.
 bool MoveTextCache(const QString& oldPath, const QString& newPath);
+// Moves the cache of a document to its new path, replacing a cache already there (which belongs to no file at
+// the new path). Nothing happens when there is no old cache.
+void MoveTextCacheOver(const QString& oldPath, const QString& newPath);
+
+// Every change of a cache file above is made under the text index's write lock and recorded in the index
+// (textindex.h); a writer that cannot reach the index still writes the cache, and leaves the index stale.
 
 } // namespace velmora

@@ -2,8 +2,11 @@
 //   crashdriver move APPDATA FOLDER       moves every live document of the library into FOLDER
 //   crashdriver import APPDATA FILE...    imports the files with indexing, asking for the library to be written
 //                                         after each one, and prints "done PATH" once PATH's import has returned
+//   crashdriver cachewrite APPDATA PATH TEXT   writes TEXT as the cached text of PATH
+//   crashdriver cachemove APPDATA FROM TO      moves the text cache of FROM over that of TO
 
 #include "common/appfolder.h"
+#include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tagstripdouble.h"
 #include "workbench/core/folders.h"
@@ -24,6 +27,14 @@ int main(int argc, char* argv[]) {
     }
     const QString mode = args.takeFirst();
     SetAppDataFolder(args.takeFirst());
+    if (mode == QLatin1String("cachewrite") && args.size() == 2) {
+        WriteTextCache(args.at(0), args.at(1));
+        return 0;
+    }
+    if (mode == QLatin1String("cachemove") && args.size() == 2) {
+        MoveTextCacheOver(args.at(0), args.at(1));
+        return 0;
+    }
     TWordMgr store(AppDataFolder() + QStringLiteral("worddata.data"));
     if (mode == QLatin1String("move")) {
         QList<qint64> positions;

@@ -1,6 +1,7 @@
 #include "dbtoolrun.h"
 #include "libraryfiles.h"
 #include "store/textcache.h"
+#include "store/textindex.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/core/searchmatch.h"
@@ -8,6 +9,7 @@
 #include "workbench/core/searchwalk.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <memory>
@@ -201,28 +203,56 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QString>("err");
+        QTest::addColumn<bool>("indexed");
         // In record order, once each, after the list.
         const QString notIndexed = "velmoradb: not indexed: %1\nvelmoradb: not indexed: %3: the cache file is damaged\n"
                                    "velmoradb: not indexed: %2\n";
         QTest::newRow("default: and over all fields")
-            << QStringList{"会议"} << 0 << QStringList{"0|plan-final.docx", "70|notes.doc"} << notIndexed;
+            << QStringList{"会议"} << 0 << QStringList{"0|plan-final.docx", "70|notes.doc"} << notIndexed << false;
         QTest::newRow("or in names") << QStringList{"--mode", "or", "--in", "name", "notes", "final"} << 0
-                                     << QStringList{"0|plan-final.docx", "70|notes.doc"} << QString();
+                                     << QStringList{"0|plan-final.docx", "70|notes.doc"} << QString() << false;
         // The capitals' record holds the same path, but it is left out only when that path is listed.
         QTest::newRow("not: tags count") << QStringList{"--mode", "not", "--in", "name,tags", "plan", "工作"} << 0
-                                         << QStringList{"70|notes.doc", "175|PLAN-FINAL.DOCX"} << QString();
+                                         << QStringList{"70|notes.doc", "175|PLAN-FINAL.DOCX"} << QString() << false;
         QTest::newRow("whole") << QStringList{"--mode", "whole", "--in", "tags", "工作"} << 0
-                               << QStringList{"0|plan-final.docx"} << QString();
-        QTest::newRow("unknown mode") << QStringList{"--mode", "xor", "a"} << 2 << QStringList() << "mode";
-        QTest::newRow("unknown field") << QStringList{"--in", "name,body", "a"} << 2 << QStringList() << "field";
-        QTest::newRow("no words") << QStringList{"--in", "name"} << 2 << QStringList() << "WORDS";
+                               << QStringList{"0|plan-final.docx"} << QString() << false;
+        QTest::newRow("unknown mode") << QStringList{"--mode", "xor", "a"} << 2 << QStringList() << "mode" << false;
+        QTest::newRow("unknown field") << QStringList{"--in", "name,body", "a"} << 2 << QStringList() << "field"
+                                       << false;
+        QTest::newRow("no words") << QStringList{"--in", "name"} << 2 << QStringList() << "WORDS" << false;
+        // With the text index the same answers: the empty and the damaged cache files are left to the scan.
+        QTest::newRow("default, indexed")
+            << QStringList{"会议"} << 0 << QStringList{"0|plan-final.docx", "70|notes.doc"} << notIndexed << true;
+        QTest::newRow("or, one letter each, indexed")
+            << QStringList{"--mode", "or", "--in", "text", "ω", "l"} << 0
+            << QStringList{"0|plan-final.docx", "70|notes.doc"} << notIndexed << true;
+        QTest::newRow("longer word, indexed")
+            << QStringList{"--in", "text", "PLAN"} << 0 << QStringList{"0|plan-final.docx"} << notIndexed << true;
+    }
+
+    // check names each cache file the text index disagrees with, and a build brings them level.
+    void velmoradbCheck_reportsTextIndex() {
+        writeLibrary();
+        BuildTextIndex(false);
+        QVERIFY(!RunCaptured({"check"}).out.contains("index "));
+        writeCache(doc("notes.doc"), "other");
+        const Run run = RunCaptured({"check"});
+        QVERIFY2(run.out.contains("index stale|" + QFileInfo(TextCachePath(doc("notes.doc"))).fileName() + "\n"),
+                 qPrintable(run.out));
+        QVERIFY2(run.err.contains("disagrees with the text cache (1 place)"), qPrintable(run.err));
+        BuildTextIndex(false);
+        QVERIFY(!RunCaptured({"check"}).out.contains("index "));
     }
     void velmoradbSearch() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QStringList, out);
         QFETCH(QString, err);
+        QFETCH(bool, indexed);
         writeLibrary();
+        if (indexed) {
+            BuildTextIndex(false);
+        }
         const Run run = RunCaptured(QStringList{"search"} + args);
         QCOMPARE(run.status, status);
         QStringList lines;

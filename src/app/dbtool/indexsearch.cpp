@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "store/pathfold.h"
 #include "store/textcache.h"
+#include "store/textindex.h"
 #include "workbench/core/searchtexts.h"
 #include "workbench/core/searchwalk.h"
 
@@ -156,6 +157,24 @@ int DbTool::index(const QStringList& args) {
     m_out << paths.size() - qsizetype(unread.size()) << " of " << paths.size() << " documents indexed\n";
     for (const IndexFailure& failure : failures) {
         m_err << "velmoradb: not indexed: " << failure.path << ": " << failure.reason << '\n';
+    }
+    // The writers above kept the text index current; --all also takes in the cache files written without it
+    // (by an older program, or by one whose index was damaged) and mends a damaged index.
+    if (all) {
+        const bool progress = isTerminal(m_err);
+        try {
+            BuildTextIndex(false, [&](int done, int total) {
+                if (progress) {
+                    m_err << "\rtext index: " << done << " of " << total << " cache files" << Qt::flush;
+                }
+            });
+        } catch (const VelmoraError& error) {
+            m_err << "velmoradb: the text index was not written: " << inEnglish(error.message()) << '\n';
+            return kFailed;
+        }
+        if (progress) {
+            m_err << "\r\x1b[K" << Qt::flush;
+        }
     }
     return failures.empty() ? kOk : kFailed;
 }

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/streamstring.h"
+#include "store/textindex.h"
 
 #include <QFile>
 
@@ -144,6 +145,27 @@ int DbTool::check(const QStringList& args) {
             m_out << "missing|" << documents[i].first << '|' << documents[i].second << '\n';
             ++missing;
         }
+    }
+    // The text index is derived from the cache: it is reported where it disagrees, and index --all mends it. A
+    // stale index is no damage (searches read what it cannot vouch for, and a kill may leave it so), so it does
+    // not change the exit status.
+    const TextIndexState textIndex = CheckTextIndex();
+    qsizetype indexProblems = 0;
+    if (textIndex.present && !textIndex.readable) {
+        m_out << "text index: damaged: " << textIndex.problem << '\n';
+        ++indexProblems;
+    }
+    for (const QString& name : textIndex.staleFiles) {
+        m_out << "index stale|" << name << '\n';
+        ++indexProblems;
+    }
+    for (const QString& name : textIndex.unindexedFiles) {
+        m_out << "index missing|" << name << '\n';
+        ++indexProblems;
+    }
+    if (indexProblems > 0) {
+        m_err << "velmoradb: the text index " << TextIndexFile() << " disagrees with the text cache (" << indexProblems
+              << (indexProblems == 1 ? " place" : " places") << "); velmoradb index --all brings it level\n";
     }
     if (damaged > 0) {
         m_err << "velmoradb: " << damaged << " damaged " << (damaged == 1 ? "place" : "places") << " in "

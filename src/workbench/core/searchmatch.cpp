@@ -46,26 +46,46 @@ bool containsUnits(QStringView text, QStringView word) {
 } // namespace
 
 void DocumentMatch::feed(QStringView field, bool folded) {
+    const QStringList& words = m_keywords->words();
+    feedWith([&](qsizetype i) {
+        return folded ? containsUnits(field, words.at(i)) : field.contains(words.at(i), Qt::CaseInsensitive);
+    });
+}
+
+void DocumentMatch::feedKnown(const std::vector<bool>& present) {
+    feedWith([&](qsizetype i) { return size_t(i) < present.size() && present[size_t(i)]; });
+}
+
+template <typename Has>
+void DocumentMatch::feedWith(const Has& has) {
     if (m_keywords->isEmpty() || decided()) {
         return;
     }
-    const QStringList& words = m_keywords->words();
-    const auto has = [&](const QString& word) {
-        return folded ? containsUnits(field, word) : field.contains(word, Qt::CaseInsensitive);
+    const qsizetype n = m_keywords->words().size();
+    const auto anyFrom = [&](qsizetype from) {
+        for (qsizetype i = from; i < n; ++i) {
+            if (has(i)) {
+                return true;
+            }
+        }
+        return false;
     };
     switch (m_keywords->mode()) {
     case SearchMode::Whole:
-        m_matched = has(words.first());
+        m_matched = has(0);
         break;
     case SearchMode::Any:
-        m_matched = std::any_of(words.cbegin(), words.cend(), has);
+        m_matched = anyFrom(0);
         break;
     case SearchMode::All:
-        m_matched = std::all_of(words.cbegin(), words.cend(), has);
+        m_matched = true;
+        for (qsizetype i = 0; i < n && m_matched; ++i) {
+            m_matched = has(i);
+        }
         break;
     case SearchMode::FirstNotOthers:
-        m_firstSeen = m_firstSeen || has(words.first());
-        m_excluded = m_excluded || std::any_of(words.cbegin() + 1, words.cend(), has);
+        m_firstSeen = m_firstSeen || has(0);
+        m_excluded = m_excluded || anyFrom(1);
         break;
     }
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace velmora {
 
 // How the keywords of a search combine; the numbers are those the options panel's modes have always had.
@@ -35,11 +37,18 @@ public:
 
     // `folded` says the field is already case-folded (a text kept for searching), which spares folding it again.
     void feed(QStringView field, bool folded = false);
+    // A field known only by which keywords it holds: present[i] for words()[i].
+    void feedKnown(const std::vector<bool>& present);
     // No further field can change the answer.
     bool decided() const;
     bool matched() const;
 
+    const SearchKeywords* keywords() const { return m_keywords; }
+
 private:
+    template <typename Has>
+    void feedWith(const Has& has);
+
     const SearchKeywords* m_keywords;
     bool m_matched = false;
     bool m_firstSeen = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/foldedtext.h"
+
 #include <QByteArrayView>
 #include <QHash>
 #include <QMutex>
@@ -38,6 +40,10 @@ public:
     // Lists the cache folder: until the next listing, a document whose cache file was not there is known to
     // have none without asking the file system. A search lists it once at its start.
     void listFolder();
+    // Forgets the listing: the next search looks at each file it asks for.
+    void forgetListing();
+    // The path of the document's cache file (kept, since it costs a hash of the path).
+    QString cacheFileName(const QString& documentPath) { return cacheFileOf(documentPath); }
     // The folded text of the document's cache file.
     Text cached(const QString& documentPath);
     // A writer has just put this text into the document's cache file.
@@ -76,9 +82,5 @@ private:
     qsizetype m_bytes = 0;
     quint64 m_clock = 0;
 };
-
-// A cache file's inflated bytes as case-folded text. GBK, the usual encoding, is decoded and folded in one pass
-// through a table; UTF-8 and UTF-16 files (those with a byte-order mark) through Qt.
-QString FoldedCacheText(QByteArrayView plain);
 
 } // namespace velmora

@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 #include "store/positionlist.h"
+#include "store/textcache.h"
+#include "store/textindex.h"
 #include "store/wordmgr.h"
 #include "workbench/core/searchtexts.h"
 
@@ -92,12 +94,71 @@ QString SearchWalk::result() const {
     return list.text();
 }
 
+qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, SearchTexts& texts) {
+    if (candidates.empty()) {
+        return 0;
+    }
+    TextIndexReader index;
+    if (!index.usable()) {
+        return 0;
+    }
+    const QStringList& words = candidates.front().match.keywords()->words();
+    std::vector<std::vector<qint64>> holding(size_t(words.size()));
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (!index.containing(words.at(i), holding[size_t(i)])) {
+            return 0;
+        }
+    }
+    const QHash<QString, qint64>& vouched = index.vouched();
+    const qsizetype folder = TextCacheFolder().size();
+    qsizetype decided = 0;
+    // The answer rises with every keyword found, except under "A非B" with the keywords after the first: the
+    // highest and the lowest answer the unknown keywords allow are taken, and equal, they are the answer.
+    const bool butNot = candidates.front().match.keywords()->mode() == SearchMode::FirstNotOthers;
+    std::vector<bool> highest(size_t(words.size()));
+    std::vector<bool> lowest(size_t(words.size()));
+    for (TextCandidate& candidate : candidates) {
+        if (candidate.text != TextCandidate::Text::Waiting) {
+            continue;
+        }
+        const auto row = vouched.constFind(texts.cacheFileName(candidate.path).mid(folder));
+        if (row == vouched.cend()) {
+            continue;
+        }
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const std::vector<qint64>& ids = holding[size_t(i)];
+            const bool listed = std::binary_search(ids.cbegin(), ids.cend(), row.value());
+            const bool known = !listed || TextIndexReader::exact(words.at(i));
+            const bool lowers = butNot && i > 0;
+            highest[size_t(i)] = known ? listed : !lowers;
+            lowest[size_t(i)] = known ? listed : lowers;
+        }
+        // The text is read only when what the index cannot tell would change the answer.
+        DocumentMatch high = candidate.match;
+        DocumentMatch low = candidate.match;
+        high.feedKnown(highest);
+        low.feedKnown(lowest);
+        if (high.matched() == low.matched()) {
+            candidate.match = low;
+            candidate.text = TextCandidate::Text::Read;
+            ++decided;
+        }
+    }
+    return decided;
+}
+
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
                       unsigned threads) {
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }
-    texts.listFolder();
+    const qsizetype decided = DecideByTextIndex(candidates, texts);
+    // Listing the folder pays off only when many files are still to be looked at.
+    if (qsizetype(candidates.size()) - decided > 2048) {
+        texts.listFolder();
+    } else {
+        texts.forgetListing();
+    }
     std::atomic<size_t> next{0};
     // Each worker takes the next candidate from the shared counter and writes only that candidate.
     const auto work = [&] {

@@ -87,9 +87,15 @@ private:
     std::vector<TextCandidate> m_waiting;
 };
 
-// Decides waiting candidates by their cache files, listed once first, on `threads` workers (0: one per core). A
-// candidate without a usable cache file is marked Uncached or Damaged and left undecided. Stops early, leaving the rest
-// Waiting, once `cancelled` is set.
+// Decides the waiting candidates the text index can vouch for without their texts: those it knows hold, or lack,
+// the keywords (a keyword of one or two units is known exactly; a longer one only proposes, and its candidates
+// are left waiting to be verified against their texts). Returns how many it decided; none when there is no
+// usable index.
+qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, SearchTexts& texts);
+
+// Decides waiting candidates first by the text index, then by their cache files, listed once first, on `threads`
+// workers (0: one per core). A candidate without a usable cache file is marked Uncached or Damaged and left undecided.
+// Stops early, leaving the rest Waiting, once `cancelled` is set.
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
                       unsigned threads = 0);
 

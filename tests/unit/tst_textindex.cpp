@@ -1,0 +1,298 @@
+// The text index against the scan it stands in for: on random libraries and keywords (Chinese, English in mixed
+// case, one character, spaces, all four modes) the answer with the index equals the answer of reading every
+// cache file; so it does with an index that is stale, damaged or gone, and after a cache write or move killed at
+// any of its system calls.
+
+#include "common/appfolder.h"
+#include "common/compressedtext.h"
+#include "store/textcache.h"
+#include "store/textindex.h"
+#include "tempappdata.h"
+#include "workbench/core/searchtexts.h"
+#include "workbench/core/searchwalk.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+// Few distinct characters, so that the pairs of a longer keyword often occur apart and the index proposes
+// documents that do not hold it. Σ σ ς fold alike; the full-width letters fold too.
+const QString kAlphabet = QStringLiteral("历史中国研究计划会议ΣσςAaBbＡａ \r\n-");
+
+QString randomText(QRandomGenerator& rng, int length) {
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        text += kAlphabet.at(rng.bounded(int(kAlphabet.size())));
+    }
+    return text;
+}
+
+// A keyword: a piece of some text (so that some documents hold it) or a random one, of one to five characters.
+QString randomKeyword(QRandomGenerator& rng, const QStringList& texts) {
+    const int length = 1 + rng.bounded(5);
+    if (rng.bounded(2) == 0) {
+        const QString& text = texts.at(rng.bounded(int(texts.size())));
+        if (text.size() > length) {
+            return text.mid(rng.bounded(int(text.size() - length)), length);
+        }
+    }
+    return randomText(rng, length);
+}
+
+struct Library {
+    QStringList paths;
+    QStringList texts;
+};
+
+Library writeLibrary(quint32 seed, int documents) {
+    QRandomGenerator rng(seed);
+    Library lib;
+    for (int d = 0; d < documents; ++d) {
+        lib.paths.append(QStringLiteral("/docs/%1/文档%2.docx").arg(rng.bounded(3)).arg(d));
+        lib.texts.append(randomText(rng, rng.bounded(4) == 0 ? 3 : 40 + rng.bounded(200)));
+        WriteTextCache(lib.paths.last(), lib.texts.last());
+    }
+    return lib;
+}
+
+// Which documents the text search finds, in order: with the index when there is one, by the scan otherwise.
+QList<bool> answer(const Library& lib, const QString& keywords, SearchMode mode) {
+    const SearchKeywords prepared(keywords, mode);
+    std::vector<TextCandidate> candidates;
+    for (int d = 0; d < lib.paths.size(); ++d) {
+        candidates.push_back(TextCandidate{d, d, lib.paths.at(d), {}, DocumentMatch(&prepared)});
+    }
+    SearchTexts texts(0);
+    const std::atomic<bool> cancelled{false};
+    MatchCachedTexts(candidates, texts, cancelled, 2);
+    QList<bool> found;
+    for (const TextCandidate& candidate : candidates) {
+        found.append(candidate.match.matched());
+    }
+    return found;
+}
+
+QList<bool> scanAnswer(const Library& lib, const QString& keywords, SearchMode mode) {
+    const QString index = TextIndexFile();
+    const QString aside = index + QStringLiteral(".aside");
+    QFile::rename(index, aside);
+    QFile::rename(index + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
+    const QList<bool> found = answer(lib, keywords, mode);
+    QFile::rename(aside, index);
+    QFile::rename(aside + QStringLiteral("-wal"), index + QStringLiteral("-wal"));
+    return found;
+}
+
+// Many searches over one library, each compared with the scan.
+void compareQueries(const Library& lib, quint32 seed, int queries) {
+    QRandomGenerator rng(seed);
+    for (int q = 0; q < queries; ++q) {
+        const SearchMode mode = SearchMode(rng.bounded(4));
+        QString keywords = randomKeyword(rng, lib.texts);
+        for (int more = rng.bounded(3); more > 0; --more) {
+            keywords += u' ' + randomKeyword(rng, lib.texts);
+        }
+        const QList<bool> indexed = answer(lib, keywords, mode);
+        QVERIFY2(indexed == scanAnswer(lib, keywords, mode),
+                 qPrintable(QStringLiteral("mode %1, keywords \"%2\" %3")
+                                .arg(int(mode))
+                                .arg(keywords)
+                                .arg(QString::fromLatin1(keywords.toUtf8().toHex(' ')))));
+    }
+}
+
+// A cache file replaced the way a writer that cannot reach the index replaces it.
+void replaceBehindIndex(const QString& path, const QString& text) {
+    SaveCompressedText(text, TextCachePath(path));
+}
+
+} // namespace
+
+class TestTextIndex : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void terms_areUnitsAndPairs_data() {
+        QTest::addColumn<QString>("folded");
+        QTest::addColumn<QStringList>("terms");
+        // One unit: three characters of six bits each from '0'; a pair: both units so.
+        QTest::newRow("one") << QStringLiteral("a") << QStringList{QStringLiteral("01Q")};
+        QTest::newRow("pairs, repeated") << QStringLiteral("a-a")
+                                         << QStringList{QStringLiteral("01Q"), QStringLiteral("01Q00]"),
+                                                        QStringLiteral("00]"), QStringLiteral("00]01Q")};
+        // Three letters or digits in a row: their triple too.
+        QTest::newRow("latin triple") << QStringLiteral("ab1")
+                                      << QStringList{QStringLiteral("01Q"),       QStringLiteral("01Q01R"),
+                                                     QStringLiteral("01Q01R00a"), QStringLiteral("01R"),
+                                                     QStringLiteral("01R00a"),    QStringLiteral("00a")};
+        // 历 is U+5386: 5, 0x0E, 0x06.
+        QTest::newRow("chinese") << QStringLiteral("历") << QStringList{QStringLiteral("5>6")};
+    }
+    void terms_areUnitsAndPairs() {
+        QFETCH(QString, folded);
+        QFETCH(QStringList, terms);
+        QCOMPARE(TextIndexTerms(folded), terms);
+    }
+
+    void indexAnswer_equalsScan_data() {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<QString>("state");
+        for (const char* state : {"built", "writers only", "stale", "damaged", "missing"}) {
+            for (quint32 seed : {1u, 2u, 3u}) {
+                QTest::addRow("%s, seed %u", state, seed) << seed << QString::fromLatin1(state);
+            }
+        }
+    }
+    void indexAnswer_equalsScan() {
+        QFETCH(quint32, seed);
+        QFETCH(QString, state);
+        TempAppData appdata;
+        Library lib = writeLibrary(seed, 60);
+        if (state != QLatin1String("writers only")) {
+            BuildTextIndex(false);
+        }
+        if (state == QLatin1String("stale")) {
+            // Replaced, emptied and removed behind the index; one document rewritten through the writer after.
+            replaceBehindIndex(lib.paths.at(0), QStringLiteral("历史研究"));
+            lib.texts[0] = QStringLiteral("历史研究");
+            replaceBehindIndex(lib.paths.at(1), QString());
+            QFile::remove(TextCachePath(lib.paths.at(2)));
+            WriteTextCache(lib.paths.at(3), QStringLiteral("Plan-B 会议"));
+            // Rewritten in place, which leaves the folder's stamp as it was.
+            QFile inPlace(TextCachePath(lib.paths.at(4)));
+            QVERIFY(inPlace.open(QIODevice::WriteOnly));
+            inPlace.write(CompressText(QStringLiteral("中国历史研究")));
+            inPlace.close();
+            lib.texts[4] = QStringLiteral("中国历史研究");
+        } else if (state == QLatin1String("damaged")) {
+            QFile index(TextIndexFile());
+            QVERIFY(index.open(QIODevice::ReadWrite));
+            index.seek(4096);
+            index.write(QByteArray(8192, '\x5A'));
+        } else if (state == QLatin1String("missing")) {
+            QVERIFY(QFile::remove(TextIndexFile()));
+        }
+        compareQueries(lib, seed * 7, 60);
+    }
+
+    // The index decides most documents without their texts: one that found nothing to decide would pass the
+    // comparison above by scanning everything.
+    void builtIndex_decidesWithoutTexts() {
+        TempAppData appdata;
+        const Library lib = writeLibrary(9, 40);
+        BuildTextIndex(false);
+        const SearchKeywords keywords(QStringLiteral("历史"), SearchMode::Whole);
+        std::vector<TextCandidate> candidates;
+        for (int d = 0; d < lib.paths.size(); ++d) {
+            candidates.push_back(TextCandidate{d, d, lib.paths.at(d), {}, DocumentMatch(&keywords)});
+        }
+        SearchTexts texts(0);
+        // Every document with text is decided; the short ones may have none and are left to the scan.
+        QVERIFY(DecideByTextIndex(candidates, texts) >= 30);
+        // A cache file replaced behind the index is not vouched for.
+        replaceBehindIndex(lib.paths.at(5), QStringLiteral("历史"));
+        for (TextCandidate& candidate : candidates) {
+            candidate.text = TextCandidate::Text::Waiting;
+            candidate.match = DocumentMatch(&keywords);
+        }
+        DecideByTextIndex(candidates, texts);
+        QCOMPARE(candidates.at(5).text, TextCandidate::Text::Waiting);
+    }
+
+    void check_reportsDisagreement() {
+        TempAppData appdata;
+        const Library lib = writeLibrary(4, 6);
+        BuildTextIndex(false);
+        TextIndexState state = CheckTextIndex();
+        QVERIFY(state.readable && state.complete);
+        QCOMPARE(state.indexedFiles, 6);
+        QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
+        replaceBehindIndex(lib.paths.at(0), QStringLiteral("新的"));
+        SaveCompressedText(QStringLiteral("外来"), TextCacheFolder() + QStringLiteral("外来~00000000.dat_"));
+        state = CheckTextIndex();
+        QCOMPARE(state.staleFiles, QStringList{TextCachePath(lib.paths.at(0)).mid(TextCacheFolder().size())});
+        QCOMPARE(state.unindexedFiles, QStringList{QStringLiteral("外来~00000000.dat_")});
+        QCOMPARE(BuildTextIndex(false), 2);
+        state = CheckTextIndex();
+        QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
+    }
+
+    void moves_keepIndexCurrent() {
+        TempAppData appdata;
+        Library lib = writeLibrary(5, 20);
+        BuildTextIndex(false);
+        const QString moved = QStringLiteral("/elsewhere/新名.docx");
+        QVERIFY(MoveTextCache(lib.paths.at(0), moved));
+        MoveTextCacheOver(lib.paths.at(1), lib.paths.at(2));
+        lib.paths[0] = moved;
+        lib.texts[2] = lib.texts.at(1);
+        lib.paths.removeAt(1);
+        lib.texts.removeAt(1);
+        const TextIndexState state = CheckTextIndex();
+        QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
+        compareQueries(lib, 55, 60);
+    }
+
+    void killedWrite_answersLikeTheScan_data() {
+        QTest::addColumn<QString>("driverMode");
+        QTest::addColumn<QString>("call");
+        // The calls each makes: the cache file's own write and rename, then the index's.
+        for (const char* call : {"write", "pwrite64", "fdatasync", "fsync", "rename", "unlink"}) {
+            QTest::addRow("write at %s", call) << QStringLiteral("write") << QString::fromLatin1(call);
+        }
+        for (const char* call : {"pwrite64", "fdatasync", "renameat2", "unlink"}) {
+            QTest::addRow("move at %s", call) << QStringLiteral("move") << QString::fromLatin1(call);
+        }
+    }
+    void killedWrite_answersLikeTheScan() {
+        QFETCH(QString, driverMode);
+        QFETCH(QString, call);
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty()) {
+            QSKIP("strace is not installed (scripts/setup.sh installs it)");
+        }
+        const QString driver = QCoreApplication::applicationDirPath() + QStringLiteral("/crashdriver");
+        int kills = 0;
+        for (int when = 1; when < 400; ++when) {
+            TempAppData appdata;
+            Library lib = writeLibrary(11, 8);
+            BuildTextIndex(false);
+            // The driver gives document 0 the text of document 7, or moves document 0's cache over document 1's.
+            const QStringList args =
+                driverMode == QLatin1String("write")
+                    ? QStringList{QStringLiteral("cachewrite"), AppDataFolder(), lib.paths.at(0), lib.texts.at(7)}
+                    : QStringList{QStringLiteral("cachemove"), AppDataFolder(), lib.paths.at(0), lib.paths.at(1)};
+            QProcess process;
+            process.start(strace,
+                          QStringList{"-f", "-o", "/dev/null", "-e",
+                                      QStringLiteral("inject=%1:signal=KILL:when=%2").arg(call).arg(when), driver} +
+                              args);
+            QVERIFY(process.waitForFinished(60000));
+            const bool killed = process.exitStatus() == QProcess::CrashExit || process.exitCode() == 128 + 9;
+            // Whatever the cache files hold now is what the scan answers.
+            for (int d = 0; d < lib.paths.size(); ++d) {
+                lib.texts[d] = ReadTextCache(lib.paths.at(d));
+            }
+            compareQueries(lib, quint32(when), 12);
+            if (!killed) {
+                break;
+            }
+            ++kills;
+        }
+        if (kills == 0) {
+            QSKIP("the driver made no such call");
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextIndex)
+#include "tst_textindex.moc"
