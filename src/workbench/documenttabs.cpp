@@ -12,6 +12,7 @@
 #include "office/tiexcel.h"
 #include "office/tiword.h"
 #include "platform/windows.h"
+#include "relinkrun.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "store/wordrec.h"
@@ -451,6 +452,16 @@ void DocumentTabs::OpenADocByPos(qint64 ipos) {
         m_bench.store().GetDocAllByPos(ipos, path, psw, tags, score);
         if (path.isEmpty()) {
             throw VelmoraError(QStringLiteral("记录中没有文档"));
+        }
+        // A file moved or renamed outside the program: the record (tags, score, counters) finds it again instead
+        // of the office failing on a path that is gone.
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+            const QString found = OfferToLocate(Pager->window(), m_bench.store(), ipos, path);
+            if (found == path) {
+                return;
+            }
+            path = found;
+            Q_EMIT articleRenamed(ipos, QFileInfo(path).completeBaseName());
         }
     }
     bool open = false;

@@ -86,6 +86,7 @@ private:
     void SaveWindowPlacement();
     void BtnUtilitiesClick();
     void ItemBackupClick();
+    void ItemRelinkClick();
     void ItemWeiboClick();
 
     Workbench* m_bench = nullptr;

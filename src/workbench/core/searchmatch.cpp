@@ -1,19 +1,34 @@
 #include "workbench/core/searchmatch.h"
 
+#include "common/pinyin.h"
+
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace velmora {
 
-SearchKeywords::SearchKeywords(const QString& text, SearchMode mode) : m_mode(mode) {
+namespace {
+
+bool onlyLatinLetters(QStringView word) {
+    return !word.isEmpty() && std::all_of(word.begin(), word.end(),
+                                          [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); });
+}
+
+} // namespace
+
+SearchKeywords::SearchKeywords(const QString& text, SearchMode mode, bool pinyin) : m_mode(mode) {
     if (mode == SearchMode::Whole) {
         if (!text.isEmpty()) {
             m_words.append(text.toCaseFolded());
         }
-        return;
+    } else {
+        for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+            m_words.append(word.toCaseFolded());
+        }
     }
-    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
-        m_words.append(word.toCaseFolded());
+    for (const QString& word : std::as_const(m_words)) {
+        m_byInitials.append(pinyin && onlyLatinLetters(word));
     }
 }
 
@@ -45,27 +60,54 @@ bool containsUnits(QStringView text, QStringView word) {
 
 } // namespace
 
-void DocumentMatch::feed(QStringView field, bool folded) {
+void DocumentMatch::feed(QStringView field, bool folded, bool initials) {
     if (m_keywords->isEmpty() || decided()) {
         return;
     }
     const QStringList& words = m_keywords->words();
-    const auto has = [&](const QString& word) {
-        return folded ? containsUnits(field, word) : field.contains(word, Qt::CaseInsensitive);
+    // Only a field with Chinese characters has initials other than itself; they are made once, on first need.
+    std::optional<QString> fieldInitials;
+    const auto inInitials = [&](qsizetype i) {
+        if (!initials || !m_keywords->byInitials(i)) {
+            return false;
+        }
+        if (!fieldInitials) {
+            const bool chinese = std::any_of(field.begin(), field.end(), IsCjkChar);
+            fieldInitials = chinese ? PinyinInitials(field.toString()) : QString();
+        }
+        return !fieldInitials->isEmpty() && fieldInitials->contains(words.at(i), Qt::CaseInsensitive);
+    };
+    const auto has = [&](qsizetype i) {
+        const QString& word = words.at(i);
+        return (folded ? containsUnits(field, word) : field.contains(word, Qt::CaseInsensitive)) || inInitials(i);
+    };
+    const qsizetype count = words.size();
+    const auto anyFrom = [&](qsizetype first) {
+        for (qsizetype i = first; i < count; ++i) {
+            if (has(i)) {
+                return true;
+            }
+        }
+        return false;
     };
     switch (m_keywords->mode()) {
     case SearchMode::Whole:
-        m_matched = has(words.first());
+        m_matched = has(0);
         break;
     case SearchMode::Any:
-        m_matched = std::any_of(words.cbegin(), words.cend(), has);
+        m_matched = anyFrom(0);
         break;
-    case SearchMode::All:
-        m_matched = std::all_of(words.cbegin(), words.cend(), has);
+    case SearchMode::All: {
+        bool all = true;
+        for (qsizetype i = 0; i < count && all; ++i) {
+            all = has(i);
+        }
+        m_matched = all;
         break;
+    }
     case SearchMode::FirstNotOthers:
-        m_firstSeen = m_firstSeen || has(words.first());
-        m_excluded = m_excluded || std::any_of(words.cbegin() + 1, words.cend(), has);
+        m_firstSeen = m_firstSeen || has(0);
+        m_excluded = m_excluded || anyFrom(1);
         break;
     }
 }
