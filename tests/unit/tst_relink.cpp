@@ -189,6 +189,7 @@ private Q_SLOTS:
         TWordMgr store(dbFile());
         RelinkPlan plan =
             PlanRelinks(FindMissingDocuments(store), {at("new")}, HeldLibraryPaths(store), &TestRelink::readPlain);
+        QDir().mkpath(at("old"));
         WriteBytes(at("old/a.docx"), "back again");
         store.ImportAWord(at("new/b.docx"), {}, {}, 0);
         ApplyRelinks(store, plan);
