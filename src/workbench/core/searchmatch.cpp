@@ -58,6 +58,28 @@ bool containsUnits(QStringView text, QStringView word) {
     return false;
 }
 
+// Whether the pinyin initials of text (PinyinInitials) contain word, a folded word of Latin letters: only A to Z
+// need folding. The initials are taken character by character, so that no copy of the field is made.
+bool initialsContain(QStringView text, QStringView word) {
+    const qsizetype last = text.size() - word.size();
+    for (qsizetype start = 0; start <= last; ++start) {
+        qsizetype i = 0;
+        for (; i < word.size(); ++i) {
+            char16_t c = PinyinInitialOf(text[start + i]).unicode();
+            if (c >= u'A' && c <= u'Z') {
+                c = char16_t(c - u'A' + u'a');
+            }
+            if (c != word[i].unicode()) {
+                break;
+            }
+        }
+        if (i == word.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void DocumentMatch::feed(QStringView field, bool folded, bool initials) {
@@ -65,17 +87,16 @@ void DocumentMatch::feed(QStringView field, bool folded, bool initials) {
         return;
     }
     const QStringList& words = m_keywords->words();
-    // Only a field with Chinese characters has initials other than itself; they are made once, on first need.
-    std::optional<QString> fieldInitials;
+    // Only a field with Chinese characters has initials other than itself.
+    std::optional<bool> chinese;
     const auto inInitials = [&](qsizetype i) {
         if (!initials || !m_keywords->byInitials(i)) {
             return false;
         }
-        if (!fieldInitials) {
-            const bool chinese = std::any_of(field.begin(), field.end(), IsCjkChar);
-            fieldInitials = chinese ? PinyinInitials(field.toString()) : QString();
+        if (!chinese) {
+            chinese = std::any_of(field.begin(), field.end(), IsCjkChar);
         }
-        return !fieldInitials->isEmpty() && fieldInitials->contains(words.at(i), Qt::CaseInsensitive);
+        return *chinese && initialsContain(field, words.at(i));
     };
     const auto has = [&](qsizetype i) {
         const QString& word = words.at(i);
