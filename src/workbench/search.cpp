@@ -102,14 +102,15 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
     ckTag = Option<QCheckBox>(gpScope, "ckTag", "文档标签");
     // Off at start, so that a search answers as it always has until pinyin initials are asked for.
     ckPinyin = Option<QCheckBox>(gpScope, "ckPinyin", "拼音首字母");
-    // Where to look on the first row, what to look at on the second.
+    // Where to look on the first row, what to look at on the second, and below it how names and tags are read (a
+    // row of its own: beside them the options would not fit the column).
     scope->addWidget(rAllDoc, 0, 0);
     scope->addWidget(rCurrList, 0, 1);
     scope->addWidget(ckAllText, 1, 0);
     scope->addWidget(ckFileName, 1, 1);
     scope->addWidget(ckTag, 1, 2);
-    scope->addWidget(ckPinyin, 1, 3);
-    scope->setColumnStretch(4, 1);
+    scope->addWidget(ckPinyin, 2, 0, 1, 3);
+    scope->setColumnStretch(3, 1);
     scopeGroup->addButton(rAllDoc);
     scopeGroup->addButton(rCurrList);
     rAllDoc->setChecked(true);
@@ -121,7 +122,7 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
     info->setToolTip(QStringLiteral("搜索说明"));
     Describe(info, QStringLiteral("搜索说明"));
     ConnectReported(info, &QToolButton::clicked, this, [] { ShowInfo(kSearchHelp); });
-    scope->addWidget(info, 0, 3, Qt::AlignRight);
+    scope->addWidget(info, 0, 2, Qt::AlignRight);
     options->addWidget(gpScope, 0, Qt::AlignLeft);
     auto* modes = new QHBoxLayout;
     modes->setContentsMargins(2, 0, 0, 0);
