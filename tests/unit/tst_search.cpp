@@ -260,8 +260,8 @@ private Q_SLOTS:
                                          << QStringList{"70|notes.doc", "175|PLAN-FINAL.DOCX"} << QString();
         QTest::newRow("whole") << QStringList{"--mode", "whole", "--in", "tags", "工作"} << 0
                                << QStringList{"0|plan-final.docx"} << QString();
-        QTest::newRow("pinyin initials of tags") << QStringList{"--pinyin", "--in", "tags", "GZ"} << 0
-                                                 << QStringList{"0|plan-final.docx"} << QString();
+        QTest::newRow("pinyin initials of tags")
+            << QStringList{"--pinyin", "--in", "tags", "GZ"} << 0 << QStringList{"0|plan-final.docx"} << QString();
         QTest::newRow("no pinyin unless asked") << QStringList{"--in", "tags", "gz"} << 0 << QStringList() << QString();
         QTest::newRow("unknown mode") << QStringList{"--mode", "xor", "a"} << 2 << QStringList() << "mode";
         QTest::newRow("unknown field") << QStringList{"--in", "name,body", "a"} << 2 << QStringList() << "field";
