@@ -203,11 +203,11 @@ private Q_SLOTS:
         QFETCH(QList<qint64>, found);
         {
             TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
-            store.ImportAWord(doc("中国历史笔记.docx"), QStringLiteral("读书"), QString(), 0);
-            store.ImportAWord(doc("会议记录.docx"), QStringLiteral("工作 zg"), QString(), 0);
-            store.ImportAWord(doc("zgls-notes.docx"), QString(), QString(), 0);
-            store.SetRecDeleted(store.ImportAWord(doc("历史.doc"), QString(), QString(), 0), false);
-            store.ImportAWord(doc("v笔记.docx"), QString(), QString(), 0);
+            store.ImportAWord(DocPath(QStringLiteral("中国历史笔记.docx")), QStringLiteral("读书"), QString(), 0);
+            store.ImportAWord(DocPath(QStringLiteral("会议记录.docx")), QStringLiteral("工作 zg"), QString(), 0);
+            store.ImportAWord(DocPath(QStringLiteral("zgls-notes.docx")), QString(), QString(), 0);
+            store.SetRecDeleted(store.ImportAWord(DocPath(QStringLiteral("历史.doc")), QString(), QString(), 0), false);
+            store.ImportAWord(DocPath(QStringLiteral("v笔记.docx")), QString(), QString(), 0);
             store.SaveRecDataFiles(false);
         }
         const TWordMgr store(m_appData->file(QStringLiteral("worddata.data")), OpenMode::ReadOnly);
