@@ -8,16 +8,16 @@ class QTextStream;
 
 namespace velmora {
 
-// How `index` reads a document. The reader's libraries cost every command milliseconds of start-up, so only the
-// program that indexes (velmoradb-index, which velmoradb hands `index` to) passes one.
+// How `index` and `relink` read a document. The reader's libraries cost every command milliseconds of start-up,
+// so only the program that reads documents (velmoradb-index, which velmoradb hands those commands to) passes one.
 using DocumentReader = DocumentText (*)(const QString& path);
 
 // velmoradb: the library from the command line. Returns the exit status: 0 success, 1 an error, 2 a usage
 // error. `args` excludes the program name.
 int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, DocumentReader reader = nullptr);
 
-// Whether args (as RunDbTool takes them) ask for the index command.
-bool IsIndexCommand(const QStringList& args);
+// Whether args (as RunDbTool takes them) ask for a command that reads documents (index, relink).
+bool NeedsDocumentReader(const QStringList& args);
 
 // A command-line argument or a file name as the system gives it. Bytes that are not UTF-8 are kept as the
 // unpaired surrogates U+DC80 to U+DCFF, so that such a name can be reported as what it is instead of turning

@@ -14,9 +14,9 @@
 // command a script runs.
 int main(int argc, char* argv[]) {
     const QStringList args = velmora::DecodeArguments(argc, argv);
-    if (velmora::IsIndexCommand(args)) {
-        // Indexing needs the document reader and its libraries, which the other commands should not pay for
-        // at start-up: it is done by the program beside this one.
+    if (velmora::NeedsDocumentReader(args)) {
+        // Indexing and relinking need the document reader and its libraries, which the other commands should not pay
+        // for at start-up: it is done by the program beside this one.
         char self[4096];
         const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
         std::string indexer = length > 0 ? std::string(self, size_t(length)) : std::string(argv[0]);

@@ -61,15 +61,18 @@ bool IsCjkChar(QChar c) {
     return c.unicode() >= kFirstCjk && c.unicode() <= kLastCjk;
 }
 
-QString PinyinInitials(const QString& text) {
-    QString result = text;
+QChar PinyinInitialOf(QChar c) {
+    if (!IsCjkChar(c)) {
+        return c;
+    }
+    const char letter = initialTable()[c.unicode() - kFirstCjk];
+    return letter != 0 ? QChar::fromLatin1(letter) : c;
+}
+
+QString PinyinInitials(QStringView text) {
+    QString result = text.toString();
     for (QChar& c : result) {
-        if (IsCjkChar(c)) {
-            const char letter = initialTable()[c.unicode() - kFirstCjk];
-            if (letter != 0) {
-                c = QChar::fromLatin1(letter);
-            }
-        }
+        c = PinyinInitialOf(c);
     }
     return result;
 }

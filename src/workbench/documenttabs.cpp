@@ -12,6 +12,7 @@
 #include "office/tiexcel.h"
 #include "office/tiword.h"
 #include "platform/windows.h"
+#include "relinkrun.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "store/wordrec.h"
@@ -489,15 +490,33 @@ void DocumentTabs::OpenADocByPos(qint64 ipos) {
         return;
     }
     TiWord& word = m_bench.word();
-    word.SetVisible(false);
-    try {
-        word.OpenWordFile(path, psw, false);
-    } catch (...) {
-        // Other tabs' windows live in their tabs; the office itself must not stay hidden behind a failure.
-        if (Pager->count() > 0) {
-            word.SetVisible(true);
+    const auto openInOffice = [&] {
+        word.SetVisible(false);
+        try {
+            word.OpenWordFile(path, psw, false);
+        } catch (...) {
+            // Other tabs' windows live in their tabs; the office itself must not stay hidden behind a failure.
+            if (Pager->count() > 0) {
+                word.SetVisible(true);
+            }
+            throw;
         }
-        throw;
+    };
+    try {
+        openInOffice();
+    } catch (...) {
+        // A file moved or renamed outside the program: its record (tags, score, counters) finds it again
+        // instead of the user adding it anew.
+        if (ipos == kHelpPosition || QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+            throw;
+        }
+        const QString found = OfferToLocate(Pager->window(), m_bench.store(), ipos, path);
+        if (found == path) {
+            return;
+        }
+        path = found;
+        Q_EMIT articleRenamed(ipos, QFileInfo(path).completeBaseName());
+        openInOffice();
     }
     if (ipos != kHelpPosition && path.compare(helpPath(), Qt::CaseInsensitive) != 0) {
         TWordMgr& store = m_bench.store();

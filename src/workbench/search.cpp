@@ -100,12 +100,16 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
     ckAllText = Option<QCheckBox>(gpScope, "ckAllText", "全部文字");
     ckFileName = Option<QCheckBox>(gpScope, "ckFileName", "文档名称");
     ckTag = Option<QCheckBox>(gpScope, "ckTag", "文档标签");
-    // Where to look on the first row, what to look at on the second.
+    // Off at start, so that a search answers as it always has until pinyin initials are asked for.
+    ckPinyin = Option<QCheckBox>(gpScope, "ckPinyin", "拼音首字母");
+    // Where to look on the first row, what to look at on the second, and below it how names and tags are read (a
+    // row of its own: beside them the options would not fit the column).
     scope->addWidget(rAllDoc, 0, 0);
     scope->addWidget(rCurrList, 0, 1);
     scope->addWidget(ckAllText, 1, 0);
     scope->addWidget(ckFileName, 1, 1);
     scope->addWidget(ckTag, 1, 2);
+    scope->addWidget(ckPinyin, 2, 0, 1, 3);
     scope->setColumnStretch(3, 1);
     scopeGroup->addButton(rAllDoc);
     scopeGroup->addButton(rCurrList);
@@ -222,6 +226,7 @@ void Search::DoNormalSearch() {
                                          : SearchMode::Any;
     request.fields = (ckFileName->isChecked() ? SearchFileName : 0u) | (ckTag->isChecked() ? SearchTags : 0u) |
                      (ckAllText->isChecked() ? SearchText : 0u);
+    request.pinyin = ckPinyin->isChecked();
     // A document open in a tab is searched as it is now, unsaved typing included.
     auto openText = [this](const QString& path) -> std::optional<QString> {
         if (!DocIsInTabs(path)) {

@@ -84,6 +84,7 @@ private:
     QCheckBox* ckAllText = nullptr;
     QCheckBox* ckFileName = nullptr;
     QCheckBox* ckTag = nullptr;
+    QCheckBox* ckPinyin = nullptr;
     QRadioButton* rAandB = nullptr;
     QRadioButton* rAnotB = nullptr;
     QRadioButton* rWhole = nullptr;

@@ -17,9 +17,11 @@
 #include "importrun.h"
 #include "information.h"
 #include "macros.h"
+#include "relinkrun.h"
 #include "search.h"
 #include "shell.h"
 #include "shortcutgrids.h"
+#include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "tagspanel.h"
 #include "tagtree.h"
@@ -182,6 +184,7 @@ void TmForm::buildMenus() {
         {"ItemDelDoc", "移除当前word文档"},
         {nullptr, nullptr},
         {"ItemImport", "导入word文档"},
+        {"ItemRelink", "查找丢失的文档…"},
         {nullptr, nullptr},
         {"ItemSearch", "文档搜索"},
         {"ItemDocTags", "文档标签"},
@@ -203,13 +206,15 @@ void TmForm::buildMenus() {
     ItemBackup = pmMain->findChild<QAction*>(QStringLiteral("ItemBackup"));
     ItemTagSort = pmMain->findChild<QAction*>(QStringLiteral("ItemTagSort"));
     ItemWeibo = pmMain->findChild<QAction*>(QStringLiteral("ItemWeibo"));
-    for (QAction* item : {ItemBackup, ItemTagSort, ItemWeibo}) {
+    QAction* ItemRelink = pmMain->findChild<QAction*>(QStringLiteral("ItemRelink"));
+    for (QAction* item : {ItemBackup, ItemTagSort, ItemWeibo, ItemRelink}) {
         item->setEnabled(true);
         item->setToolTip(item->text());
         item->setStatusTip(QString());
     }
     ConnectReported(ItemBackup, &QAction::triggered, this, [this] { ItemBackupClick(); });
     ConnectReported(ItemWeibo, &QAction::triggered, this, [this] { ItemWeiboClick(); });
+    ConnectReported(ItemRelink, &QAction::triggered, this, [this] { ItemRelinkClick(); });
 }
 
 void TmForm::buildToolbar() {
@@ -674,6 +679,41 @@ void TmForm::BtnUtilitiesClick() {
 
 void TmForm::ItemBackupClick() {
     BackupSmallFiles(AppDataFolder(), CurrentDateTime().date());
+}
+
+void TmForm::ItemRelinkClick() {
+    if (!m_bench->hasStore()) {
+        return;
+    }
+    const QString folder = PickFolder(QStringLiteral("查找丢失的文档"));
+    if (folder.isEmpty()) {
+        return;
+    }
+    TWordMgr& store = m_bench->store();
+    std::vector<MissingDocument> missing = FindMissingDocuments(store);
+    // A document open in a tab keeps the path its tab saves to.
+    std::erase_if(missing, [this](const MissingDocument& doc) {
+        for (int i = 0; i < m_documents->tabCount(); ++i) {
+            if (SameIgnoringAsciiCase(m_documents->tabAt(i)->path, doc.path)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (missing.empty()) {
+        ShowInfo(QStringLiteral("资料库中没有文件丢失的文档。"));
+        return;
+    }
+    const RelinkPlan plan = RunRelinkSearch(this, store, missing, {folder});
+    if (plan.cancelled) {
+        return;
+    }
+    for (const RelinkFinding& finding : plan.findings) {
+        if (finding.kind == RelinkFinding::Kind::Relinked) {
+            m_articles->RenameArticleNode(finding.position, QFileInfo(finding.newPath).completeBaseName());
+        }
+    }
+    ShowInfo(RelinkSummaryText(plan));
 }
 
 void TmForm::ItemWeiboClick() {

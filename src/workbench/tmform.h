@@ -95,6 +95,7 @@ private:
     void SaveWindowPlacement();
     void BtnUtilitiesClick();
     void ItemBackupClick();
+    void ItemRelinkClick();
     void ItemWeiboClick();
 
     Workbench* m_bench = nullptr;

@@ -89,8 +89,10 @@ private Q_SLOTS:
         InstallPrompts(m_prompts.get());
         m_office = std::make_unique<OfficeDouble>();
         m_office->startWord();
-        m_positions = WriteLibrary({{.name = "a.docx", .tags = "t", .score = 2, .password = "pw", .onDisk = false},
-                                    {.name = "b.docx", .tags = "t", .score = 2, .onDisk = false}});
+        // On the real disk too, as the office's files are: a library document whose file is gone is offered to be
+        // located.
+        m_positions = WriteLibrary({{.name = "a.docx", .tags = "t", .score = 2, .password = "pw"},
+                                    {.name = "b.docx", .tags = "t", .score = 2}});
         for (const QString& name : {QStringLiteral("a.docx"), QStringLiteral("b.docx")}) {
             m_office->disk.insert(DocPath(name), DiskFile{QStringLiteral("text of %1\r").arg(name)});
         }
@@ -132,6 +134,55 @@ private Q_SLOTS:
         m_tabs->OpenADocByPos(m_positions.at(0));
         QCOMPARE(m_tabs->tabCount(), 1);
         QCOMPARE(store().ReadADigitItem(m_positions.at(0), wdiReadTimes, true), quint16(1));
+    }
+
+    // A document whose file is gone offers to locate it: the file picked, or a folder searched; the record keeps
+    // its tags and counts, and the document opens from its new place.
+    void openMissing_offersToLocate_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("copies");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("the file picked") << int(Answer::Yes) << QStringList{"new/1/c.docx"} << "new/1/c.docx"
+                                         << "";
+        QTest::newRow("a folder searched") << int(Answer::No) << QStringList{"new/2/c.docx"} << "new/2/c.docx"
+                                           << "";
+        QTest::newRow("two copies found") << int(Answer::No) << QStringList{"new/1/c.docx", "new/2/c.docx"} << ""
+                                          << "info: 找到 2 个可能的文件，无法确定是哪一个，文档未作更改。";
+        QTest::newRow("none found") << int(Answer::No) << QStringList{} << ""
+                                    << "info: 在这个文件夹中没有找到这个文档。";
+        QTest::newRow("not wanted") << int(Answer::Cancel) << QStringList{"new/1/c.docx"} << ""
+                                    << "";
+    }
+    void openMissing_offersToLocate() {
+        QFETCH(int, answer);
+        QFETCH(QStringList, copies);
+        QFETCH(QString, opened);
+        QFETCH(QString, told);
+        for (const QString& copy : copies) {
+            QDir().mkpath(QFileInfo(DocPath(copy)).absolutePath());
+            WriteBytes(DocPath(copy), "text of c");
+        }
+        const qint64 pos = store().ImportAWord(DocPath(QStringLiteral("c.docx")), QStringLiteral("历史"), QString(), 3);
+        m_prompts->yesNoCancelAnswers.enqueue(Answer(answer));
+        if (answer == int(Answer::Yes)) {
+            m_prompts->openFileAnswers.enqueue({DocPath(copies.first())});
+        } else if (answer == int(Answer::No)) {
+            m_prompts->folderAnswers.enqueue(DocPath(QStringLiteral("new")));
+        }
+        QSignalSpy renamed(m_tabs, &DocumentTabs::articleRenamed);
+        m_tabs->OpenADocByPos(pos);
+        const QString path = opened.isEmpty() ? DocPath(QStringLiteral("c.docx")) : DocPath(opened);
+        QCOMPARE(store().GetDocNameByPos(pos), path);
+        QCOMPARE(store().ReadAStrItem(pos, wdiTags, true), QStringLiteral("历史"));
+        QCOMPARE(store().GetDocScore(pos, true), quint8(3));
+        QCOMPARE(m_tabs->tabCount(), opened.isEmpty() ? 0 : 1);
+        QCOMPARE(store().ReadADigitItem(pos, wdiReadTimes, true), quint16(opened.isEmpty() ? 0 : 1));
+        QCOMPARE(renamed.size(), opened.isEmpty() ? 0 : 1);
+        if (!opened.isEmpty()) {
+            QCOMPARE(m_tabs->activeTab()->path, path);
+        }
+        QCOMPARE(m_prompts->log.filter(QStringLiteral("info: ")), told.isEmpty() ? QStringList() : QStringList{told});
     }
 
     void openFailing_leavesCountersAndReloadsTheActiveTab() {

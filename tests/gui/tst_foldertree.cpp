@@ -351,6 +351,27 @@ private Q_SLOTS:
         QVERIFY(!folders()->fdTreeViewDragOver(m_form->findChild<QTreeWidget*>(QStringLiteral("tagTreeView"))));
     }
 
+    // The menu's 查找丢失的文档… finds documents moved outside the program below a picked folder, and says what it did.
+    void menuRelink_findsMovedDocuments() {
+        openWindow();
+        QAction* item = m_form->findChild<QAction*>(QStringLiteral("ItemRelink"));
+        QCOMPARE(item->text(), QStringLiteral("查找丢失的文档…"));
+        QVERIFY(item->isEnabled());
+        QDir().mkpath(m_disk + QStringLiteral("target/x"));
+        QVERIFY(QFile::rename(m_disk + QStringLiteral("base/a.doc"), m_disk + QStringLiteral("target/x/a.doc")));
+        QVERIFY(QFile::remove(m_disk + QStringLiteral("base/b.docx")));
+        m_prompts->folderAnswers.enqueue(m_disk + QStringLiteral("target"));
+        press("ItemRelink");
+        QCOMPARE(m_prompts->log, (QStringList{"folder: 查找丢失的文档",
+                                              "info: 找回 1 个文档；0 个有多个可能的文件，未作更改；1 个没有找到。"}));
+        QCOMPARE(recordPath(0), QStringLiteral("target/x/a.doc"));
+        QCOMPARE(recordPath(35), QStringLiteral("base/b.docx"));
+        // Nothing missing any more but b.docx, which is nowhere: a second run finds nothing, cancelling asks no more.
+        m_prompts->folderAnswers.enqueue(QString());
+        press("ItemRelink");
+        QCOMPARE(m_prompts->log.size(), 3);
+    }
+
     void articleList_ctrlClickSwitchesToDragging() {
         openWindow();
         m_form->LoadArticleList(m_form->store().GetListForLoadwzTV2(m_disk + QStringLiteral("base/a.doc")), true);

@@ -33,12 +33,14 @@ private:
     QList<qint64> m_positions;
 
     // Sets the options as named: "list" or "all", fields out of "n" (name), "t" (tags) and "x" (text), a mode's
-    // object name; then types the keywords and presses Enter, and waits until the search has ended.
+    // object name, "p" for pinyin initials; then types the keywords and presses Enter, and waits until the search has
+    // ended.
     void search(const QString& scope, const QString& fields, const char* mode, const QString& keywords) {
         ctl<QRadioButton>(*m_form, scope == u"list" ? "rCurrList" : "rAllDoc")->setChecked(true);
         ctl<QCheckBox>(*m_form, "ckFileName")->setChecked(fields.contains(u'n'));
         ctl<QCheckBox>(*m_form, "ckTag")->setChecked(fields.contains(u't'));
         ctl<QCheckBox>(*m_form, "ckAllText")->setChecked(fields.contains(u'x'));
+        ctl<QCheckBox>(*m_form, "ckPinyin")->setChecked(fields.contains(u'p'));
         ctl<QRadioButton>(*m_form, mode)->setChecked(true);
         auto* box = ctl<QLineEdit>(*m_form, "schEdit");
         box->clear();
@@ -117,6 +119,14 @@ private Q_SLOTS:
                                                   << "nx"
                                                   << "rAnotB"
                                                   << "plan 会议" << QStringList{"plan-old"};
+        QTest::newRow("pinyin initials of a tag") << "all"
+                                                  << "ntp"
+                                                  << "rAorB"
+                                                  << "HY" << QStringList{"memo"};
+        QTest::newRow("without pinyin initials") << "all"
+                                                 << "nt"
+                                                 << "rAorB"
+                                                 << "hy" << QStringList{"memo", "notes"};
         QTest::newRow("nothing found keeps the list") << "all"
                                                       << "ntx"
                                                       << "rAorB"
@@ -140,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(ArticleTitles(*m_form, TitleOrder::Sorted), found);
         QCOMPARE(m_form->setting(QStringLiteral("LastTag")), QStringLiteral("搜索"));
         QCOMPARE(ctl<QLineEdit>(*m_form, "schEdit")->text(), keywords);
-        if (keywords != u"zzz") {
+        if (found != QStringList{"memo", "notes"}) {
             QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("搜索 %1条 ").arg(found.size()));
         }
         QVERIFY(m_prompts->log.isEmpty());
@@ -172,6 +182,7 @@ private Q_SLOTS:
         m_form = std::make_unique<TmForm>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QVERIFY(!ctl<QCheckBox>(*m_form, "ckPinyin")->isChecked());
         search(QStringLiteral("list"), QStringLiteral("n"), "rAorB", QStringLiteral("plan"));
         QCOMPARE(m_prompts->log, QStringList{"info: 注意：当前文章列表是空的"});
         QVERIFY(ArticleTitles(*m_form, TitleOrder::Sorted).isEmpty());

@@ -134,13 +134,14 @@ private Q_SLOTS:
                                  "psEdit",   "btPSView",  "btSaveTagScorePS", "btAddTag", "tagEdit"};
         QStringList back;
         std::copy(middle.crbegin(), middle.crend(), std::back_inserter(back));
-        QTest::newRow("no document, forward")
-            << QList<int>{} << true
-            << QStringList{"schEdit", "rAllDoc", "ckAllText", "ckFileName", "ckTag", "btSearchInfo", "rAorB"} + middle;
+        QTest::newRow("no document, forward") << QList<int>{} << true
+                                              << QStringList{"schEdit", "rAllDoc",  "ckAllText",    "ckFileName",
+                                                             "ckTag",   "ckPinyin", "btSearchInfo", "rAorB"} +
+                                                     middle;
         QTest::newRow("two documents, backward")
             << QList<int>{0, 1} << false
             << QStringList{"schEdit", "Pager.tabs"} + back +
-                   QStringList{"rWhole", "btSearchInfo", "ckTag", "ckFileName", "ckAllText", "rCurrList"};
+                   QStringList{"rWhole", "btSearchInfo", "ckPinyin", "ckTag", "ckFileName", "ckAllText", "rCurrList"};
     }
     void tabRound_goesRoundTheAreas() {
         QFETCH(QList<int>, opened);

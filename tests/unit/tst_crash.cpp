@@ -260,6 +260,71 @@ private Q_SLOTS:
         qInfo("%d kills", kills);
     }
 
+    // relink writes its journal, the records and the moved text caches: killed anywhere, the next opening leaves
+    // every record at its old path with the cache there, or at its new path with the cache moved along.
+    void relinkKilledAnywhere_nextOpeningFinishesIt() {
+        const QString run = m_work.filePath(QStringLiteral("relink"));
+        const QString saved = m_work.filePath(QStringLiteral("relink-template"));
+        const QString appdata = run + QStringLiteral("/appdata/");
+        const QStringList from{run + QStringLiteral("/src/甲.docx"), run + QStringLiteral("/src/乙.docx")};
+        // The second one renamed too: found by its text.
+        const QStringList to{run + QStringLiteral("/dst/a/甲.docx"), run + QStringLiteral("/dst/b/renamed.docx")};
+        const auto copyTree = [](const QString& source, const QString& target) {
+            for (const QString& folder : QStringList{"appdata", "appdata/doctext", "dst/a", "dst/b"}) {
+                copyFolder(source + u'/' + folder, target + u'/' + folder);
+            }
+        };
+        // Indexed by the tool, so that each cache holds what the reader reads; then the files moved away.
+        QDir().mkpath(run + QStringLiteral("/src"));
+        const QString corpus = qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/");
+        QVERIFY(QFile::copy(corpus + QStringLiteral("chinese.docx"), from.at(0)));
+        QVERIFY(QFile::copy(corpus + QStringLiteral("latin.docx"), from.at(1)));
+        QDir().mkpath(appdata);
+        QCOMPARE(runInProcess({"--appdata", appdata, "add", from.at(0), from.at(1), "--tags", "标签"}), 0);
+        QCOMPARE(QProcess::execute(m_tool, {"--appdata", appdata, "index", "--all"}), 0);
+        for (int k = 0; k < 2; ++k) {
+            QDir().mkpath(QFileInfo(to.at(k)).absolutePath());
+            QVERIFY(QFile::rename(from.at(k), to.at(k)));
+        }
+        copyTree(run, saved);
+        int kills = 0;
+        for (const char* call : kMoveCalls) {
+            for (int when = 1;; ++when) {
+                QDir(run).removeRecursively();
+                copyTree(saved, run);
+                QByteArray output;
+                const bool killed =
+                    runKilledAt(m_strace, m_tool, {"--appdata", appdata, "relink", run + "/dst"}, call, when, &output);
+                const QString where = QStringLiteral("%1 #%2").arg(QLatin1String(call)).arg(when);
+                kills += killed ? 1 : 0;
+                SetAppDataFolder(appdata);
+                {
+                    TWordMgr store(appdata + QStringLiteral("worddata.data"));
+                    for (int k = 0; k < 2; ++k) {
+                        const QString recorded = store.GetDocNameByPos(qint64(k) * TWordMgr::RecSize());
+                        const bool moved = recorded == to.at(k);
+                        QVERIFY2(moved || recorded == from.at(k), qPrintable(where + u' ' + recorded));
+                        QVERIFY2(moved || killed, qPrintable(where + QStringLiteral(": not relinked: ") + output));
+                        QVERIFY2(HasTextCache(recorded) && !HasTextCache(moved ? from.at(k) : to.at(k)),
+                                 qPrintable(where + QStringLiteral(": the text cache did not follow ") + recorded));
+                        QCOMPARE(store.ReadAStrItem(qint64(k) * TWordMgr::RecSize(), wdiTags, true),
+                                 QStringLiteral("标签"));
+                    }
+                }
+                QVERIFY2(!QFileInfo::exists(MoveJournalFile(appdata + QStringLiteral("worddata.data"))),
+                         qPrintable(where + QStringLiteral(": journal left")));
+                SetAppDataFolder({});
+                const QStringList leftovers = QDir(appdata).entryList({"*.new", "*.commit", "*.tmp"}, QDir::Files);
+                QVERIFY2(leftovers.isEmpty(), qPrintable(where + u' ' + leftovers.join(u' ')));
+                if (!killed) {
+                    break;
+                }
+            }
+        }
+        QVERIFY(kills > 0);
+        qInfo("%d kills", kills);
+    }
+
     void importKilledAnywhere_keepsEveryFileDone() {
         const QStringList files{docPath("n1.docx"), docPath("n2.doc"), docPath("n3.docx")};
         const QString corpus = qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/");

@@ -178,6 +178,53 @@ private Q_SLOTS:
         QCOMPARE(unread, uncached);
     }
 
+    // Latin keywords also find names and tags by their pinyin initials, only when asked, in every mode.
+    void pinyinInitials_data() {
+        QTest::addColumn<QString>("keywords");
+        QTest::addColumn<SearchMode>("mode");
+        QTest::addColumn<bool>("pinyin");
+        QTest::addColumn<QList<qint64>>("found");
+        QTest::newRow("off: letters only") << "zgls" << Whole << false << QList<qint64>{70};
+        QTest::newRow("on: initials of the name") << "zgls" << Whole << true << QList<qint64>{0, 70};
+        QTest::newRow("case ignored") << "ZgLs" << Whole << true << QList<qint64>{0, 70};
+        QTest::newRow("initials of the tags") << "ds" << Any << true << QList<qint64>{0};
+        QTest::newRow("and: both in the name") << "ls bj" << All << true << QList<qint64>{0};
+        QTest::newRow("and: one field each is no match") << "hy gz" << All << true << QList<qint64>{};
+        QTest::newRow("or") << "hy gz" << Any << true << QList<qint64>{35};
+        QTest::newRow("not: other field excludes") << "zg hy" << Not << true << QList<qint64>{0, 70};
+        QTest::newRow("latin beside chinese") << "vbj" << Whole << true << QList<qint64>{140};
+        QTest::newRow("a digit makes it no initials keyword") << "zg2" << Any << true << QList<qint64>{};
+        QTest::newRow("whole text with a space") << "zg ls" << Whole << true << QList<qint64>{};
+        QTest::newRow("chinese keyword as before") << "历史" << Any << true << QList<qint64>{0};
+        QTest::newRow("deleted records stay out") << "ls" << Any << true << QList<qint64>{0, 70};
+    }
+    void pinyinInitials() {
+        QFETCH(QString, keywords);
+        QFETCH(SearchMode, mode);
+        QFETCH(bool, pinyin);
+        QFETCH(QList<qint64>, found);
+        {
+            TWordMgr store(m_appData->file(QStringLiteral("worddata.data")));
+            store.ImportAWord(DocPath(QStringLiteral("中国历史笔记.docx")), QStringLiteral("读书"), QString(), 0);
+            store.ImportAWord(DocPath(QStringLiteral("会议记录.docx")), QStringLiteral("工作 zg"), QString(), 0);
+            store.ImportAWord(DocPath(QStringLiteral("zgls-notes.docx")), QString(), QString(), 0);
+            store.SetRecDeleted(store.ImportAWord(DocPath(QStringLiteral("历史.doc")), QString(), QString(), 0), false);
+            store.ImportAWord(DocPath(QStringLiteral("v笔记.docx")), QString(), QString(), 0);
+            store.SaveRecDataFiles(false);
+        }
+        const TWordMgr store(m_appData->file(QStringLiteral("worddata.data")), OpenMode::ReadOnly);
+        SearchRequest request{keywords, mode, SearchFileName | SearchTags};
+        request.pinyin = pinyin;
+        SearchWalk walk(request, AllRecordPositions(store));
+        while (walk.step(store, 3)) {
+        }
+        QList<qint64> positions;
+        for (const QString& line : walk.result().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            positions.append(line.section(u'|', 0, 0).toLongLong());
+        }
+        QCOMPARE(positions, found);
+    }
+
     void keptTexts_followTheirFilesAndStayInBudget() {
         const QString a = DocPath("a.docx");
         const QString b = DocPath("b.docx");
@@ -216,6 +263,10 @@ private Q_SLOTS:
                                          << QStringList{"70|notes.doc", "175|PLAN-FINAL.DOCX"} << QString() << false;
         QTest::newRow("whole") << QStringList{"--mode", "whole", "--in", "tags", "工作"} << 0
                                << QStringList{"0|plan-final.docx"} << QString() << false;
+        QTest::newRow("pinyin initials of tags") << QStringList{"--pinyin", "--in", "tags", "GZ"} << 0
+                                                 << QStringList{"0|plan-final.docx"} << QString() << false;
+        QTest::newRow("no pinyin unless asked")
+            << QStringList{"--in", "tags", "gz"} << 0 << QStringList() << QString() << false;
         QTest::newRow("unknown mode") << QStringList{"--mode", "xor", "a"} << 2 << QStringList() << "mode" << false;
         QTest::newRow("unknown field") << QStringList{"--in", "name,body", "a"} << 2 << QStringList() << "field"
                                        << false;
@@ -235,9 +286,9 @@ private Q_SLOTS:
         writeLibrary();
         BuildTextIndex(false);
         QVERIFY(!RunCaptured({"check"}).out.contains("index "));
-        writeCache(doc("notes.doc"), "other");
+        writeCache(DocPath("notes.doc"), "other");
         const Run run = RunCaptured({"check"});
-        QVERIFY2(run.out.contains("index stale|" + QFileInfo(TextCachePath(doc("notes.doc"))).fileName() + "\n"),
+        QVERIFY2(run.out.contains("index stale|" + QFileInfo(TextCachePath(DocPath("notes.doc"))).fileName() + "\n"),
                  qPrintable(run.out));
         QVERIFY2(run.err.contains("disagrees with the text cache (1 place)"), qPrintable(run.err));
         BuildTextIndex(false);

@@ -181,6 +181,7 @@ int DbTool::index(const QStringList& args) {
 
 int DbTool::search(QStringList args) {
     SearchRequest request;
+    request.pinyin = takeFlag(args, QStringLiteral("--pinyin"));
     if (const std::optional<QString> mode = takeOption(args, QStringLiteral("--mode"))) {
         static const QHash<QString, SearchMode> modes{{QStringLiteral("whole"), SearchMode::Whole},
                                                       {QStringLiteral("or"), SearchMode::Any},

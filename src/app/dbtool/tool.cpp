@@ -39,12 +39,14 @@ Listing commands print one line per document: position|full path.
   filter score N               N 0 to 5, or 无星文档, 一星, 二星, 三星, 四星, 五星
   filter date WINDOW KIND      WINDOW 今天, 三日内, 一周内 or 一月内;
                                KIND 1 file created, 2 file modified, 3 last opened
-  search [--mode whole|or|and|not] [--in name,tags,text] WORDS...
+  search [--mode whole|or|and|not] [--in name,tags,text] [--pinyin] WORDS...
                                documents whose file name, tags or cached text hold the
                                words (and: all in one field, the default; or: any; not:
                                the first but none of the others; whole: the words as one
                                text); documents without a cached text are searched by
-                               name and tags and named on standard error
+                               name and tags and named on standard error; with --pinyin
+                               a word of Latin letters also matches a name or tag by its
+                               pinyin initials (zgls finds 中国历史)
 
   show POS [--show-password]   the record at POS (the password only as "(set)" unless asked)
   check                        reports damaged records and string items, and lists live
@@ -66,6 +68,11 @@ Commands that change the library (refused while Velmora or another velmoradb has
   purge                        removes deleted records for good
   compact                      rewrites both files without unused items, after a dated
                                copy of both in databackup/
+  relink [--dry-run] FOLDER... finds the files of documents whose file is missing below
+                               the folders, by name and cached text (renamed: by text),
+                               and gives their records the new paths; prints
+                               relinked|POS|OLD|NEW, ambiguous|POS|OLD|N candidates or
+                               not found|POS|OLD for each (--dry-run changes nothing)
 
 Exit status: 0 success, 1 error, 2 usage error.
 )usage";
@@ -184,7 +191,7 @@ int DbTool::run(QStringList args) {
     static const QHash<QString, TakingCommand> byValue{
         {QStringLiteral("tags"), &DbTool::tags},     {QStringLiteral("show"), &DbTool::show},
         {QStringLiteral("add"), &DbTool::add},       {QStringLiteral("set"), &DbTool::set},
-        {QStringLiteral("search"), &DbTool::search},
+        {QStringLiteral("search"), &DbTool::search}, {QStringLiteral("relink"), &DbTool::relink},
     };
     if (const auto found = byReference.constFind(command); found != byReference.cend()) {
         return (this->*found.value())(args);
@@ -255,9 +262,9 @@ QStringList DecodeArguments(int argc, char* argv[]) {
     return args;
 }
 
-bool IsIndexCommand(const QStringList& args) {
+bool NeedsDocumentReader(const QStringList& args) {
     const qsizetype command = args.value(0) == QLatin1String("--appdata") ? 2 : 0;
-    return args.value(command) == QLatin1String("index");
+    return args.value(command) == QLatin1String("index") || args.value(command) == QLatin1String("relink");
 }
 
 int RunDbTool(const QStringList& args, QTextStream& out, QTextStream& err, DocumentReader reader) {

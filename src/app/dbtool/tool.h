@@ -13,8 +13,8 @@
 #include <optional>
 #include <vector>
 
-// The commands of velmoradb, one file per kind: listing.cpp, changing.cpp, maintenance.cpp and indexsearch.cpp;
-// tool.cpp reads the command line and hands it to them; arguments.h and messages.h hold what they share.
+// The commands of velmoradb, one file per kind: listing.cpp, changing.cpp, maintenance.cpp, indexsearch.cpp and
+// relink.cpp; tool.cpp reads the command line and hands it to them; arguments.h and messages.h hold what they share.
 namespace velmora::dbtool {
 
 constexpr int kOk = 0;
@@ -94,6 +94,7 @@ private:
     int stats(const QStringList& args);
     int index(const QStringList& args);
     int search(QStringList args);
+    int relink(QStringList args);
 
     QTextStream& m_out;
     QTextStream& m_err;

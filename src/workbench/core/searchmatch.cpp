@@ -1,19 +1,34 @@
 #include "workbench/core/searchmatch.h"
 
+#include "common/pinyin.h"
+
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace velmora {
 
-SearchKeywords::SearchKeywords(const QString& text, SearchMode mode) : m_mode(mode) {
+namespace {
+
+bool onlyLatinLetters(QStringView word) {
+    return !word.isEmpty() && std::all_of(word.begin(), word.end(),
+                                          [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); });
+}
+
+} // namespace
+
+SearchKeywords::SearchKeywords(const QString& text, SearchMode mode, bool pinyin) : m_mode(mode) {
     if (mode == SearchMode::Whole) {
         if (!text.isEmpty()) {
             m_words.append(text.toCaseFolded());
         }
-        return;
+    } else {
+        for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+            m_words.append(word.toCaseFolded());
+        }
     }
-    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
-        m_words.append(word.toCaseFolded());
+    for (const QString& word : std::as_const(m_words)) {
+        m_byInitials.append(pinyin && onlyLatinLetters(word));
     }
 }
 
@@ -43,12 +58,46 @@ bool containsUnits(QStringView text, QStringView word) {
     return false;
 }
 
+// Whether the pinyin initials of text (PinyinInitials) contain word, a folded word of Latin letters: only A to Z
+// need folding. The initials are taken character by character, so that no copy of the field is made.
+bool initialsContain(QStringView text, QStringView word) {
+    const qsizetype last = text.size() - word.size();
+    for (qsizetype start = 0; start <= last; ++start) {
+        qsizetype i = 0;
+        for (; i < word.size(); ++i) {
+            char16_t c = PinyinInitialOf(text[start + i]).unicode();
+            if (c >= u'A' && c <= u'Z') {
+                c = char16_t(c - u'A' + u'a');
+            }
+            if (c != word[i].unicode()) {
+                break;
+            }
+        }
+        if (i == word.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
-void DocumentMatch::feed(QStringView field, bool folded) {
+void DocumentMatch::feed(QStringView field, bool folded, bool initials) {
     const QStringList& words = m_keywords->words();
+    // Only a field with Chinese characters has initials other than itself.
+    std::optional<bool> chinese;
+    const auto inInitials = [&](qsizetype i) {
+        if (!initials || !m_keywords->byInitials(i)) {
+            return false;
+        }
+        if (!chinese) {
+            chinese = std::any_of(field.begin(), field.end(), IsCjkChar);
+        }
+        return *chinese && initialsContain(field, words.at(i));
+    };
     feedWith([&](qsizetype i) {
-        return folded ? containsUnits(field, words.at(i)) : field.contains(words.at(i), Qt::CaseInsensitive);
+        const QString& word = words.at(i);
+        return (folded ? containsUnits(field, word) : field.contains(word, Qt::CaseInsensitive)) || inInitials(i);
     });
 }
 
@@ -77,12 +126,14 @@ void DocumentMatch::feedWith(const Has& has) {
     case SearchMode::Any:
         m_matched = anyFrom(0);
         break;
-    case SearchMode::All:
-        m_matched = true;
-        for (qsizetype i = 0; i < n && m_matched; ++i) {
-            m_matched = has(i);
+    case SearchMode::All: {
+        bool all = true;
+        for (qsizetype i = 0; i < n && all; ++i) {
+            all = has(i);
         }
+        m_matched = all;
         break;
+    }
     case SearchMode::FirstNotOthers:
         m_firstSeen = m_firstSeen || has(0);
         m_excluded = m_excluded || anyFrom(1);

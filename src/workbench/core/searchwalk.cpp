@@ -21,8 +21,8 @@ std::vector<qint64> AllRecordPositions(const TWordMgr& store) {
 }
 
 SearchWalk::SearchWalk(const SearchRequest& request, std::vector<qint64> candidates, OpenText openText)
-    : m_keywords(request.keywords, request.mode), m_fields(request.fields), m_candidates(std::move(candidates)),
-      m_openText(std::move(openText)) {}
+    : m_keywords(request.keywords, request.mode, request.pinyin), m_fields(request.fields),
+      m_candidates(std::move(candidates)), m_openText(std::move(openText)) {}
 
 bool SearchWalk::step(const TWordMgr& store, qsizetype count) {
     const qsizetype end = std::min(qsizetype(m_candidates.size()), m_next + count);
@@ -51,10 +51,10 @@ bool SearchWalk::step(const TWordMgr& store, qsizetype count) {
         }
         DocumentMatch match(&m_keywords);
         if (m_fields & SearchFileName) {
-            match.feed(DocumentBaseName(path));
+            match.feed(DocumentBaseName(path), false, true);
         }
         if (m_fields & SearchTags) {
-            match.feed(tags);
+            match.feed(tags, false, true);
         }
         if ((m_fields & SearchText) && !match.decided()) {
             std::optional<QString> open = m_openText ? m_openText(path) : std::nullopt;

@@ -21,6 +21,8 @@ struct SearchRequest {
     QString keywords;
     SearchMode mode = SearchMode::All;
     unsigned fields = SearchFileName | SearchTags | SearchText;
+    // Latin keywords also match names and tags by their pinyin initials.
+    bool pinyin = false;
 };
 
 // A candidate whose answer waits on its whole text.

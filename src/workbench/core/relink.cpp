@@ -1,0 +1,415 @@
+#include "workbench/core/relink.h"
+
+#include "common/compressedtext.h"
+#include "common/errors.h"
+#include "store/movejournal.h"
+#include "store/pathfold.h"
+#include "store/textcache.h"
+#include "store/wordmgr.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <string_view>
+#include <thread>
+
+#include <sys/stat.h>
+
+namespace velmora {
+
+namespace {
+
+bool isWordDocumentName(const std::string& name) {
+    const auto endsWith = [&name](std::string_view tail) {
+        return name.size() >= tail.size() &&
+               std::equal(tail.begin(), tail.end(), name.end() - qsizetype(tail.size()),
+                          [](char t, char c) { return t == (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c); });
+    };
+    return endsWith(".doc") || endsWith(".docx");
+}
+
+// Nothing at all is at the path; a path this process may not look at is not called missing.
+bool nothingAt(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        return false;
+    }
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+bool isRegularFile(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+QString fileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString systemName(const std::string& bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+struct Candidate {
+    QString path;
+    QString foldedName;
+    // The text key once read; a file the reader cannot read is `unreadable`, and has none.
+    QByteArray key;
+    bool read = false;
+    bool unreadable = false;
+};
+
+// The Word files below the folders, each once, in name order; folders that cannot be read are noted and passed.
+std::vector<Candidate> listCandidates(const QStringList& folders, const QSet<QString>& held, QStringList& unreadable,
+                                      const std::function<void(const RelinkProgress&)>& progress,
+                                      const std::atomic<bool>* cancelled) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> found;
+    for (const QString& folder : folders) {
+        std::vector<fs::path> pending{fs::path(QFile::encodeName(folder).toStdString())};
+        while (!pending.empty()) {
+            if (cancelled != nullptr && cancelled->load()) {
+                return {};
+            }
+            const fs::path current = std::move(pending.back());
+            pending.pop_back();
+            std::error_code error;
+            fs::directory_iterator entries(current, error);
+            for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+                std::error_code ignored;
+                // Links are not followed: a linked folder may lead back up the tree, and a linked file is not
+                // where the document is.
+                const fs::file_status status = entries->symlink_status(ignored);
+                if (fs::is_directory(status)) {
+                    pending.push_back(entries->path());
+                } else if (fs::is_regular_file(status)) {
+                    const std::string& name = entries->path().native();
+                    if (isWordDocumentName(name)) {
+                        found.push_back(name);
+                    }
+                }
+            }
+            if (error) {
+                unreadable.append(systemName(current.native()) + QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(error.message().c_str()));
+            }
+            if (progress) {
+                progress({RelinkProgress::Stage::Listing, qsizetype(found.size()), 0});
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    std::vector<Candidate> candidates;
+    candidates.reserve(found.size());
+    for (const std::string& name : found) {
+        QString path = systemName(name);
+        if (held.contains(FoldAsciiCase(path))) {
+            continue;
+        }
+        Candidate candidate;
+        candidate.foldedName = FoldAsciiCase(fileNameOf(path));
+        candidate.path = std::move(path);
+        candidates.push_back(std::move(candidate));
+    }
+    return candidates;
+}
+
+// Runs work(i) for every index on one thread per core, reporting progress from the calling thread.
+template <typename Work>
+void inParallel(const std::vector<size_t>& indices, Work work,
+                const std::function<void(const RelinkProgress&)>& progress, qsizetype doneBefore, qsizetype total,
+                const std::atomic<bool>* cancelled) {
+    std::atomic<size_t> next{0};
+    std::atomic<qsizetype> done{0};
+    const auto worker = [&] {
+        for (size_t i = next++; i < indices.size(); i = next++) {
+            if (cancelled != nullptr && cancelled->load()) {
+                return;
+            }
+            work(indices[i]);
+            ++done;
+        }
+    };
+    const size_t count = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), indices.size());
+    std::vector<std::jthread> pool;
+    for (size_t k = 0; k < count; ++k) {
+        pool.emplace_back(worker);
+    }
+    while (progress && done.load() < qsizetype(indices.size()) && !(cancelled != nullptr && cancelled->load())) {
+        progress({RelinkProgress::Stage::Reading, doneBefore + done.load(), total});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    pool.clear();
+    if (progress) {
+        progress({RelinkProgress::Stage::Reading, doneBefore + done.load(), total});
+    }
+}
+
+} // namespace
+
+QByteArray RelinkTextKey(const QString& text) {
+    const QString bounded = BoundedCacheText(text);
+    QString kept;
+    kept.reserve(bounded.size());
+    for (const QChar c : bounded) {
+        if (!c.isSpace() && c.category() != QChar::Other_Control && c != QChar(0x00AD) && c != QChar(0x2011)) {
+            kept.append(c);
+        }
+    }
+    if (kept.isEmpty()) {
+        return {};
+    }
+    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(kept.constData()), kept.size() * 2),
+                                    QCryptographicHash::Sha256);
+}
+
+std::vector<MissingDocument> FindMissingDocuments(const TWordMgr& store) {
+    std::vector<MissingDocument> missing;
+    const int count = store.GetRecNumber();
+    for (int k = 0; k < count; ++k) {
+        const qint64 pos = qint64(k) * TWordRec::Size;
+        const TWordRec rec = store.RecordAt(pos);
+        if (rec.wdDeleted) {
+            continue;
+        }
+        QString path;
+        try {
+            path = store.StringAt(rec.wdFullNamePos);
+        } catch (const VelmoraError&) {
+            continue; // a damaged record names no file to look for
+        }
+        if (!path.isEmpty() && nothingAt(path)) {
+            missing.push_back({pos, path});
+        }
+    }
+    return missing;
+}
+
+QSet<QString> HeldLibraryPaths(const TWordMgr& store) {
+    QSet<QString> held;
+    const int count = store.GetRecNumber();
+    held.reserve(count);
+    for (int k = 0; k < count; ++k) {
+        const TWordRec rec = store.RecordAt(qint64(k) * TWordRec::Size);
+        if (rec.wdDeleted) {
+            continue;
+        }
+        try {
+            held.insert(FoldAsciiCase(store.StringAt(rec.wdFullNamePos)));
+        } catch (const VelmoraError&) {
+        }
+    }
+    return held;
+}
+
+RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStringList& folders,
+                       const QSet<QString>& held, const RelinkReader& reader,
+                       const std::function<void(const RelinkProgress&)>& progress, const std::atomic<bool>* cancelled) {
+    RelinkPlan plan;
+    const auto stopped = [cancelled] { return cancelled != nullptr && cancelled->load(); };
+    if (missing.empty()) {
+        return plan;
+    }
+    std::vector<Candidate> candidates = listCandidates(folders, held, plan.unreadableFolders, progress, cancelled);
+    QHash<QString, std::vector<size_t>> byName;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        byName[candidates[i].foldedName].push_back(i);
+    }
+    const auto readCandidate = [&](size_t i) {
+        Candidate& candidate = candidates[i];
+        std::optional<QString> text;
+        try {
+            text = reader ? reader(candidate.path) : std::nullopt;
+        } catch (const std::exception&) {
+            text.reset();
+        }
+        candidate.unreadable = !text.has_value();
+        if (text) {
+            candidate.key = RelinkTextKey(*text);
+        }
+        candidate.read = true;
+    };
+
+    // First reading: the cached text of every missing document, and the files that carry its name.
+    std::vector<QByteArray> recordKeys(missing.size());
+    std::vector<size_t> named;
+    for (const MissingDocument& doc : missing) {
+        for (const size_t i : byName.value(FoldAsciiCase(fileNameOf(doc.path)))) {
+            named.push_back(i);
+        }
+    }
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    std::vector<size_t> firstWork(missing.size() + named.size());
+    for (size_t i = 0; i < firstWork.size(); ++i) {
+        firstWork[i] = i;
+    }
+    const qsizetype firstTotal = qsizetype(firstWork.size());
+    inParallel(
+        firstWork,
+        [&](size_t i) {
+            if (i < missing.size()) {
+                try {
+                    recordKeys[i] = RelinkTextKey(ReadTextCache(missing[i].path));
+                } catch (const std::exception&) {
+                    // A damaged cache proves nothing: the record is found by name only.
+                }
+            } else {
+                readCandidate(named[i - missing.size()]);
+            }
+        },
+        progress, 0, firstTotal, cancelled);
+    if (stopped()) {
+        plan.cancelled = true;
+        return plan;
+    }
+
+    // By name: a file whose text is the cached text; by text alone for a document renamed too; by name alone
+    // for a document whose text cannot be compared (no cache, or a file the reader cannot read).
+    std::vector<std::vector<size_t>> sameByName(missing.size());
+    std::vector<std::vector<size_t>> unverified(missing.size());
+    bool textStage = false;
+    for (size_t m = 0; m < missing.size(); ++m) {
+        for (const size_t i : byName.value(FoldAsciiCase(fileNameOf(missing[m].path)))) {
+            const Candidate& candidate = candidates[i];
+            if (recordKeys[m].isEmpty() || candidate.unreadable) {
+                unverified[m].push_back(i);
+            } else if (candidate.key == recordKeys[m]) {
+                sameByName[m].push_back(i);
+            }
+        }
+        textStage = textStage || (sameByName[m].empty() && !recordKeys[m].isEmpty());
+    }
+    QHash<QByteArray, std::vector<size_t>> byText;
+    if (textStage) {
+        std::vector<size_t> rest;
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            if (!candidates[i].read) {
+                rest.push_back(i);
+            }
+        }
+        inParallel(rest, readCandidate, progress, firstTotal, firstTotal + qsizetype(rest.size()), cancelled);
+        if (stopped()) {
+            plan.cancelled = true;
+            return plan;
+        }
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            if (!candidates[i].key.isEmpty()) {
+                byText[candidates[i].key].push_back(i);
+            }
+        }
+    }
+
+    std::vector<std::vector<size_t>> matches(missing.size());
+    QHash<size_t, int> wanted;
+    for (size_t m = 0; m < missing.size(); ++m) {
+        if (!sameByName[m].empty()) {
+            matches[m] = sameByName[m];
+        } else if (!recordKeys[m].isEmpty() && byText.contains(recordKeys[m])) {
+            matches[m] = byText.value(recordKeys[m]);
+        } else {
+            matches[m] = unverified[m];
+        }
+        if (matches[m].size() == 1) {
+            ++wanted[matches[m].front()];
+        }
+    }
+    for (size_t m = 0; m < missing.size(); ++m) {
+        RelinkFinding finding;
+        finding.position = missing[m].position;
+        finding.oldPath = missing[m].path;
+        finding.candidates = int(matches[m].size());
+        if (matches[m].empty()) {
+            finding.kind = RelinkFinding::Kind::NotFound;
+        } else if (matches[m].size() == 1 && wanted.value(matches[m].front()) == 1) {
+            finding.kind = RelinkFinding::Kind::Relinked;
+            finding.newPath = candidates[matches[m].front()].path;
+        } else {
+            // Several files, or one file that more than one record would take: neither is guessed.
+            finding.kind = RelinkFinding::Kind::Ambiguous;
+        }
+        plan.findings.push_back(std::move(finding));
+    }
+    return plan;
+}
+
+namespace {
+
+// Whether the record may still take the new file: it is at the old path, nothing is there, the new file is a
+// regular file and no live record names it.
+bool stillFits(TWordMgr& store, const RelinkFinding& finding, const QSet<QString>& held) {
+    if (!store.IsRecordPosition(finding.position) || store.RecordAt(finding.position).wdDeleted) {
+        return false;
+    }
+    try {
+        if (store.StringAt(store.RecordAt(finding.position).wdFullNamePos) != finding.oldPath) {
+            return false;
+        }
+    } catch (const VelmoraError&) {
+        return false;
+    }
+    return nothingAt(finding.oldPath) && isRegularFile(finding.newPath) &&
+           !held.contains(FoldAsciiCase(finding.newPath));
+}
+
+void applyMoves(TWordMgr& store, const QList<PlannedMove>& moves) {
+    if (moves.isEmpty()) {
+        return;
+    }
+    // Written before the first record changes: a kill from here on is finished by the next opening, which
+    // finds each old path empty and the new file in place, as after a move.
+    WriteMoveJournal(store.FileName(), moves);
+    for (const PlannedMove& move : moves) {
+        store.SaveMovedDocName(move.position, move.to);
+        TakeTextCacheAlong(move.from, move.to);
+    }
+    store.SaveRecDataFiles(false);
+    RemoveMoveJournal(store.FileName());
+}
+
+} // namespace
+
+void ApplyRelinks(TWordMgr& store, RelinkPlan& plan) {
+    QSet<QString> held = HeldLibraryPaths(store);
+    QList<PlannedMove> moves;
+    for (RelinkFinding& finding : plan.findings) {
+        if (finding.kind != RelinkFinding::Kind::Relinked) {
+            continue;
+        }
+        if (!stillFits(store, finding, held)) {
+            finding.kind = RelinkFinding::Kind::NotFound;
+            finding.newPath.clear();
+            continue;
+        }
+        held.insert(FoldAsciiCase(finding.newPath));
+        moves.append({finding.position, finding.oldPath, finding.newPath});
+    }
+    applyMoves(store, moves);
+}
+
+bool RelinkToFile(TWordMgr& store, qint64 position, const QString& file) {
+    RelinkFinding finding;
+    finding.kind = RelinkFinding::Kind::Relinked;
+    finding.position = position;
+    finding.newPath = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+    try {
+        finding.oldPath = store.GetDocNameByPos(position);
+    } catch (const VelmoraError&) {
+        return false;
+    }
+    if (!stillFits(store, finding, HeldLibraryPaths(store))) {
+        return false;
+    }
+    applyMoves(store, {{position, finding.oldPath, finding.newPath}});
+    return true;
+}
+
+} // namespace velmora
