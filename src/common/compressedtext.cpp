@@ -7,6 +7,9 @@
 
 #include <QFile>
 
+#include <cerrno>
+
+#include <unistd.h>
 #include <zlib.h>
 
 namespace velmora {
@@ -70,6 +73,34 @@ void SaveCompressedText(const QString& text, const QString& fileName) {
 
 QString LoadCompressedText(const QString& fileName) {
     return DecompressText(ReadWholeFile(fileName, kMaxCacheFileBytes), fileName);
+}
+
+bool ReadCacheFileBytes(const QString& fileName, QByteArray& compressed, struct stat& info) {
+    compressed.clear();
+    qint64 size = 0;
+    QString reason;
+    const int fd = OpenRegularFile(fileName, size, reason);
+    if (fd < 0) {
+        return false;
+    }
+    bool whole = size <= kMaxCacheFileBytes && ::fstat(fd, &info) == 0 && info.st_size <= kMaxCacheFileBytes;
+    if (whole) {
+        compressed.resize(qsizetype(info.st_size));
+        qsizetype got = 0;
+        while (got < compressed.size()) {
+            const ssize_t n = ::read(fd, compressed.data() + got, size_t(compressed.size() - got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += n;
+        }
+        whole = got == compressed.size();
+    }
+    ::close(fd);
+    return whole;
 }
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QString>
 
 namespace velmora {
@@ -25,5 +27,10 @@ QString DecompressText(QByteArrayView compressed, const QString& name = {});
 void SaveCompressedText(const QString& text, const QString& fileName);
 // Reads only a regular file of at most kMaxCacheFileBytes.
 QString LoadCompressedText(const QString& fileName);
+
+// The bytes of a cache file, read whole, and its status as it was read. False for what no cached text can be: not
+// a regular file (a FIFO would wait for a writer forever), larger than kMaxCacheFileBytes (refused before a byte
+// of it is read, sparse or not), unreadable, or shorter than its size; `info` is filled once the file is open.
+bool ReadCacheFileBytes(const QString& fileName, QByteArray& compressed, struct stat& info);
 
 } // namespace velmora

@@ -3,7 +3,6 @@
 #include "common/appfolder.h"
 #include "common/compressedtext.h"
 #include "common/errors.h"
-#include "common/readfile.h"
 #include "store/foldedtext.h"
 #include "store/textcache.h"
 
@@ -204,33 +203,13 @@ enum class RowState : int { Text = 0, Empty = 1, Damaged = 2 };
 // The folded text of a cache file as the search reads it; Damaged for what it would not read.
 RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp) {
     folded.clear();
-    qint64 size = 0;
-    QString reason;
-    const int fd = OpenRegularFile(file, size, reason);
-    if (fd < 0) {
-        return RowState::Damaged;
-    }
     struct stat info {};
     QByteArray compressed;
-    bool whole = size <= kMaxCacheFileBytes && ::fstat(fd, &info) == 0;
-    if (whole) {
+    const bool whole = ReadCacheFileBytes(file, compressed, info);
+    if (info.st_ino != 0) {
         stamp = CacheStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
                            quint64(info.st_ino)};
-        compressed.resize(qsizetype(info.st_size));
-        qsizetype got = 0;
-        while (got < compressed.size()) {
-            const ssize_t n = ::read(fd, compressed.data() + got, size_t(compressed.size() - got));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            got += n;
-        }
-        whole = got == compressed.size();
     }
-    ::close(fd);
     QByteArray plain;
     if (!whole || !InflateCacheBytes(compressed, plain)) {
         return RowState::Damaged;

@@ -1,7 +1,6 @@
 #include "workbench/core/searchtexts.h"
 
 #include "common/compressedtext.h"
-#include "common/readfile.h"
 #include "common/textcodec.h"
 #include "store/foldedtext.h"
 #include "store/textcache.h"
@@ -10,7 +9,6 @@
 #include <QFile>
 
 #include <array>
-#include <cerrno>
 #include <vector>
 
 #include <fcntl.h>
@@ -105,35 +103,13 @@ SearchTexts::Text SearchTexts::cached(const QString& documentPath) {
         }
     }
     // The stamp kept is the one of the file actually read, so a file replaced meanwhile is read again next time.
-    // Only a regular file is read (a FIFO would wait for a writer forever), and only one that a cached text can
-    // have deflated to: a larger one, sparse or not, is refused before a byte of it is read.
-    qint64 size = 0;
-    QString reason;
-    const int fd = OpenRegularFile(cacheFile, size, reason);
-    if (fd < 0) {
-        return {Status::Damaged, nullptr};
-    }
     struct stat info {};
     QByteArray compressed;
-    bool whole = size <= kMaxCacheFileBytes && ::fstat(fd, &info) == 0;
-    if (whole) {
+    const bool whole = ReadCacheFileBytes(cacheFile, compressed, info);
+    if (info.st_ino != 0) {
         stamp = Stamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
                       quint64(info.st_ino), quint64(info.st_dev)};
-        compressed.resize(qsizetype(info.st_size));
-        qsizetype got = 0;
-        while (got < compressed.size()) {
-            const ssize_t n = ::read(fd, compressed.data() + got, size_t(compressed.size() - got));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            got += n;
-        }
-        whole = got == compressed.size();
     }
-    ::close(fd);
     QByteArray plain;
     if (!whole || !InflateCacheBytes(compressed, plain)) {
         return {Status::Damaged, nullptr};
