@@ -123,6 +123,8 @@ Search::Search(Workbench& bench, QWidget* toolbar, QWidget* column)
     Describe(info, QStringLiteral("搜索说明"));
     ConnectReported(info, &QToolButton::clicked, this, [] { ShowInfo(kSearchHelp); });
     scope->addWidget(info, 0, 2, Qt::AlignRight);
+    // Tab visits the button where it is drawn, at the end of the first row.
+    QWidget::setTabOrder(rCurrList, info);
     options->addWidget(gpScope, 0, Qt::AlignLeft);
     auto* modes = new QHBoxLayout;
     modes->setContentsMargins(2, 0, 0, 0);

@@ -135,13 +135,13 @@ private Q_SLOTS:
         QStringList back;
         std::copy(middle.crbegin(), middle.crend(), std::back_inserter(back));
         QTest::newRow("no document, forward") << QList<int>{} << true
-                                              << QStringList{"schEdit", "rAllDoc",  "ckAllText",    "ckFileName",
-                                                             "ckTag",   "ckPinyin", "btSearchInfo", "rAorB"} +
+                                              << QStringList{"schEdit",    "rAllDoc", "btSearchInfo", "ckAllText",
+                                                             "ckFileName", "ckTag",   "ckPinyin",     "rAorB"} +
                                                      middle;
         QTest::newRow("two documents, backward")
             << QList<int>{0, 1} << false
             << QStringList{"schEdit", "Pager.tabs"} + back +
-                   QStringList{"rWhole", "btSearchInfo", "ckPinyin", "ckTag", "ckFileName", "ckAllText", "rCurrList"};
+                   QStringList{"rWhole", "ckPinyin", "ckTag", "ckFileName", "ckAllText", "btSearchInfo", "rCurrList"};
     }
     void tabRound_goesRoundTheAreas() {
         QFETCH(QList<int>, opened);
