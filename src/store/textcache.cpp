@@ -40,21 +40,40 @@ QString TextCacheFolder() {
     return AppDataFolder() + QStringLiteral("doctext") + QDir::separator();
 }
 
-QString TextCachePath(const QString& fullPath) {
-    QString name = fullPath.mid(fullPath.lastIndexOf(QDir::separator()) + 1);
+QString TextCacheName(const QString& fullPath) {
+    // A search names the cache file of every document in the library: this is written to allocate little.
+    QStringView name = QStringView(fullPath).mid(fullPath.lastIndexOf(QDir::separator()) + 1);
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot >= 0) {
         name.truncate(dot);
     }
-    const QByteArray digest =
-        QCryptographicHash::hash(fullPath.toCaseFolded().toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
-    const QString tail = u'~' + QString::fromLatin1(digest) + QStringLiteral(".dat_");
-    // A document name near the file system's limit would leave no room for the tail; its start is kept
-    // instead, and the digits of the whole path keep it apart from others that start alike.
-    if (QFile::encodeName(name).size() + tail.size() > kMaxFileNameBytes) {
-        name = fittingStart(name, kMaxFileNameBytes - tail.size());
+    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    sha1.addData(fullPath.toCaseFolded().toUtf8());
+    const QByteArrayView digest = sha1.resultView();
+    static constexpr char kHex[] = "0123456789abcdef";
+    char16_t tail[14] = {u'~', 0, 0, 0, 0, 0, 0, 0, 0, u'.', u'd', u'a', u't', u'_'};
+    for (int i = 0; i < 4; ++i) {
+        tail[1 + 2 * i] = char16_t(kHex[quint8(digest[i]) >> 4]);
+        tail[2 + 2 * i] = char16_t(kHex[quint8(digest[i]) & 0xF]);
     }
-    return TextCacheFolder() + name + tail;
+    constexpr qsizetype kTail = 14;
+    // A document name near the file system's limit would leave no room for the tail; its start is kept
+    // instead, and the digits of the whole path keep it apart from others that start alike. (A UTF-16 unit is
+    // at most three bytes in UTF-8, so most names need no counting.)
+    QString result;
+    if (name.size() * 3 + kTail > kMaxFileNameBytes &&
+        QFile::encodeName(name.toString()).size() + kTail > kMaxFileNameBytes) {
+        result = fittingStart(name.toString(), kMaxFileNameBytes - kTail);
+    } else {
+        result.reserve(name.size() + kTail);
+        result.append(name);
+    }
+    result.append(QStringView(tail, kTail));
+    return result;
+}
+
+QString TextCachePath(const QString& fullPath) {
+    return TextCacheFolder() + TextCacheName(fullPath);
 }
 
 bool HasTextCache(const QString& fullPath) {
@@ -68,7 +87,7 @@ void WriteTextCache(const QString& fullPath, const QString& text) {
     const QString path = TextCachePath(fullPath);
     const QString name = path.mid(TextCacheFolder().size());
     const QString bounded = BoundedCacheText(text);
-    TextIndexUpdate index;
+    TextIndexUpdate index({name});
     index.aboutToReplace(name);
     SaveCompressedText(bounded, path);
     // The terms are those of the text as a search will read it back from the file.
@@ -87,11 +106,17 @@ QString ReadTextCache(const QString& fullPath) {
 bool MoveTextCache(const QString& oldPath, const QString& newPath) {
     const QString from = TextCachePath(oldPath);
     const QString to = TextCachePath(newPath);
-    TextIndexUpdate index;
-    if (!QFile::exists(from) || QFile::exists(to) || !QFile::rename(from, to)) {
+    const QString fromName = from.mid(TextCacheFolder().size());
+    const QString toName = to.mid(TextCacheFolder().size());
+    if (!QFile::exists(from) || QFile::exists(to)) {
         return false;
     }
-    index.renamed(from.mid(TextCacheFolder().size()), to.mid(TextCacheFolder().size()));
+    TextIndexUpdate index({fromName, toName});
+    if (!QFile::rename(from, to)) {
+        index.commit();
+        return false;
+    }
+    index.renamed(fromName, toName);
     index.commit();
     return true;
 }
@@ -102,12 +127,27 @@ void MoveTextCacheOver(const QString& oldPath, const QString& newPath) {
     if (from == to || !QFile::exists(from)) {
         return;
     }
-    TextIndexUpdate index;
+    const QString fromName = from.mid(TextCacheFolder().size());
+    const QString toName = to.mid(TextCacheFolder().size());
+    TextIndexUpdate index({fromName, toName});
     QFile::remove(to);
     if (QFile::rename(from, to)) {
-        index.renamed(from.mid(TextCacheFolder().size()), to.mid(TextCacheFolder().size()));
+        index.renamed(fromName, toName);
     } else if (!QFile::exists(to)) {
-        index.removed(to.mid(TextCacheFolder().size()));
+        index.removed(toName);
+    }
+    index.commit();
+}
+
+void RemoveTextCache(const QString& fullPath) {
+    const QString path = TextCachePath(fullPath);
+    if (!QFile::exists(path)) {
+        return;
+    }
+    const QString name = path.mid(TextCacheFolder().size());
+    TextIndexUpdate index({name});
+    if (QFile::remove(path) || !QFile::exists(path)) {
+        index.removed(name);
     }
     index.commit();
 }

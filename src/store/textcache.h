@@ -11,6 +11,8 @@ namespace velmora {
 // characters, until it fits.
 QString TextCacheFolder();
 QString TextCachePath(const QString& fullPath);
+// The same file's name within the cache folder.
+QString TextCacheName(const QString& fullPath);
 
 bool HasTextCache(const QString& fullPath);
 // Replaces the document's cache file, making the folder first when needed. Text beyond kMaxCachedTextChars is
@@ -25,6 +27,8 @@ bool MoveTextCache(const QString& oldPath, const QString& newPath);
 // Moves the cache of a document to its new path, replacing a cache already there (which belongs to no file at
 // the new path). Nothing happens when there is no old cache.
 void MoveTextCacheOver(const QString& oldPath, const QString& newPath);
+// Removes the cache file of the document `fullPath`, if it has one (a file written over by a save-as).
+void RemoveTextCache(const QString& fullPath);
 
 // Every change of a cache file above is made under the text index's write lock and recorded in the index
 // (textindex.h); a writer that cannot reach the index still writes the cache, and leaves the index stale.

@@ -5,14 +5,18 @@
 #include "common/errors.h"
 #include "store/foldedtext.h"
 #include "store/textcache.h"
+#include "store/textindexterms.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include <dirent.h>
@@ -25,99 +29,16 @@ namespace velmora {
 
 namespace {
 
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 // A folder stamp younger than this may still be shared by a change made right after it (file times advance in
 // ticks of the kernel's coarse clock), so a search does not record it as the state it has checked.
 constexpr qint64 kRacyNs = 50'000'000;
 // Replaced texts whose terms could not be taken out stay in the index as rows of no file; past this share of the
 // live rows, a build starts the index afresh.
 constexpr double kGarbageShare = 0.25;
-
-// A term is one UTF-16 unit or a pair of them, written as three characters per unit from '0' to 'o', so that it
-// never holds a quote of the query syntax and a term of one unit never equals one of two.
-void encodeUnit(char16_t unit, char* out) {
-    out[0] = char(0x30 + (unit >> 12));
-    out[1] = char(0x30 + ((unit >> 6) & 0x3F));
-    out[2] = char(0x30 + (unit & 0x3F));
-}
-
-bool latinWordUnit(char16_t unit) {
-    return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'z');
-}
-
-// A term key: a pair as its two units; a single unit with bit 32 set; three neighbouring units of a Latin word
-// (letters and digits, folded), with bit 48 set. Latin words have too few pairs of letters for pairs alone to
-// tell documents apart, so they get their triples too.
-constexpr quint64 kUnitBit = quint64(1) << 32;
-constexpr quint64 kTripleBit = quint64(1) << 48;
-
-// The distinct term keys of a folded text.
-std::vector<quint64> distinctTerms(const char16_t* units, qsizetype n) {
-    size_t capacity = 64;
-    while (capacity < size_t(n) * 6) {
-        capacity <<= 1;
-    }
-    // Open addressing over key + 1, so that 0 marks a free slot.
-    std::vector<quint64> table(capacity, 0);
-    std::vector<quint64> keys;
-    keys.reserve(size_t(n) + 64);
-    const auto add = [&](quint64 key) {
-        size_t slot = size_t((key * 0x9E3779B97F4A7C15ULL) >> 20) & (capacity - 1);
-        while (table[slot] != 0) {
-            if (table[slot] == key + 1) {
-                return;
-            }
-            slot = (slot + 1) & (capacity - 1);
-        }
-        table[slot] = key + 1;
-        keys.push_back(key);
-    };
-    for (qsizetype i = 0; i < n; ++i) {
-        add(kUnitBit | units[i]);
-        if (i + 1 < n) {
-            add((quint64(units[i]) << 16) | units[i + 1]);
-        }
-        if (i + 2 < n && latinWordUnit(units[i]) && latinWordUnit(units[i + 1]) && latinWordUnit(units[i + 2])) {
-            add(kTripleBit | (quint64(units[i]) << 32) | (quint64(units[i + 1]) << 16) | units[i + 2]);
-        }
-    }
-    return keys;
-}
-
-// The term keys a document holding the folded word must have.
-std::vector<quint64> wordTerms(QStringView word) {
-    const auto* units = reinterpret_cast<const char16_t*>(word.data());
-    const qsizetype n = word.size();
-    std::vector<quint64> keys;
-    if (n == 1) {
-        keys.push_back(kUnitBit | units[0]);
-    }
-    for (qsizetype i = 0; i + 1 < n; ++i) {
-        keys.push_back((quint64(units[i]) << 16) | units[i + 1]);
-        if (i + 2 < n && latinWordUnit(units[i]) && latinWordUnit(units[i + 1]) && latinWordUnit(units[i + 2])) {
-            keys.push_back(kTripleBit | (quint64(units[i]) << 32) | (quint64(units[i + 1]) << 16) | units[i + 2]);
-        }
-    }
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    return keys;
-}
-
-int encodeKey(quint64 key, char* out) {
-    if (key & kTripleBit) {
-        encodeUnit(char16_t((key >> 32) & 0xFFFF), out);
-        encodeUnit(char16_t((key >> 16) & 0xFFFF), out + 3);
-        encodeUnit(char16_t(key & 0xFFFF), out + 6);
-        return 9;
-    }
-    if (key & kUnitBit) {
-        encodeUnit(char16_t(key & 0xFFFF), out);
-        return 3;
-    }
-    encodeUnit(char16_t(key >> 16), out);
-    encodeUnit(char16_t(key & 0xFFFF), out + 3);
-    return 6;
-}
+// A writer marks the files it is about to change, then waits for the write lock (five seconds at most) and
+// changes them holding it. Only a mark older than this may be taken by someone else.
+constexpr qint64 kMarkLifetimeNs = 600'000'000'000;
 
 // The tokenizer: a document arrives as the bytes of its folded UTF-16 text, a query term already encoded.
 int tokenizerCreate(void*, const char**, int, Fts5Tokenizer** out) {
@@ -133,16 +54,13 @@ int tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int byt
     if (flags & FTS5_TOKENIZE_QUERY) {
         return bytes > 0 ? token(context, 0, text, bytes, 0, bytes) : SQLITE_OK;
     }
-    std::vector<char16_t> units(size_t(bytes / 2));
-    std::memcpy(units.data(), text, units.size() * 2);
-    char encoded[9];
-    for (const quint64 key : distinctTerms(units.data(), qsizetype(units.size()))) {
-        const int rc = token(context, 0, encoded, encodeKey(key, encoded), 0, 0);
-        if (rc != SQLITE_OK) {
-            return rc;
-        }
-    }
-    return SQLITE_OK;
+    const QStringView folded(reinterpret_cast<const char16_t*>(text), bytes / 2);
+    int rc = SQLITE_OK;
+    ForEachTextTerm(folded, [&](const char* term, int length) {
+        rc = token(context, 0, term, length, 0, 0);
+        return rc == SQLITE_OK;
+    });
+    return rc;
 }
 
 fts5_api* fts5Of(sqlite3* db) {
@@ -261,6 +179,12 @@ struct Connection {
             }
             return *this;
         }
+        Statement& bindUtf8(int i, const QByteArray& v) {
+            if (s) {
+                sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_TRANSIENT);
+            }
+            return *this;
+        }
         Statement& bindBlob(int i, QStringView v) {
             if (s) {
                 sqlite3_bind_blob64(s, i, v.data(), sqlite3_uint64(v.size() * 2), SQLITE_STATIC);
@@ -282,6 +206,9 @@ struct Connection {
             return false;
         }
         qint64 integer(int i) const { return sqlite3_column_int64(s, i); }
+        QByteArrayView utf8Bytes(int i) const {
+            return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, i)), sqlite3_column_bytes(s, i));
+        }
         QString text(int i) const {
             return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
                                       sqlite3_column_bytes16(s, i) / 2);
@@ -308,6 +235,8 @@ bool createSchema(Connection& c) {
         c.exec("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
                "CREATE TABLE IF NOT EXISTS docs(id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL UNIQUE,"
                " size INTEGER NOT NULL, mtime INTEGER NOT NULL, inode INTEGER NOT NULL, state INTEGER NOT NULL);"
+               "CREATE TABLE IF NOT EXISTS pending(name TEXT NOT NULL, owner INTEGER NOT NULL, since INTEGER NOT NULL,"
+               " PRIMARY KEY(name, owner)) WITHOUT ROWID;"
                "CREATE VIRTUAL TABLE IF NOT EXISTS terms USING fts5(body, content='', detail=none, columnsize=0,"
                " tokenize='velmora');");
     if (made && c.meta("version").isEmpty()) {
@@ -389,20 +318,29 @@ bool StampOfFile(const QString& file, CacheStamp& stamp) {
     return true;
 }
 
-QStringList TextIndexTerms(QStringView folded) {
-    QStringList terms;
-    char encoded[9];
-    for (const quint64 key : distinctTerms(reinterpret_cast<const char16_t*>(folded.data()), folded.size())) {
-        terms.append(QString::fromLatin1(encoded, encodeKey(key, encoded)));
-    }
-    return terms;
-}
-
 // ---- writers
 
-TextIndexUpdate::TextIndexUpdate() : m_db(textindex::open(true)) {
-    if (!m_db || !m_db->exec("BEGIN IMMEDIATE")) {
+TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::open(true)) {
+    // The files about to change are marked first, in a transaction of their own: a writer killed after its file
+    // changed and before its row did leaves the mark, and the file is read by the search until rewritten.
+    // Each writer removes only its own marks: two may be changing one file.
+    m_owner = qint64(QRandomGenerator::system()->generate64() >> 1);
+    bool marked = m_db && m_db->exec("BEGIN IMMEDIATE");
+    if (marked && !changing.isEmpty()) {
+        for (const QString& name : changing) {
+            Connection::Statement mark(m_db.get(),
+                                       "INSERT OR IGNORE INTO pending(name, owner, since) VALUES(?1, ?2, ?3)");
+            mark.bind(1, name).bind(2, m_owner).bind(3, nowNs()).step();
+        }
+        marked = m_db->exec("COMMIT") && m_db->exec("BEGIN IMMEDIATE");
+    }
+    if (!marked) {
         m_db.reset();
+        // An index that cannot be told of a change would vouch for the file's old text: it goes, and the search
+        // scans until it is built again. Removing a file works on a full disk too.
+        if (!changing.isEmpty()) {
+            removeIndexFiles();
+        }
         return;
     }
     // The folder is as the index last recorded it, so the change made now is the only one to record.
@@ -506,6 +444,8 @@ void TextIndexUpdate::commit() {
     if (!m_db) {
         return;
     }
+    Connection::Statement unmark(m_db.get(), "DELETE FROM pending WHERE owner = ?1");
+    unmark.bind(1, m_owner).step();
     m_db->bump("generation");
     m_db->setMeta("folder", m_chain ? folderStampText() : QString());
     if (!m_db->exec("COMMIT")) {
@@ -518,6 +458,8 @@ void TextIndexUpdate::commit() {
 
 TextIndexReader::TextIndexReader() : m_db(textindex::open(false)) {
     if (m_db) {
+        // The writers checkpoint the log; a search that did it on closing would make the user wait for it.
+        sqlite3_db_config(m_db->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         vouch();
     }
     if (m_db && m_db->failed) {
@@ -535,17 +477,40 @@ void TextIndexReader::vouch() {
     }
     const QString recorded = m_db->meta("folder");
     const bool complete = m_db->meta("complete") == QLatin1String("1");
-    const qint64 generation = m_db->metaNumber("generation");
     const QString folderBefore = folderStampText();
+    if (complete && !recorded.isEmpty() && recorded == folderBefore) {
+        // Nothing entered or left the folder since the index last recorded it, and every writer marks the file
+        // it is about to change: each row but the marked ones holds its file's text. (Text rows are state 0.)
+        Connection::Statement q(m_db.get(),
+                                "SELECT id, name FROM docs WHERE state = 0 AND name NOT IN (SELECT name FROM pending)");
+        while (q.step()) {
+            vouchFor(q.utf8Bytes(1), q.integer(0));
+        }
+        std::sort(m_vouched.begin(), m_vouched.end(), rowOrder);
+        return;
+    }
+    vouchFileByFile(folderBefore);
+}
+
+void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
+    const qint64 generation = m_db->metaNumber("generation");
     const qint64 checkedAt = nowNs();
-    // Every row is checked against its file even when the folder's stamp is as recorded: a file rewritten in
-    // place (not replaced) leaves the folder's stamp as it was.
-    const bool recordedSame = complete && !recorded.isEmpty() && recorded == folderBefore;
+    QSet<QString> pending;
+    {
+        Connection::Statement q(m_db.get(), "SELECT name FROM pending");
+        while (q.step()) {
+            pending.insert(q.text(0));
+        }
+    }
     bool allMatch = true;
+    QSet<QString> rowNames;
     Connection::Statement q(m_db.get(), "SELECT id, name, size, mtime, inode, state FROM docs");
-    m_vouched.reserve(4096);
     while (q.step()) {
         const QString name = q.text(1);
+        rowNames.insert(name);
+        if (pending.contains(name)) {
+            continue;
+        }
         CacheStamp stamp;
         const CacheStamp kept{q.integer(2), q.integer(3), quint64(q.integer(4))};
         if (!StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == kept)) {
@@ -553,35 +518,31 @@ void TextIndexReader::vouch() {
             continue;
         }
         if (RowState(q.integer(5)) == RowState::Text) {
-            m_vouched.insert(name, q.integer(0));
+            vouchFor(name.toUtf8(), q.integer(0));
         }
     }
-    if (recordedSame || !allMatch || m_db->failed) {
+    std::sort(m_vouched.begin(), m_vouched.end(), rowOrder);
+    if (!allMatch || m_db->failed) {
         return;
     }
-    // Every row matched its file: when no file is without a row either, and the folder did not change while it
-    // was checked, its stamp is recorded, so that the next search need not look at each file.
-    const QStringList files = cacheFileNames();
-    qsizetype rows = 0;
-    {
-        Connection::Statement count(m_db.get(), "SELECT count(*) FROM docs");
-        rows = count.step() ? qsizetype(count.integer(0)) : -1;
-    }
-    if (files.size() != rows || folderStampText() != folderBefore || checkedAt - folderModified() < kRacyNs) {
-        return;
-    }
-    for (const QString& name : files) {
-        Connection::Statement has(m_db.get(), "SELECT 1 FROM docs WHERE name = ?1");
-        if (!has.bind(1, name).step()) {
+    // Every row matched its file: when every file has a row (or is marked), and the folder did not change while
+    // it was checked, its stamp is recorded, so that the next search need not look at each file.
+    for (const QString& name : cacheFileNames()) {
+        if (!rowNames.contains(name) && !pending.contains(name)) {
             return;
         }
+    }
+    if (folderStampText() != folderBefore || checkedAt - folderModified() < kRacyNs) {
+        return;
     }
     m_db->exec("COMMIT");
     if (!m_db->exec("BEGIN IMMEDIATE")) {
         m_db->failed = false;
+        m_vouched.clear(); // the state it was vouched in is over
         return;
     }
-    if (m_db->metaNumber("generation") == generation && folderStampText() == folderBefore) {
+    const bool unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
+    if (unchanged) {
         m_db->setMeta("complete", QStringLiteral("1"));
         m_db->setMeta("folder", folderBefore);
     }
@@ -590,27 +551,40 @@ void TextIndexReader::vouch() {
         m_db->failed = false;
     }
     m_db->exec("BEGIN");
+    if (!unchanged) {
+        m_vouched.clear();
+    }
+}
+
+bool TextIndexReader::rowOrder(const VouchedRow& a, const VouchedRow& b) {
+    return a.high != b.high ? a.high < b.high : a.low < b.low;
+}
+
+void TextIndexReader::vouchFor(QByteArrayView utf8Name, qint64 id) {
+    m_vouched.push_back(VouchedRow{quint64(qHashBits(utf8Name.data(), size_t(utf8Name.size()), 0x5EED1)),
+                                   quint64(qHashBits(utf8Name.data(), size_t(utf8Name.size()), 0x5EED2)), id});
+}
+
+qint64 TextIndexReader::vouchedRow(const QString& name) const {
+    const QByteArray utf8 = name.toUtf8();
+    const VouchedRow key{quint64(qHashBits(utf8.constData(), size_t(utf8.size()), 0x5EED1)),
+                         quint64(qHashBits(utf8.constData(), size_t(utf8.size()), 0x5EED2)), 0};
+    const auto it = std::lower_bound(m_vouched.cbegin(), m_vouched.cend(), key, rowOrder);
+    return it != m_vouched.cend() && it->high == key.high && it->low == key.low ? it->id : -1;
 }
 
 bool TextIndexReader::exact(QStringView foldedWord) {
-    const auto* units = reinterpret_cast<const char16_t*>(foldedWord.data());
-    return foldedWord.size() <= 2 ||
-           (foldedWord.size() == 3 && latinWordUnit(units[0]) && latinWordUnit(units[1]) && latinWordUnit(units[2]));
+    return TermQueryFor(foldedWord).exact;
 }
 
 bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& ids) {
     ids.clear();
-    if (!m_db || m_db->failed || foldedWord.isEmpty()) {
+    const TermQuery query = TermQueryFor(foldedWord);
+    if (!m_db || m_db->failed || query.match.isEmpty()) {
         return false;
     }
-    QString query;
-    char encoded[9];
-    for (const quint64 key : wordTerms(foldedWord)) {
-        query += (query.isEmpty() ? QString() : QStringLiteral(" ")) + u'"' +
-                 QString::fromLatin1(encoded, encodeKey(key, encoded)) + u'"';
-    }
     Connection::Statement q(m_db.get(), "SELECT rowid FROM terms WHERE terms MATCH ?1 ORDER BY rowid");
-    q.bind(1, query);
+    q.bindUtf8(1, query.match);
     while (q.step()) {
         ids.push_back(q.integer(0));
     }
@@ -641,8 +615,10 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         // once. Should the build be killed, the writers' crisis merges still bound their number.
         std::unique_ptr<Connection> c = textindex::open(true);
         if (c) {
+            // The terms of a transaction gather in memory up to this size: each transaction of a build holds
+            // hundreds of documents, and flushed at once they make one segment, not many.
             c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 0);"
-                    "INSERT INTO terms(terms, rank) VALUES('hashsize', 8388608)");
+                    "INSERT INTO terms(terms, rank) VALUES('hashsize', 67108864)");
         }
     }
     const QStringList files = cacheFileNames();
@@ -665,11 +641,14 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
             toRead.append(name);
         }
     }
-    // Reading and folding run on every core; the index takes them in batches, each batch one transaction, so
-    // that the cache's writers are held up for one batch at most.
+    // Reading and folding run on every core; the index takes them in transactions of about a second each, so
+    // that the cache's writers are held up no longer than that.
     constexpr qsizetype kBatch = 64;
+    constexpr qint64 kTransactionMs = 1000;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     int done = 0;
+    std::optional<TextIndexUpdate> update;
+    QElapsedTimer held;
     for (qsizetype from = 0; from < toRead.size(); from += kBatch) {
         const qsizetype n = std::min(kBatch, toRead.size() - from);
         std::vector<QString> folded(static_cast<size_t>(n));
@@ -689,7 +668,10 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
             }
             work();
         }
-        TextIndexUpdate update;
+        if (!update) {
+            update.emplace();
+            held.start();
+        }
         for (qsizetype i = 0; i < n; ++i) {
             const QString& name = toRead.at(from + i);
             // A file replaced since it was read is read by the next build; its row would vouch for the wrong text.
@@ -697,10 +679,13 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
             if (!StampOfFile(TextCacheFolder() + name, now) || !(now == stamps[size_t(i)])) {
                 continue;
             }
-            update.aboutToReplace(name);
-            update.put(name, states[size_t(i)] == RowState::Text ? QStringView(folded[size_t(i)]) : QStringView());
+            update->aboutToReplace(name);
+            update->put(name, states[size_t(i)] == RowState::Text ? QStringView(folded[size_t(i)]) : QStringView());
         }
-        update.commit();
+        if (held.elapsed() >= kTransactionMs || from + n >= toRead.size()) {
+            update->commit();
+            update.reset();
+        }
         done += int(n);
         if (progress) {
             progress(done, int(toRead.size()));
@@ -722,7 +707,7 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     bool covered = true;
     {
         std::vector<QString> gone;
-        QSet<QString> rowNames;
+        QHash<QString, bool> rowMatches;
         Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs");
         while (q.step()) {
             const QString name = q.text(0);
@@ -731,18 +716,42 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
                 gone.push_back(name);
                 continue;
             }
-            rowNames.insert(name);
-            if (!StampOfFile(TextCacheFolder() + name, stamp) ||
-                !(stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))})) {
-                covered = false;
-            }
+            rowMatches.insert(name, StampOfFile(TextCacheFolder() + name, stamp) &&
+                                        stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))});
         }
         for (const QString& name : gone) {
             Connection::Statement drop(c.get(), "DELETE FROM docs WHERE name = ?1");
             drop.bind(1, name).step();
             c->bump("garbage");
         }
-        covered = covered && rowNames.size() == presentSet.size();
+        // A mark whose writer was killed before its change, or whose file has just been read again, goes once no
+        // writer can still be on its way from marking to changing (that takes one lock wait at most).
+        const qint64 oldBefore = nowNs() - kMarkLifetimeNs;
+        QSet<QString> marked;
+        QStringList unmark;
+        {
+            Connection::Statement m(c.get(), "SELECT name, max(since) FROM pending GROUP BY name");
+            while (m.step()) {
+                const QString name = m.text(0);
+                const bool settledName =
+                    rowMatches.value(name, false) || (!rowMatches.contains(name) && !presentSet.contains(name));
+                if (m.integer(1) < oldBefore && settledName) {
+                    unmark.append(name);
+                } else {
+                    marked.insert(name);
+                }
+            }
+        }
+        for (const QString& name : unmark) {
+            Connection::Statement drop(c.get(), "DELETE FROM pending WHERE name = ?1 AND since < ?2");
+            drop.bind(1, name).bind(2, oldBefore).step();
+        }
+        for (auto it = rowMatches.cbegin(); it != rowMatches.cend(); ++it) {
+            covered = covered && (it.value() || marked.contains(it.key()));
+        }
+        for (const QString& name : present) {
+            covered = covered && (rowMatches.contains(name) || marked.contains(name));
+        }
     }
     c->bump("generation");
     const bool settled = covered && folderStampText() == folderBefore;
@@ -755,7 +764,8 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     }
     c->failed = false;
     c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
-    if (rebuild || !toRead.isEmpty()) {
+    // Merging all segments rewrites the whole index: worth it after a build of many files, not of a few.
+    if (rebuild || toRead.size() * 8 > present.size()) {
         c->exec("INSERT INTO terms(terms) VALUES('optimize')");
         c->exec("PRAGMA incremental_vacuum");
     }
@@ -781,13 +791,21 @@ TextIndexState CheckTextIndex() {
     state.complete = c->meta("complete") == QLatin1String("1");
     const QStringList files = cacheFileNames();
     QSet<QString> rowNames;
+    QSet<QString> marked;
+    {
+        Connection::Statement m(c.get(), "SELECT name FROM pending");
+        while (m.step()) {
+            marked.insert(m.text(0));
+        }
+    }
     Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs ORDER BY name");
     while (q.step()) {
         const QString name = q.text(0);
         ++state.rows;
         rowNames.insert(name);
         CacheStamp stamp;
-        if (!StampOfFile(TextCacheFolder() + name, stamp) ||
+        // A marked file is one a writer was changing when it stopped: its row is not taken on trust.
+        if (marked.contains(name) || !StampOfFile(TextCacheFolder() + name, stamp) ||
             !(stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))})) {
             state.staleFiles.append(name);
         } else {

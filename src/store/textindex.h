@@ -13,16 +13,17 @@ struct sqlite3;
 namespace velmora {
 
 // A full-text index of the text cache, in SQLite's FTS5 beside the cache folder ("doctext.index"). It only
-// proposes: its terms are the folded UTF-16 units of each cached text and every pair of neighbouring units (and
-// every three neighbouring letters or digits of a Latin word), so a document holding a keyword of one or two
-// units is known exactly, and one holding a longer keyword is a candidate that the search verifies against the
-// text. It is derived data: every row carries the size,
-// modification time and inode of the cache file it was made from, a row whose file no longer matches vouches for
-// nothing, and a missing or damaged index leaves every document to the scan.
+// proposes: its terms (textindexterms.h) tell exactly which documents hold a keyword of one unit or two letters,
+// and give candidates for a longer one that the search verifies against the text. It is derived data: every row
+// carries the size, modification time and inode of the cache file it was made from, and a missing or damaged
+// index leaves every document to the scan.
 //
-// Whoever changes the cache folder holds the index's write lock while doing so (TextIndexUpdate), and records
-// the folder's own stamp after each such change. A search checks every row against its file (one stat each), so
-// a file replaced, removed or rewritten in place behind the index is read as before.
+// Whoever changes the cache folder marks the files it is about to change, then holds the index's write lock while
+// changing them and records the folder's own stamp after (TextIndexUpdate). A search takes every unmarked row on
+// trust while the folder's stamp is as recorded (one stat for the whole folder); otherwise it checks each row
+// against its file, so that files replaced or removed by a program that does not know the index are read as
+// before. A file rewritten in place by such a program keeps the folder's stamp: `velmoradb check` finds it, and
+// `index --all` reads it again.
 QString TextIndexFile();
 
 struct CacheStamp {
@@ -43,7 +44,8 @@ struct Connection;
 // search scans), and the cache file is written all the same.
 class TextIndexUpdate final {
 public:
-    TextIndexUpdate();
+    // `changing`: the names of the cache files about to change. An index that cannot be told so is removed.
+    explicit TextIndexUpdate(const QStringList& changing = {});
     ~TextIndexUpdate();
     Q_DISABLE_COPY_MOVE(TextIndexUpdate)
 
@@ -54,11 +56,13 @@ public:
     void put(const QString& name, QStringView folded);
     void renamed(const QString& from, const QString& to);
     void removed(const QString& name);
-    // Records the changes; without it they are rolled back.
+    // Records the changes and takes back this writer's marks; without it the changes are rolled back and the
+    // marks stay, so the files named are read by the search until written again.
     void commit();
 
 private:
     std::unique_ptr<textindex::Connection> m_db;
+    qint64 m_owner = 0;
     bool m_chain = false;
     qint64 m_oldId = -1;
     QString m_oldName;
@@ -75,9 +79,9 @@ public:
 
     // False when there is no index or it cannot be read.
     bool usable() const { return m_db != nullptr; }
-    // The row id of each cache file whose text the index holds and can vouch for now, by file name. Files with
-    // an empty or damaged text are not among them: the search treats those as before.
-    const QHash<QString, qint64>& vouched() const { return m_vouched; }
+    // The row id of the cache file `name` when the index holds its text and can vouch for it now, else -1.
+    // Files with an empty or damaged text have none: the search treats those as before.
+    qint64 vouchedRow(const QString& name) const;
     // Whether the index can tell by itself that a document holds `foldedWord` (one or two units, or three
     // letters or digits), or only propose candidates.
     static bool exact(QStringView foldedWord);
@@ -87,9 +91,19 @@ public:
 
 private:
     void vouch();
+    void vouchFileByFile(const QString& folderBefore);
 
     std::unique_ptr<textindex::Connection> m_db;
-    QHash<QString, qint64> m_vouched;
+    // Every search looks up every document of the library here, so the rows are kept compact and sorted by a
+    // 128-bit hash of their names (two names sharing one is beyond any library's lifetime of searches).
+    struct VouchedRow {
+        quint64 high;
+        quint64 low;
+        qint64 id;
+    };
+    std::vector<VouchedRow> m_vouched;
+    static bool rowOrder(const VouchedRow& a, const VouchedRow& b);
+    void vouchFor(QByteArrayView utf8Name, qint64 id);
 };
 
 // What `velmoradb index` and `check` see of the index.
@@ -111,8 +125,5 @@ struct TextIndexState {
 int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress = {});
 // Compares the index with the cache folder file by file.
 TextIndexState CheckTextIndex();
-
-// The index's terms of one folded text, as the tokenizer gives them: for tests.
-QStringList TextIndexTerms(QStringView folded);
 
 } // namespace velmora

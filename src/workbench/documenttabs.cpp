@@ -866,7 +866,7 @@ QString DocumentTabs::saveNewDocAs() {
     const QString psw = m_strip ? m_strip->GetCurrDocPSW(int(kNewPosition)) : QString();
     word.SaveAs(name, psw);
     // A file written over takes the place of the one whose text was cached under its name.
-    QFile::remove(TextCachePath(name));
+    RemoveTextCache(name);
     tab.path = name;
     tab.caption = DocumentCaption(name);
     const qint64 position = store.ImportAWord(name, QString(), psw, 0);
@@ -929,7 +929,7 @@ void DocumentTabs::ItemSaveAsClick() {
     // The cache is moved, never copied; a cache left by a file written over goes first. Two names differing only
     // in the case of a folder share one cache file, which then simply stays.
     if (TextCachePath(name) != TextCachePath(tab.path)) {
-        QFile::remove(TextCachePath(name));
+        RemoveTextCache(name);
     }
     MoveTextCache(tab.path, name);
     tab.path = name;

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -213,12 +215,19 @@ int DbTool::search(QStringList args) {
         return kFailed;
     }
     const TWordMgr& library = store();
+    // The text index is opened, and its rows read, while the library is walked: on two cores both take about
+    // as long.
+    std::future<std::unique_ptr<TextIndexReader>> index;
+    if (request.fields & SearchText) {
+        index = std::async(std::launch::async, [] { return std::make_unique<TextIndexReader>(); });
+    }
     SearchWalk walk(request, AllRecordPositions(library));
     walk.step(library, library.GetRecNumber());
+    const std::unique_ptr<TextIndexReader> reader = index.valid() ? index.get() : nullptr;
     // Each text is read once here: nothing is kept for a later search.
     SearchTexts texts(0);
     const std::atomic<bool> cancelled{false};
-    MatchCachedTexts(walk.waiting(), texts, cancelled);
+    MatchCachedTexts(walk.waiting(), texts, cancelled, 0, reader.get());
     for (const QString& line : SplitLines(walk.result())) {
         m_out << line << '\n';
     }

@@ -8,6 +8,7 @@
 #include "workbench/core/searchtexts.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 namespace velmora {
@@ -22,7 +23,11 @@ std::vector<qint64> AllRecordPositions(const TWordMgr& store) {
 
 SearchWalk::SearchWalk(const SearchRequest& request, std::vector<qint64> candidates, OpenText openText)
     : m_keywords(request.keywords, request.mode, request.pinyin), m_fields(request.fields),
-      m_candidates(std::move(candidates)), m_openText(std::move(openText)) {}
+      m_candidates(std::move(candidates)), m_openText(std::move(openText)) {
+    if (m_fields & SearchText) {
+        m_waiting.reserve(m_candidates.size());
+    }
+}
 
 bool SearchWalk::step(const TWordMgr& store, qsizetype count) {
     const qsizetype end = std::min(qsizetype(m_candidates.size()), m_next + count);
@@ -94,65 +99,92 @@ QString SearchWalk::result() const {
     return list.text();
 }
 
-qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, SearchTexts& texts) {
+qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, TextIndexReader* given, unsigned threads) {
     if (candidates.empty()) {
         return 0;
     }
-    TextIndexReader index;
-    if (!index.usable()) {
+    std::optional<TextIndexReader> own;
+    TextIndexReader* index = given;
+    if (index == nullptr) {
+        index = &own.emplace();
+    }
+    if (!index->usable()) {
         return 0;
     }
     const QStringList& words = candidates.front().match.keywords()->words();
     std::vector<std::vector<qint64>> holding(size_t(words.size()));
+    std::vector<bool> exact(size_t(words.size()));
     for (qsizetype i = 0; i < words.size(); ++i) {
-        if (!index.containing(words.at(i), holding[size_t(i)])) {
+        if (!index->containing(words.at(i), holding[size_t(i)])) {
             return 0;
         }
+        exact[size_t(i)] = TextIndexReader::exact(words.at(i));
     }
-    const QHash<QString, qint64>& vouched = index.vouched();
-    const qsizetype folder = TextCacheFolder().size();
-    qsizetype decided = 0;
     // The answer rises with every keyword found, except under "A非B" with the keywords after the first: the
     // highest and the lowest answer the unknown keywords allow are taken, and equal, they are the answer.
     const bool butNot = candidates.front().match.keywords()->mode() == SearchMode::FirstNotOthers;
-    std::vector<bool> highest(size_t(words.size()));
-    std::vector<bool> lowest(size_t(words.size()));
-    for (TextCandidate& candidate : candidates) {
-        if (candidate.text != TextCandidate::Text::Waiting) {
-            continue;
+    std::atomic<qsizetype> decided{0};
+    std::atomic<size_t> next{0};
+    constexpr size_t kSlice = 256;
+    // Each worker takes the next slice of candidates and writes only those.
+    const auto work = [&] {
+        std::vector<bool> highest(size_t(words.size()));
+        std::vector<bool> lowest(size_t(words.size()));
+        qsizetype mine = 0;
+        for (size_t from = next.fetch_add(kSlice); from < candidates.size(); from = next.fetch_add(kSlice)) {
+            for (size_t c = from; c < std::min(candidates.size(), from + kSlice); ++c) {
+                TextCandidate& candidate = candidates[c];
+                if (candidate.text != TextCandidate::Text::Waiting) {
+                    continue;
+                }
+                const qint64 row = index->vouchedRow(TextCacheName(candidate.path));
+                if (row < 0) {
+                    continue;
+                }
+                bool allKnown = true;
+                for (qsizetype i = 0; i < words.size(); ++i) {
+                    const std::vector<qint64>& ids = holding[size_t(i)];
+                    const bool listed = std::binary_search(ids.cbegin(), ids.cend(), row);
+                    const bool known = !listed || exact[size_t(i)];
+                    const bool lowers = butNot && i > 0;
+                    highest[size_t(i)] = known ? listed : !lowers;
+                    lowest[size_t(i)] = known ? listed : lowers;
+                    allKnown = allKnown && known;
+                }
+                if (!allKnown) {
+                    // The text is read only when what the index cannot tell would change the answer.
+                    DocumentMatch high = candidate.match;
+                    DocumentMatch low = candidate.match;
+                    high.feedKnown(highest);
+                    low.feedKnown(lowest);
+                    if (high.matched() != low.matched()) {
+                        continue;
+                    }
+                }
+                candidate.match.feedKnown(lowest);
+                candidate.text = TextCandidate::Text::Read;
+                ++mine;
+            }
         }
-        const auto row = vouched.constFind(texts.cacheFileName(candidate.path).mid(folder));
-        if (row == vouched.cend()) {
-            continue;
+        decided += mine;
+    };
+    const size_t workers = std::min<size_t>(std::max(1u, threads), (candidates.size() + kSlice - 1) / kSlice);
+    {
+        std::vector<std::jthread> pool;
+        for (size_t k = 1; k < workers; ++k) {
+            pool.emplace_back(work);
         }
-        for (qsizetype i = 0; i < words.size(); ++i) {
-            const std::vector<qint64>& ids = holding[size_t(i)];
-            const bool listed = std::binary_search(ids.cbegin(), ids.cend(), row.value());
-            const bool known = !listed || TextIndexReader::exact(words.at(i));
-            const bool lowers = butNot && i > 0;
-            highest[size_t(i)] = known ? listed : !lowers;
-            lowest[size_t(i)] = known ? listed : lowers;
-        }
-        // The text is read only when what the index cannot tell would change the answer.
-        DocumentMatch high = candidate.match;
-        DocumentMatch low = candidate.match;
-        high.feedKnown(highest);
-        low.feedKnown(lowest);
-        if (high.matched() == low.matched()) {
-            candidate.match = low;
-            candidate.text = TextCandidate::Text::Read;
-            ++decided;
-        }
+        work();
     }
     return decided;
 }
 
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
-                      unsigned threads) {
+                      unsigned threads, TextIndexReader* index) {
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }
-    const qsizetype decided = DecideByTextIndex(candidates, texts);
+    const qsizetype decided = DecideByTextIndex(candidates, index, threads);
     // Listing the folder pays off only when many files are still to be looked at.
     if (qsizetype(candidates.size()) - decided > 2048) {
         texts.listFolder();

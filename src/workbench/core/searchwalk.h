@@ -12,6 +12,7 @@
 namespace velmora {
 
 class SearchTexts;
+class TextIndexReader;
 class TWordMgr;
 
 // The fields a search looks in.
@@ -93,12 +94,14 @@ private:
 // the keywords (a keyword of one or two units is known exactly; a longer one only proposes, and its candidates
 // are left waiting to be verified against their texts). Returns how many it decided; none when there is no
 // usable index.
-qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, SearchTexts& texts);
+// `index`: one opened beforehand (its rows read while the library was walked); null opens one.
+qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, TextIndexReader* index = nullptr,
+                            unsigned threads = 1);
 
 // Decides waiting candidates first by the text index, then by their cache files, listed once first, on `threads`
 // workers (0: one per core). A candidate without a usable cache file is marked Uncached or Damaged and left undecided.
 // Stops early, leaving the rest Waiting, once `cancelled` is set.
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
-                      unsigned threads = 0);
+                      unsigned threads = 0, TextIndexReader* index = nullptr);
 
 } // namespace velmora
