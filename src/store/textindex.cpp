@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
 
@@ -593,7 +594,8 @@ bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& id
 
 // ---- building and checking
 
-int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress) {
+int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress,
+                   const std::atomic<bool>* stop) {
     if (rebuild) {
         removeIndexFiles();
     }
@@ -607,7 +609,7 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         const qint64 rows = count.step() ? count.integer(0) : 0;
         if (!rebuild && garbage > 0 && double(garbage) > kGarbageShare * double(std::max<qint64>(rows, 1))) {
             probe.reset();
-            return BuildTextIndex(true, progress);
+            return BuildTextIndex(true, progress, stop);
         }
     }
     {
@@ -690,6 +692,13 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         if (progress) {
             progress(done, int(toRead.size()));
         }
+        if (stop != nullptr && stop->load()) {
+            // What was read is kept; the next build goes on from there.
+            if (update) {
+                update->commit();
+            }
+            return done;
+        }
     }
     // Rows of files that are gone go, and the folder's stamp is recorded once it is safely older than now.
     std::unique_ptr<Connection> c = textindex::open(true);
@@ -770,6 +779,22 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         c->exec("PRAGMA incremental_vacuum");
     }
     return int(toRead.size());
+}
+
+bool TextIndexNeedsBuild() {
+    if (!QFileInfo::exists(TextCacheFolder())) {
+        return false;
+    }
+    std::unique_ptr<Connection> c = textindex::open(false);
+    if (!c) {
+        return true;
+    }
+    const QString recorded = c->meta("folder");
+    if (c->meta("complete") != QLatin1String("1") || recorded.isEmpty() || recorded != folderStampText()) {
+        return true;
+    }
+    Connection::Statement marks(c.get(), "SELECT 1 FROM pending WHERE since < ?1 LIMIT 1");
+    return marks.bind(1, nowNs() - kMarkLifetimeNs).step() || c->failed;
 }
 
 TextIndexState CheckTextIndex() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -122,7 +123,12 @@ struct TextIndexState {
 // indexed, rows of vanished files go, and the folder's stamp is recorded. `rebuild` starts from an empty index
 // (also taken when the index is damaged or holds many terms of replaced texts). Returns the number of files read;
 // raises an error when the index cannot be written at all.
-int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress = {});
+// A set `stop` ends it after the file being read, keeping what was done.
+int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress = {},
+                   const std::atomic<bool>* stop = nullptr);
+// Whether a build would find anything to do: no index beside a cache folder, one not level with the folder, or
+// marks left by writers that stopped. Cheap: for the window's start.
+bool TextIndexNeedsBuild();
 // Compares the index with the cache folder file by file.
 TextIndexState CheckTextIndex();
 

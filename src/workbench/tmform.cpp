@@ -15,6 +15,7 @@
 #include "imagelist.h"
 #include "import.h"
 #include "importrun.h"
+#include "indexbuild.h"
 #include "information.h"
 #include "macros.h"
 #include "relinkrun.h"
@@ -606,6 +607,7 @@ void TmForm::FormClose() {
     }
     m_closed = true;
     m_search->cancel();
+    m_indexBuild->stop();
     m_documents->saveAndReleaseAll();
     reportedStep([this] { SaveWindowPlacement(); });
     reportedStep([this] {

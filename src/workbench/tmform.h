@@ -26,6 +26,7 @@ class Import;
 class Information;
 class Macros;
 class Search;
+class TextIndexBuildIndicator;
 class ShortcutGrids;
 class TWordMgr;
 class TagTree;
@@ -62,6 +63,8 @@ public:
     // Starts the shared office in the background, once the window is up, so that the first opening finds it
     // running instead of waiting seconds for it with the window frozen.
     void startOfficeEarly();
+    // Brings the text index level with the cache in the background; false when it already is.
+    bool buildTextIndexEarly();
 
 protected:
     bool focusNextPrevChild(bool next) override;
@@ -120,6 +123,7 @@ private:
     DocumentTabs* m_documents = nullptr;
     TagsPanel* m_tagsPanel = nullptr;
     Search* m_search = nullptr;
+    TextIndexBuildIndicator* m_indexBuild = nullptr;
     Import* m_import = nullptr;
     Information* m_information = nullptr;
     Macros* m_macros = nullptr;

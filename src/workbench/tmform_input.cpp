@@ -9,6 +9,7 @@
 #include "documenttabs.h"
 #include "foldertree.h"
 #include "import.h"
+#include "indexbuild.h"
 #include "information.h"
 #include "officestart.h"
 #include "search.h"
@@ -33,6 +34,8 @@ namespace velmora {
 
 void TmForm::buildInput() {
     RzToolbar->addWidget(new OfficeStartIndicator(*m_bench, RzToolbar));
+    m_indexBuild = new TextIndexBuildIndicator(RzToolbar);
+    RzToolbar->addWidget(m_indexBuild);
 
     // Tab goes round search, navigation, article list, tags strip and document tabs. The search options sit in the
     // article column but belong to the search; the document pages are left out, as their office would keep the
@@ -143,6 +146,10 @@ bool TmForm::focusNextPrevChild(bool next) {
 
 void TmForm::startOfficeEarly() {
     m_bench->startWordEarly();
+}
+
+bool TmForm::buildTextIndexEarly() {
+    return m_indexBuild->startIfNeeded();
 }
 
 } // namespace velmora

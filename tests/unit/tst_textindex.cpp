@@ -249,6 +249,25 @@ private Q_SLOTS:
         QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
     }
 
+    // A build stopped half-way (the window closing) keeps what it read and is finished by the next.
+    void stoppedBuild_keepsItsWorkForTheNext() {
+        TempAppData appdata;
+        const Library lib = writeLibrary(6, 200);
+        QFile::remove(TextIndexFile());
+        QVERIFY(TextIndexNeedsBuild());
+        std::atomic<bool> stop{false};
+        const int read = BuildTextIndex(
+            false, [&stop](int, int) { stop = true; }, &stop);
+        QVERIFY(read > 0 && read < 200);
+        TextIndexState state = CheckTextIndex();
+        QCOMPARE(state.indexedFiles, read);
+        QVERIFY(!state.complete && TextIndexNeedsBuild());
+        compareQueries(lib, 66, 20);
+        QCOMPARE(BuildTextIndex(false), 200 - read);
+        state = CheckTextIndex();
+        QVERIFY(state.complete && state.unindexedFiles.isEmpty() && !TextIndexNeedsBuild());
+    }
+
     void moves_keepIndexCurrent() {
         TempAppData appdata;
         Library lib = writeLibrary(5, 20);
