@@ -355,6 +355,9 @@ private Q_SLOTS:
                "velmoradb: cannot read the folder <d>x/3: Permission denied\n";
         QTest::newRow("the folder given") << QStringList{"x/a.doc"} << QStringList{"x"} << 1 << ""
                                           << "velmoradb: cannot read the folder <d>x: Permission denied\n";
+        QTest::newRow("a linked file is added") << QStringList{"x/a.doc", "y/b.doc", "x/b.doc->../y/b.doc"}
+                                                << QStringList{} << 0 << "0|<d>x/a.doc\n35|<d>x/b.doc\n"
+                                                << "";
         QTest::newRow("a linked folder is not followed")
             << QStringList{"x/a.doc", "y/b.doc", "x/link->../y"} << QStringList{} << 0 << "0|<d>x/a.doc\n"
             << "";

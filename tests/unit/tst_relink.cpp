@@ -37,9 +37,13 @@ private:
     // "path|text" files; records "path|cached text|tags" (no cache when the text is "-").
     void lay(const QStringList& records, const QStringList& files) {
         for (const QString& file : files) {
-            const QString path = at(file.section(u'|', 0, 0));
+            const QString path = at(file.section(u'|', 0, 0).section(QStringLiteral("->"), 0, 0));
             QDir().mkpath(QFileInfo(path).absolutePath());
-            WriteBytes(path, file.section(u'|', 1).toUtf8());
+            if (file.contains(QStringLiteral("->"))) {
+                QVERIFY(QFile::link(file.section(QStringLiteral("->"), 1), path));
+            } else {
+                WriteBytes(path, file.section(u'|', 1).toUtf8());
+            }
         }
         TWordMgr store(dbFile());
         for (const QString& record : records) {
@@ -127,6 +131,10 @@ private Q_SLOTS:
         QTest::newRow("one file two records would take")
             << QStringList{"old/a.doc|alpha|", "old/a.docx|alpha|"} << QStringList{"new/a.docx|alpha"}
             << QStringList{"ambiguous|0|old/a.doc|1", "ambiguous|35|old/a.docx|1"};
+        // A linked file is not where the document is.
+        QTest::newRow("a linked file") << QStringList{"old/a.docx|alpha|"}
+                                       << QStringList{"kept/a.docx|alpha", "new/a.docx->../kept/a.docx"}
+                                       << QStringList{"not found|0|old/a.docx"};
         QTest::newRow("not a Word file") << QStringList{"old/a.docx|alpha|"} << QStringList{"new/a.txt|alpha"}
                                          << QStringList{"not found|0|old/a.docx"};
     }

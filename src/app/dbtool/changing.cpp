@@ -5,63 +5,29 @@
 
 #include "store/pathfold.h"
 #include "workbench/core/treefile.h"
+#include "workbench/core/wordfiles.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <system_error>
 
 namespace velmora::dbtool {
 
-namespace {
-
-bool isWordDocument(const QString& path) {
-    return path.endsWith(QLatin1String(".doc"), Qt::CaseInsensitive) ||
-           path.endsWith(QLatin1String(".docx"), Qt::CaseInsensitive);
-}
-
-} // namespace
-
 QStringList DbTool::documentsBelow(const QString& folder, int& status) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> found;
-    // Each folder is read on its own, so that one that cannot be read is named and the walk goes on with the rest.
-    std::vector<fs::path> pending{fs::path(QFile::encodeName(folder).toStdString())};
-    while (!pending.empty()) {
-        const fs::path current = std::move(pending.back());
-        pending.pop_back();
-        std::error_code error;
-        std::vector<fs::path> folders;
-        fs::directory_iterator entries(current, error);
-        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-            std::error_code ignored;
-            const std::string& name = entries->path().native();
-            // Linked folders are not followed: a link back up the tree would never end.
-            if (entries->is_directory(ignored) && !entries->is_symlink(ignored)) {
-                folders.push_back(entries->path());
-            } else if (entries->is_regular_file(ignored) &&
-                       isWordDocument(QString::fromLatin1(name.data(), qsizetype(name.size())))) {
-                found.push_back(name);
-            }
-        }
-        if (error) {
-            const std::string& name = current.native();
-            m_err << "velmoradb: cannot read the folder "
-                  << shown(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size())))) << ": "
-                  << QString::fromLocal8Bit(error.message().c_str()) << '\n';
-            status = kFailed;
-        }
-        // Taken from the back: in name order, so that the messages come in the order a listing shows.
-        std::sort(folders.rbegin(), folders.rend());
-        std::move(folders.begin(), folders.end(), std::back_inserter(pending));
-    }
-    std::sort(found.begin(), found.end());
+    WordFileWalk walk;
+    walk.unreadable = [this, &status](const std::string& name, const std::error_code& error) {
+        m_err << "velmoradb: cannot read the folder "
+              << shown(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size())))) << ": "
+              << QString::fromLocal8Bit(error.message().c_str()) << '\n';
+        status = kFailed;
+    };
+    // Without a stop of ours the walk always ends with its list.
+    const std::vector<std::string> found = WordFilesBelow(QFile::encodeName(folder).toStdString(), walk).value();
     QStringList paths;
-    paths.reserve(qsizetype(found.size()));
     for (const std::string& name : found) {
         paths.append(DecodeSystemName(QByteArrayView(name.data(), qsizetype(name.size()))));
     }
@@ -109,7 +75,7 @@ int DbTool::add(QStringList args) {
             status = kFailed;
             return;
         }
-        if (!isWordDocument(path)) {
+        if (!IsWordDocumentName(QFile::encodeName(path).toStdString())) {
             m_err << "velmoradb: not a Word document: " << given << '\n';
             status = kFailed;
             return;

@@ -6,6 +6,7 @@
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
+#include "workbench/core/wordfiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -16,8 +17,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <string_view>
+#include <iterator>
+#include <optional>
 #include <thread>
 
 #include <sys/stat.h>
@@ -25,15 +26,6 @@
 namespace velmora {
 
 namespace {
-
-bool isWordDocumentName(const std::string& name) {
-    const auto endsWith = [&name](std::string_view tail) {
-        return name.size() >= tail.size() &&
-               std::equal(tail.begin(), tail.end(), name.end() - qsizetype(tail.size()),
-                          [](char t, char c) { return t == (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c); });
-    };
-    return endsWith(".doc") || endsWith(".docx");
-}
 
 // Nothing at all is at the path; a path this process may not look at is not called missing.
 bool nothingAt(const QString& path) {
@@ -70,40 +62,28 @@ struct Candidate {
 std::vector<Candidate> listCandidates(const QStringList& folders, const QSet<QString>& held, QStringList& unreadable,
                                       const std::function<void(const RelinkProgress&)>& progress,
                                       const std::atomic<bool>* cancelled) {
-    namespace fs = std::filesystem;
     std::vector<std::string> found;
     for (const QString& folder : folders) {
-        std::vector<fs::path> pending{fs::path(QFile::encodeName(folder).toStdString())};
-        while (!pending.empty()) {
-            if (cancelled != nullptr && cancelled->load()) {
-                return {};
-            }
-            const fs::path current = std::move(pending.back());
-            pending.pop_back();
-            std::error_code error;
-            fs::directory_iterator entries(current, error);
-            for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-                std::error_code ignored;
-                // Links are not followed: a linked folder may lead back up the tree, and a linked file is not
-                // where the document is.
-                const fs::file_status status = entries->symlink_status(ignored);
-                if (fs::is_directory(status)) {
-                    pending.push_back(entries->path());
-                } else if (fs::is_regular_file(status)) {
-                    const std::string& name = entries->path().native();
-                    if (isWordDocumentName(name)) {
-                        found.push_back(name);
-                    }
-                }
-            }
-            if (error) {
-                unreadable.append(systemName(current.native()) + QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(error.message().c_str()));
-            }
+        // Links are not followed: a linked folder may lead back up the tree, and a linked file is not where the
+        // document is.
+        WordFileWalk walk;
+        walk.followFileLinks = false;
+        walk.unreadable = [&unreadable](const std::string& name, const std::error_code& error) {
+            unreadable.append(systemName(name) + QStringLiteral(": ") +
+                              QString::fromLocal8Bit(error.message().c_str()));
+        };
+        const size_t before = found.size();
+        walk.goOn = [&](size_t more) {
             if (progress) {
-                progress({RelinkProgress::Stage::Listing, qsizetype(found.size()), 0});
+                progress({RelinkProgress::Stage::Listing, qsizetype(before + more), 0});
             }
+            return cancelled == nullptr || !cancelled->load();
+        };
+        std::optional<std::vector<std::string>> below = WordFilesBelow(QFile::encodeName(folder).toStdString(), walk);
+        if (!below) {
+            return {};
         }
+        std::move(below->begin(), below->end(), std::back_inserter(found));
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
