@@ -479,6 +479,7 @@ void TextIndexReader::vouch() {
     const QString recorded = m_db->meta("folder");
     const bool complete = m_db->meta("complete") == QLatin1String("1");
     const QString folderBefore = folderStampText();
+    m_vouched.reserve(16384);
     if (complete && !recorded.isEmpty() && recorded == folderBefore) {
         // Nothing entered or left the folder since the index last recorded it, and every writer marks the file
         // it is about to change: each row but the marked ones holds its file's text. (Text rows are state 0.)
@@ -643,10 +644,10 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
             toRead.append(name);
         }
     }
-    // Reading and folding run on every core; the index takes them in transactions of about a second each, so
+    // Reading and folding run on every core; the index takes them in transactions of half a second each, so
     // that the cache's writers are held up no longer than that.
     constexpr qsizetype kBatch = 64;
-    constexpr qint64 kTransactionMs = 1000;
+    constexpr qint64 kTransactionMs = 500;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     int done = 0;
     std::optional<TextIndexUpdate> update;
