@@ -207,8 +207,10 @@ struct Connection {
             return false;
         }
         qint64 integer(int i) const { return sqlite3_column_int64(s, i); }
-        QByteArrayView utf8Bytes(int i) const {
-            return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, i)), sqlite3_column_bytes(s, i));
+        // Valid until the next step: for rows read by the thousand, where a copy each would cost.
+        QStringView text16(int i) const {
+            return QStringView(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
+                               sqlite3_column_bytes16(s, i) / 2);
         }
         QString text(int i) const {
             return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
@@ -486,9 +488,9 @@ void TextIndexReader::vouch() {
         Connection::Statement q(m_db.get(),
                                 "SELECT id, name FROM docs WHERE state = 0 AND name NOT IN (SELECT name FROM pending)");
         while (q.step()) {
-            vouchFor(q.utf8Bytes(1), q.integer(0));
+            vouchFor(q.text16(1), q.integer(0));
         }
-        std::sort(m_vouched.begin(), m_vouched.end(), rowOrder);
+        placeVouched();
         return;
     }
     vouchFileByFile(folderBefore);
@@ -520,10 +522,10 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
             continue;
         }
         if (RowState(q.integer(5)) == RowState::Text) {
-            vouchFor(name.toUtf8(), q.integer(0));
+            vouchFor(name, q.integer(0));
         }
     }
-    std::sort(m_vouched.begin(), m_vouched.end(), rowOrder);
+    placeVouched();
     if (!allMatch || m_db->failed) {
         return;
     }
@@ -541,6 +543,7 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
     if (!m_db->exec("BEGIN IMMEDIATE")) {
         m_db->failed = false;
         m_vouched.clear(); // the state it was vouched in is over
+        m_slots.clear();
         return;
     }
     const bool unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
@@ -555,24 +558,55 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
     m_db->exec("BEGIN");
     if (!unchanged) {
         m_vouched.clear();
+        m_slots.clear();
     }
 }
 
-bool TextIndexReader::rowOrder(const VouchedRow& a, const VouchedRow& b) {
-    return a.high != b.high ? a.high < b.high : a.low < b.low;
+namespace {
+
+// Two hashes of a name's UTF-16 units, from two seeds: 128 bits.
+std::pair<quint64, quint64> nameHash(QStringView name) {
+    const size_t bytes = size_t(name.size()) * 2;
+    return {quint64(qHashBits(name.data(), bytes, 0x5EED1)), quint64(qHashBits(name.data(), bytes, 0x5EED2))};
 }
 
-void TextIndexReader::vouchFor(QByteArrayView utf8Name, qint64 id) {
-    m_vouched.push_back(VouchedRow{quint64(qHashBits(utf8Name.data(), size_t(utf8Name.size()), 0x5EED1)),
-                                   quint64(qHashBits(utf8Name.data(), size_t(utf8Name.size()), 0x5EED2)), id});
+} // namespace
+
+void TextIndexReader::vouchFor(QStringView name, qint64 id) {
+    const auto [high, low] = nameHash(name);
+    m_vouched.push_back(VouchedRow{high, low, id});
 }
 
-qint64 TextIndexReader::vouchedRow(const QString& name) const {
-    const QByteArray utf8 = name.toUtf8();
-    const VouchedRow key{quint64(qHashBits(utf8.constData(), size_t(utf8.size()), 0x5EED1)),
-                         quint64(qHashBits(utf8.constData(), size_t(utf8.size()), 0x5EED2)), 0};
-    const auto it = std::lower_bound(m_vouched.cbegin(), m_vouched.cend(), key, rowOrder);
-    return it != m_vouched.cend() && it->high == key.high && it->low == key.low ? it->id : -1;
+void TextIndexReader::placeVouched() {
+    // Open addressing, at most half full: a lookup is one or two probes.
+    size_t capacity = 16;
+    while (capacity < m_vouched.size() * 2) {
+        capacity <<= 1;
+    }
+    m_slots.assign(capacity, VouchedRow{0, 0, -1});
+    for (const VouchedRow& row : m_vouched) {
+        size_t slot = size_t(row.high) & (capacity - 1);
+        while (m_slots[slot].id >= 0) {
+            slot = (slot + 1) & (capacity - 1);
+        }
+        m_slots[slot] = row;
+    }
+    m_vouched.clear();
+    m_vouched.shrink_to_fit();
+}
+
+qint64 TextIndexReader::vouchedRow(QStringView name) const {
+    if (m_slots.empty()) {
+        return -1;
+    }
+    const auto [high, low] = nameHash(name);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = size_t(high) & mask; m_slots[slot].id >= 0; slot = (slot + 1) & mask) {
+        if (m_slots[slot].high == high && m_slots[slot].low == low) {
+            return m_slots[slot].id;
+        }
+    }
+    return -1;
 }
 
 bool TextIndexReader::exact(QStringView foldedWord) {

@@ -82,7 +82,7 @@ public:
     bool usable() const { return m_db != nullptr; }
     // The row id of the cache file `name` when the index holds its text and can vouch for it now, else -1.
     // Files with an empty or damaged text have none: the search treats those as before.
-    qint64 vouchedRow(const QString& name) const;
+    qint64 vouchedRow(QStringView name) const;
     // Whether the index can tell by itself that a document holds `foldedWord` (one or two units, or three
     // letters or digits), or only propose candidates.
     static bool exact(QStringView foldedWord);
@@ -95,16 +95,17 @@ private:
     void vouchFileByFile(const QString& folderBefore);
 
     std::unique_ptr<textindex::Connection> m_db;
-    // Every search looks up every document of the library here, so the rows are kept compact and sorted by a
+    // Every search looks up every document of the library here, so the rows are kept compact, in a table by a
     // 128-bit hash of their names (two names sharing one is beyond any library's lifetime of searches).
     struct VouchedRow {
         quint64 high;
         quint64 low;
         qint64 id;
     };
-    std::vector<VouchedRow> m_vouched;
-    static bool rowOrder(const VouchedRow& a, const VouchedRow& b);
-    void vouchFor(QByteArrayView utf8Name, qint64 id);
+    std::vector<VouchedRow> m_vouched; // gathered while the rows are read
+    std::vector<VouchedRow> m_slots;   // then placed here; id -1 marks a free slot
+    void vouchFor(QStringView name, qint64 id);
+    void placeVouched();
 };
 
 // What `velmoradb index` and `check` see of the index.
