@@ -1,12 +1,8 @@
 #include "indexbuild.h"
 
-#include "controls.h"
 #include "store/textindex.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMetaObject>
-#include <QProgressBar>
 #include <QThread>
 
 namespace velmora {
@@ -17,24 +13,8 @@ const QString kBuilding = QStringLiteral("正在建立全文索引…");
 
 } // namespace
 
-TextIndexBuildIndicator::TextIndexBuildIndicator(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("indexBuild"));
-    Describe(this, kBuilding);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 0, 4, 0);
-    layout->setSpacing(6);
-    m_caption = Named(new QLabel(kBuilding, this), QStringLiteral("lbIndexBuild"));
-    Describe(m_caption, kBuilding);
-    m_bar = Named(new QProgressBar(this), QStringLiteral("pbIndexBuild"));
-    m_bar->setRange(0, 0);
-    m_bar->setTextVisible(false);
-    m_bar->setFixedSize(80, 12);
-    Describe(m_bar, kBuilding);
-    layout->addWidget(m_caption);
-    layout->addWidget(m_bar);
-    m_caption->hide();
-    m_bar->hide();
-}
+TextIndexBuildIndicator::TextIndexBuildIndicator(QWidget* parent)
+    : ToolbarActivity(QStringLiteral("indexBuild"), kBuilding, parent) {}
 
 TextIndexBuildIndicator::~TextIndexBuildIndicator() {
     stop();
@@ -59,12 +39,10 @@ bool TextIndexBuildIndicator::startIfNeeded() {
     }));
     m_thread->setObjectName(QStringLiteral("indexBuild"));
     connect(m_thread.get(), &QThread::finished, this, [this] {
-        m_caption->hide();
-        m_bar->hide();
+        setActive(false);
         Q_EMIT finished();
     });
-    m_caption->show();
-    m_bar->show();
+    setActive(true);
     // The user's own work (searches, the office) comes first.
     m_thread->start(QThread::LowestPriority);
     return true;
@@ -83,14 +61,9 @@ void TextIndexBuildIndicator::stop() {
 }
 
 void TextIndexBuildIndicator::showProgress(int done, int total) {
-    if (!running()) {
-        return;
+    if (running()) {
+        setProgress(done, total, QStringLiteral("%1 %2 / %3").arg(kBuilding).arg(done).arg(total));
     }
-    m_bar->setRange(0, total);
-    m_bar->setValue(done);
-    const QString text = QStringLiteral("%1 %2 / %3").arg(kBuilding).arg(done).arg(total);
-    m_caption->setText(text);
-    Describe(m_caption, text);
 }
 
 } // namespace velmora

@@ -1,22 +1,20 @@
 #pragma once
 
-#include <QWidget>
+#include "toolbaractivity.h"
 
 #include <atomic>
 #include <memory>
 
-class QLabel;
-class QProgressBar;
 class QThread;
 
 namespace velmora {
 
 // Brings the text index level with the cache once the window is up (a first start after an upgrade, a cache
 // written by an older program, a writer that stopped half-way), on a thread of its own at low priority, and shows
-// it in the toolbar: a caption and a bar of files read while it runs, nothing otherwise. Searches meanwhile read
+// it in the toolbar with the files read. Searches meanwhile read
 // what the index cannot vouch for, as without one. Closing the window stops it after the file being read; the
 // next start goes on from there.
-class TextIndexBuildIndicator final : public QWidget {
+class TextIndexBuildIndicator final : public ToolbarActivity {
     Q_OBJECT
 
 public:
@@ -35,8 +33,6 @@ Q_SIGNALS:
 private:
     void showProgress(int done, int total);
 
-    QLabel* m_caption = nullptr;
-    QProgressBar* m_bar = nullptr;
     std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_stop{false};
 };
