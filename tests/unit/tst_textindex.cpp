@@ -5,6 +5,7 @@
 
 #include "common/appfolder.h"
 #include "common/compressedtext.h"
+#include "filesizelimit.h"
 #include "store/textcache.h"
 #include "store/textindex.h"
 #include "store/textindexterms.h"
@@ -249,6 +250,30 @@ private Q_SLOTS:
         QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
     }
 
+    // A full disk: the index cannot be told of the coming change, so it goes, and the cache is written all the
+    // same. The folder's time is put back, as if the change fell in the tick of the stamp the index recorded.
+    void fullDisk_indexThatCannotBeToldGoes() {
+        TempAppData appdata;
+        Library lib = writeLibrary(8, 20);
+        BuildTextIndex(false);
+        struct stat folder {};
+        QVERIFY(::stat(QFile::encodeName(TextCacheFolder()).constData(), &folder) == 0);
+        const timespec folderTimes[2] = {folder.st_atim, folder.st_mtim};
+        {
+            // A search under way keeps the index's files open, so that the writer opens it and fails only when
+            // it marks the file.
+            const TextIndexReader search;
+            QVERIFY(search.usable());
+            const FileSizeLimit full(2048);
+            WriteTextCache(lib.paths.at(0), QStringLiteral("计划会议 Plan"));
+        }
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(TextCacheFolder()).constData(), folderTimes, 0) == 0);
+        lib.texts[0] = ReadTextCache(lib.paths.at(0));
+        QVERIFY(lib.texts.at(0).startsWith(QStringLiteral("计划会议 Plan")));
+        QVERIFY(!QFile::exists(TextIndexFile()));
+        compareQueries(lib, 88, 30);
+    }
+
     // A build stopped half-way (the window closing) keeps what it read and is finished by the next.
     void stoppedBuild_keepsItsWorkForTheNext() {
         TempAppData appdata;
@@ -279,8 +304,13 @@ private Q_SLOTS:
         lib.texts[2] = lib.texts.at(1);
         lib.paths.removeAt(1);
         lib.texts.removeAt(1);
+        // A save-as over a file takes away its cache.
+        RemoveTextCache(lib.paths.at(3));
+        lib.texts[3].clear();
         const TextIndexState state = CheckTextIndex();
         QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
+        // Each writer recorded the folder as it left it: the search still takes every row on trust.
+        QVERIFY(state.complete && !TextIndexNeedsBuild());
         compareQueries(lib, 55, 60);
     }
 
