@@ -16,6 +16,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -808,10 +809,34 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     }
     c->failed = false;
     c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
-    // Merging all segments rewrites the whole index: worth it after a build of many files, not of a few.
-    if (rebuild || toRead.size() * 8 > present.size()) {
-        c->exec("INSERT INTO terms(terms) VALUES('optimize')");
-        c->exec("PRAGMA incremental_vacuum");
+    // Merging all segments rewrites the whole index: worth it after a build of many files, not of a few. It is
+    // one statement, which a stop interrupts (rolled back, the index stays whole and unmerged, and "merged" says
+    // the next build should try again).
+    if (rebuild || toRead.size() * 8 > present.size() || c->meta("merged") == QLatin1String("0")) {
+        c->setMeta("merged", QStringLiteral("0"));
+        std::atomic<bool> merging{true};
+        std::jthread watch;
+        if (stop != nullptr) {
+            watch = std::jthread([&merging, stop, db = c->db] {
+                while (merging.load()) {
+                    if (stop->load()) {
+                        sqlite3_interrupt(db);
+                        return;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            });
+        }
+        const bool merged = c->exec("INSERT INTO terms(terms) VALUES('optimize')");
+        merging = false;
+        if (watch.joinable()) {
+            watch.join();
+        }
+        c->failed = false;
+        if (merged) {
+            c->setMeta("merged", QStringLiteral("1"));
+            c->exec("PRAGMA incremental_vacuum");
+        }
     }
     return int(toRead.size());
 }
@@ -825,7 +850,8 @@ bool TextIndexNeedsBuild() {
         return true;
     }
     const QString recorded = c->meta("folder");
-    if (c->meta("complete") != QLatin1String("1") || recorded.isEmpty() || recorded != folderStampText()) {
+    if (c->meta("complete") != QLatin1String("1") || recorded.isEmpty() || recorded != folderStampText() ||
+        c->meta("merged") == QLatin1String("0")) {
         return true;
     }
     Connection::Statement marks(c.get(), "SELECT 1 FROM pending WHERE since < ?1 LIMIT 1");
