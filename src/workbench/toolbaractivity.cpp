@@ -24,6 +24,8 @@ ToolbarActivity::ToolbarActivity(const QString& name, const QString& caption, QW
     Describe(m_bar, caption);
     layout->addWidget(m_label);
     layout->addWidget(m_bar);
+    // Room the toolbar gives beyond that stays on the right, so that the bar keeps beside its caption.
+    layout->addStretch();
     setActive(false);
 }
 
