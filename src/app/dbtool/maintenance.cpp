@@ -62,34 +62,29 @@ QString recordsRemoved(int count) {
 
 int DbTool::purge(const QStringList& args) {
     expectCount(args, 0, "purge takes no arguments");
-    if (!openForChange(false)) {
-        return kFailed;
-    }
-    if (refuseDamagedLibrary()) {
-        return kFailed;
-    }
-    TWordMgr& library = store();
-    const int before = library.GetRecNumber();
-    library.DelAllItemsPermanently();
-    library.SaveRecDataFiles(false);
-    m_out << recordsRemoved(before - library.GetRecNumber());
-    return kOk;
+    return rewriteRecords([](TWordMgr& library) {
+        library.DelAllItemsPermanently();
+        library.SaveRecDataFiles(false);
+    });
 }
 
 int DbTool::compact(const QStringList& args) {
     expectCount(args, 0, "compact takes no arguments");
-    if (!openForChange(false)) {
-        return kFailed;
-    }
-    if (refuseDamagedLibrary()) {
+    return rewriteRecords([](TWordMgr& library) {
+        // Compaction moves every record; the dated copies are the way back.
+        library.SaveRecDataFiles(true);
+        library.CleanStreams();
+        library.SaveRecDataFiles(false);
+    });
+}
+
+int DbTool::rewriteRecords(const std::function<void(TWordMgr&)>& rewrite) {
+    if (!openForChange(false) || refuseDamagedLibrary()) {
         return kFailed;
     }
     TWordMgr& library = store();
     const int before = library.GetRecNumber();
-    // Compaction moves every record; the dated copies are the way back.
-    library.SaveRecDataFiles(true);
-    library.CleanStreams();
-    library.SaveRecDataFiles(false);
+    rewrite(library);
     m_out << recordsRemoved(before - library.GetRecNumber());
     return kOk;
 }

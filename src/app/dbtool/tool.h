@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -90,6 +91,8 @@ private:
     int removeOrRestore(const QStringList& args, bool remove);
     int purge(const QStringList& args);
     int compact(const QStringList& args);
+    // Opens the library for a change that removes records, refuses a damaged one, and says how many went.
+    int rewriteRecords(const std::function<void(TWordMgr&)>& rewrite);
     int check(const QStringList& args);
     int stats(const QStringList& args);
     int index(const QStringList& args);
