@@ -8,6 +8,7 @@
 //
 //   velmora_relink_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 
+#include "benchmain.h"
 #include "libgen.h"
 #include "notedocx.h"
 
@@ -173,20 +174,10 @@ BENCHMARK(BM_PinyinSearch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchWithoutPinyin)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    try {
+    return BenchMain(argc, argv, [] {
         Setup setup;
         g_setup = &setup;
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        RunRegisteredBenchmarks();
         g_setup = nullptr;
-    } catch (const VelmoraError& error) {
-        std::fprintf(stderr, "velmora_relink_bench: %s\n", qPrintable(error.message()));
-        return 1;
-    }
-    return 0;
+    });
 }

@@ -6,6 +6,7 @@
 //
 //   velmora_search_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "benchmain.h"
 #include "libgen.h"
 
 #include "common/appfolder.h"
@@ -172,21 +173,11 @@ BENCHMARK(BM_NameAndTagSearch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrepFloor)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    try {
+    return BenchMain(argc, argv, [] {
         Library library;
         g_library = &library;
         prepare(library);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        RunRegisteredBenchmarks();
         g_library = nullptr;
-    } catch (const VelmoraError& error) {
-        std::fprintf(stderr, "velmora_search_bench: %s\n", qPrintable(error.message()));
-        return 1;
-    }
-    return 0;
+    });
 }

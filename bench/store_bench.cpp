@@ -4,6 +4,7 @@
 //
 //   velmora_store_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "benchmain.h"
 #include "imagescan.h"
 #include "libgen.h"
 #include "sqlitemirror.h"
@@ -392,22 +393,12 @@ void prepare(Library& library) {
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    try {
+    return BenchMain(argc, argv, [] {
         Library library;
         g_library = &library;
         prepare(library);
         registerAll();
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
+        RunRegisteredBenchmarks();
         g_library = nullptr;
-    } catch (const VelmoraError& error) {
-        std::fprintf(stderr, "velmora_store_bench: %s\n", qPrintable(error.message()));
-        return 1;
-    }
-    return 0;
+    });
 }
