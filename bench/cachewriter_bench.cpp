@@ -8,7 +8,7 @@
 
 #include "common/appfolder.h"
 #include "office/tiword.h"
-#include "workbench/cachewriter.h"
+#include "workbench/tabs/cachewriter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

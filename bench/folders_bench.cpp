@@ -9,9 +9,9 @@
 #include "common/textcodec.h"
 #include "store/wordmgr.h"
 #include "workbench/application.h"
-#include "workbench/foldertree.h"
+#include "workbench/navigation/foldertree.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/tmform.h"
-#include "workbench/treeview.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,7 +11,7 @@
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
 #include "workbench/core/tagstrip.h"
-#include "workbench/importrun.h"
+#include "workbench/import/importrun.h"
 
 #include <QDir>
 #include <QFile>

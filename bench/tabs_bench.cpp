@@ -4,7 +4,7 @@
 #include "office/libreoffice/libreoffice.h"
 #include "office/tiword.h"
 #include "store/wordmgr.h"
-#include "workbench/documenttabs.h"
+#include "workbench/tabs/documenttabs.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

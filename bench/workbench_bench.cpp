@@ -14,9 +14,9 @@
 #include "store/wordmgr.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
-#include "workbench/tagtreewidget.h"
+#include "workbench/navigation/tagtreewidget.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/tmform.h"
-#include "workbench/treeview.h"
 #include "workbench/workbench.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "application.h"
 #include "controls.h"
-#include "treeview.h"
+#include "workbench/navigation/treeview.h"
 
 #include <QAction>
 #include <QMenu>

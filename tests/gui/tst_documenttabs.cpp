@@ -5,8 +5,8 @@
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/core/tagstrip.h"
-#include "workbench/documenttabs.h"
-#include "workbench/tagspanel.h"
+#include "workbench/tabs/documenttabs.h"
+#include "workbench/tabs/tagspanel.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 #include "tempappdata.h"
 #include "workbench/core/doctab.h"
 #include "workbench/core/settingslist.h"
-#include "workbench/documenttabs.h"
-#include "workbench/ebookworkbook.h"
+#include "workbench/tabs/documenttabs.h"
+#include "workbench/tabs/ebookworkbook.h"
 #include "workbench/workbench.h"
 
 #include <QAction>

@@ -9,7 +9,7 @@
 #include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
-#include "workbench/fmsetting.h"
+#include "workbench/dialogs/fmsetting.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractButton>

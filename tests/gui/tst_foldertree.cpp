@@ -6,10 +6,10 @@
 #include "tempappdata.h"
 #include "treeshape.h"
 #include "workbench/application.h"
-#include "workbench/foldertree.h"
+#include "workbench/dialogs/tnfform.h"
+#include "workbench/navigation/foldertree.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/tmform.h"
-#include "workbench/tnfform.h"
-#include "workbench/treeview.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,8 +6,8 @@
 #include "wordfiles.h"
 #include "workbench/application.h"
 #include "workbench/core/settingslist.h"
-#include "workbench/impform.h"
-#include "workbench/import.h"
+#include "workbench/import/impform.h"
+#include "workbench/import/import.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractItemModel>

@@ -9,9 +9,9 @@
 #include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
-#include "workbench/information.h"
+#include "workbench/dialogs/information.h"
+#include "workbench/navigation/shortcutgrids.h"
 #include "workbench/shell.h"
-#include "workbench/shortcutgrids.h"
 #include "workbench/tmform.h"
 
 #include <QAbstractButton>

@@ -4,13 +4,13 @@
 #include "tempappdata.h"
 #include "treeshape.h"
 #include "workbench/application.h"
-#include "workbench/articlelist.h"
 #include "workbench/core/treefile.h"
-#include "workbench/filtertree.h"
 #include "workbench/imagelist.h"
-#include "workbench/tagtree.h"
+#include "workbench/navigation/articlelist.h"
+#include "workbench/navigation/filtertree.h"
+#include "workbench/navigation/tagtree.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/tmform.h"
-#include "workbench/treeview.h"
 #include "workbench/workbench.h"
 
 #include <QAbstractButton>

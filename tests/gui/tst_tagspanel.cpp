@@ -4,9 +4,9 @@
 #include "store/wordmgr.h"
 #include "tempappdata.h"
 #include "workbench/imagelist.h"
-#include "workbench/tagspanel.h"
-#include "workbench/tagtree.h"
-#include "workbench/treeview.h"
+#include "workbench/navigation/tagtree.h"
+#include "workbench/navigation/treeview.h"
+#include "workbench/tabs/tagspanel.h"
 #include "workbench/workbench.h"
 
 #include <QFile>

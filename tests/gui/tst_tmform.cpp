@@ -9,11 +9,11 @@
 #include "treeshape.h"
 #include "workbench/application.h"
 #include "workbench/core/treefile.h"
-#include "workbench/fmsetting.h"
+#include "workbench/dialogs/fmsetting.h"
+#include "workbench/navigation/tagtreewidget.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/shell.h"
-#include "workbench/tagtreewidget.h"
 #include "workbench/tmform.h"
-#include "workbench/treeview.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,11 +7,11 @@
 #include "tempappdata.h"
 #include "treeshape.h"
 #include "workbench/core/treefile.h"
-#include "workbench/documenttabs.h"
-#include "workbench/information.h"
+#include "workbench/dialogs/information.h"
+#include "workbench/navigation/treeview.h"
 #include "workbench/shell.h"
+#include "workbench/tabs/documenttabs.h"
 #include "workbench/tmform.h"
-#include "workbench/treeview.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -7,7 +7,7 @@
 #include "store/wordmgr.h"
 #include "tagstripdouble.h"
 #include "textreader/documenttext.h"
-#include "workbench/importrun.h"
+#include "workbench/import/importrun.h"
 
 #include <QDir>
 #include <QFile>

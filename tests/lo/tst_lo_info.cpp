@@ -3,7 +3,7 @@
 
 #include "controls.h"
 #include "office/tiword.h"
-#include "workbench/information.h"
+#include "workbench/dialogs/information.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "wholetextsearch.h"
-#include "workbench/foldertree.h"
+#include "workbench/navigation/foldertree.h"
 #include "workbench/workbench.h"
 
 #include <QAction>

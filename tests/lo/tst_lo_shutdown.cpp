@@ -5,7 +5,7 @@
 #include "common/appfolder.h"
 #include "office/tiword.h"
 #include "scriptedprompts.h"
-#include "workbench/documenttabs.h"
+#include "workbench/tabs/documenttabs.h"
 #include "workbench/tmform.h"
 
 #include <QAction>

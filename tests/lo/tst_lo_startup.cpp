@@ -6,7 +6,7 @@
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "workbench/core/treefile.h"
-#include "workbench/documenttabs.h"
+#include "workbench/tabs/documenttabs.h"
 #include "workbench/tmform.h"
 
 #include <QAccessible>

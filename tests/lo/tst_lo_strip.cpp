@@ -6,8 +6,8 @@
 #include "scriptedprompts.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
-#include "workbench/documenttabs.h"
-#include "workbench/tagspanel.h"
+#include "workbench/tabs/documenttabs.h"
+#include "workbench/tabs/tagspanel.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
-#include "workbench/documenttabs.h"
+#include "workbench/tabs/documenttabs.h"
 #include "workbench/workbench.h"
 
 #include <QApplication>

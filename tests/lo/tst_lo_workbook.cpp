@@ -5,8 +5,8 @@
 #include "office/tiexcel.h"
 #include "platform/windows.h"
 #include "scriptedprompts.h"
-#include "workbench/documenttabs.h"
-#include "workbench/ebookworkbook.h"
+#include "workbench/tabs/documenttabs.h"
+#include "workbench/tabs/ebookworkbook.h"
 #include "workbench/workbench.h"
 
 #include <QAction>

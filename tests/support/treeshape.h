@@ -1,7 +1,7 @@
 #pragma once
 
 #include "workbench/core/treefile.h"
-#include "workbench/treeview.h"
+#include "workbench/navigation/treeview.h"
 
 #include <QStringList>
 #include <QTreeWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls.h"
-#include "workbench/search.h"
+#include "workbench/search/search.h"
 #include "workbench/workbench.h"
 
 #include <QCheckBox>

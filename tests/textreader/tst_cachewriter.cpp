@@ -4,7 +4,7 @@
 #include "store/textcache.h"
 #include "tempappdata.h"
 #include "wordfiles.h"
-#include "workbench/cachewriter.h"
+#include "workbench/tabs/cachewriter.h"
 
 #include <QDir>
 #include <QTest>

@@ -10,7 +10,7 @@
 #include "store/wordmgr.h"
 #include "tagstripdouble.h"
 #include "workbench/core/folders.h"
-#include "workbench/importrun.h"
+#include "workbench/import/importrun.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -4,7 +4,7 @@
 #include "tagstripdouble.h"
 #include "tempappdata.h"
 #include "wordfiles.h"
-#include "workbench/importrun.h"
+#include "workbench/import/importrun.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,16 +1,16 @@
 #include "articlelist.h"
 
-#include "application.h"
 #include "common/datetime.h"
 #include "common/fileinfo.h"
 #include "common/gridsort.h"
 #include "common/pinyin.h"
-#include "controls.h"
-#include "imagelist.h"
 #include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "treeview.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
+#include "workbench/imagelist.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,9 +1,9 @@
 #include "impform.h"
 
-#include "application.h"
 #include "common/appfolder.h"
 #include "common/prompts.h"
-#include "controls.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/settingslist.h"
 
 #include <QButtonGroup>

@@ -1,18 +1,18 @@
 #include "search.h"
 
-#include "application.h"
-#include "cachewriter.h"
 #include "common/prompts.h"
-#include "controls.h"
-#include "imagelist.h"
 #include "office/tiword.h"
 #include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/searchtexts.h"
 #include "workbench/core/searchwalk.h"
+#include "workbench/imagelist.h"
+#include "workbench/tabs/cachewriter.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -1,15 +1,15 @@
 #include "ebookworkbook.h"
 
-#include "application.h"
 #include "common/appfolder.h"
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "common/prompts.h"
-#include "controls.h"
 #include "office/officetext.h"
 #include "office/tiexcel.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/settingslist.h"
+#include "workbench/workbench.h"
 #include "workbooktabs.h"
 
 #include <QAction>

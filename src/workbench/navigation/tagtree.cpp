@@ -1,15 +1,15 @@
 #include "tagtree.h"
 
-#include "application.h"
 #include "common/prompts.h"
 #include "common/textcodec.h"
-#include "controls.h"
 #include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "tagtreewidget.h"
 #include "treeview.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/texts.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -1,9 +1,9 @@
 #include "relinkrun.h"
 
 #include "common/prompts.h"
-#include "controls.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
+#include "workbench/controls.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

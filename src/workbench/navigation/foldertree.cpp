@@ -1,17 +1,17 @@
 #include "foldertree.h"
 
-#include "application.h"
 #include "common/appfolder.h"
 #include "common/prompts.h"
 #include "common/textcodec.h"
-#include "controls.h"
-#include "imagelist.h"
-#include "tnfform.h"
 #include "treeview.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/folders.h"
 #include "workbench/core/texts.h"
 #include "workbench/core/treefile.h"
+#include "workbench/dialogs/tnfform.h"
+#include "workbench/imagelist.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QDir>

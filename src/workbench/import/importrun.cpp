@@ -1,6 +1,5 @@
 #include "importrun.h"
 
-#include "cachewriter.h"
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "office/automation/automationerror.h"
@@ -9,6 +8,7 @@
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
 #include "workbench/core/tagstrip.h"
+#include "workbench/tabs/cachewriter.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "shortcutgrids.h"
 
-#include "application.h"
-#include "controls.h"
 #include "store/wordmgr.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/gridfiles.h"
+#include "workbench/workbench.h"
 
 #include <QDropEvent>
 #include <QHBoxLayout>

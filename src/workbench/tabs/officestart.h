@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolbaractivity.h"
+#include "workbench/toolbaractivity.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "officestart.h"
 
-#include "workbench.h"
+#include "workbench/workbench.h"
 
 namespace velmora {
 

@@ -1,15 +1,15 @@
 #include "information.h"
 
-#include "activedocument.h"
-#include "application.h"
 #include "common/datetime.h"
 #include "common/fileinfo.h"
 #include "common/prompts.h"
-#include "controls.h"
 #include "office/tiword.h"
-#include "shell.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/doctab.h"
+#include "workbench/shell.h"
+#include "workbench/tabs/activedocument.h"
+#include "workbench/workbench.h"
 
 #include <QDir>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "filtertree.h"
 
-#include "application.h"
-#include "controls.h"
 #include "store/pathfold.h"
 #include "store/wordmgr.h"
 #include "treeview.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
+#include "workbench/workbench.h"
 
 #include <QTreeWidget>
 

@@ -1,17 +1,17 @@
 #include "tagspanel.h"
 
 #include "activedocument.h"
-#include "application.h"
 #include "common/errors.h"
 #include "common/prompts.h"
-#include "controls.h"
-#include "imagelist.h"
 #include "office/tiword.h"
 #include "store/wordmgr.h"
 #include "textreader/documenttext.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/gridfiles.h"
 #include "workbench/core/treefile.h"
+#include "workbench/imagelist.h"
+#include "workbench/workbench.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "import.h"
 
-#include "application.h"
 #include "common/prompts.h"
-#include "controls.h"
 #include "impform.h"
 #include "importrun.h"
 #include "store/wordmgr.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
+#include "workbench/workbench.h"
 
 #include <QCoreApplication>
 #include <QDir>

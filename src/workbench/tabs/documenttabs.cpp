@@ -1,24 +1,24 @@
 #include "documenttabs.h"
 
-#include "application.h"
 #include "cachewriter.h"
 #include "common/appfolder.h"
 #include "common/datetime.h"
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "common/prompts.h"
-#include "controls.h"
 #include "office/officetext.h"
 #include "office/tiexcel.h"
 #include "office/tiword.h"
 #include "platform/windows.h"
-#include "relinkrun.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "store/wordrec.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
 #include "workbench/core/settingslist.h"
 #include "workbench/core/tagstrip.h"
+#include "workbench/search/relinkrun.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QApplication>

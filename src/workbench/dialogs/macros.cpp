@@ -1,10 +1,10 @@
 #include "macros.h"
 
-#include "application.h"
 #include "common/textcodec.h"
-#include "controls.h"
 #include "office/tiword.h"
-#include "workbench.h"
+#include "workbench/application.h"
+#include "workbench/controls.h"
+#include "workbench/workbench.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "treeview.h"
 
-#include "imagelist.h"
+#include "workbench/imagelist.h"
 
 #include <QScrollBar>
 #include <QTreeWidget>

@@ -1,7 +1,7 @@
 #include "tnfform.h"
 
 #include "common/prompts.h"
-#include "controls.h"
+#include "workbench/controls.h"
 
 #include <QDir>
 #include <QFileInfo>
