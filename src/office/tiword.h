@@ -42,7 +42,11 @@ public:
     bool HaveDocChanged();
     bool HaveNewDoc();
     QString GetLastNewDocName();
+    // The office's "Saved" flag of the document: `chg` true marks it saved, false marks it as holding unsaved
+    // changes. Nothing is written either way; callers say which they mean with the two below.
     void SetDocChanged(const QString& docName, bool chg);
+    void MarkDocSaved(const QString& docName) { SetDocChanged(docName, true); }
+    void MarkDocUnsaved(const QString& docName) { SetDocChanged(docName, false); }
 
     // Opening, creating, saving, closing.
     OleVariant OpenWordFile(const QString& DocName, const QString& psw, bool rdOnly);

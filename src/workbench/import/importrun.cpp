@@ -147,7 +147,7 @@ void ImportRun::protect(const QString& path, const QString& password, bool& file
         // The office verifies a protected save before it returns: from here on the file needs the password.
         fileProtected = true;
         // Marked changed so that the second save is carried out, as the office wants a protected file saved.
-        word.SetDocChanged(path, false);
+        word.MarkDocUnsaved(path);
         word.SaveWordFileByName(path);
     } catch (...) {
         failed = std::current_exception();
@@ -155,7 +155,7 @@ void ImportRun::protect(const QString& path, const QString& password, bool& file
     // Closed without saving: a headless office cannot ask about unsaved changes, and what is not saved by now
     // must not reach the file.
     try {
-        word.SetDocChanged(path, true);
+        word.MarkDocSaved(path);
         word.CloseWordFileByName(path);
     } catch (...) {
         if (!failed) {

@@ -276,7 +276,7 @@ void TagsPanel::SetPSToDoc(const QString& docName, const QString& psw) {
         }
         throw;
     }
-    word.SetDocChanged(docName, false);
+    word.MarkDocUnsaved(docName);
     word.SaveWordFileByName(docName);
 }
 
