@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
 class QTabWidget;
 class QTimer;
@@ -15,13 +17,16 @@ class QWidget;
 
 namespace velmora {
 
+class DocumentLife;
+class DocumentPage;
+class TabWindows;
 class TagStrip;
 class Workbench;
-class DocumentPage;
 
-// The document tabs (Pager): each open document in a tab of its own, its office window re-parented into the tab,
-// the close panel, and the timers that place windows and save on an interval. A tab's state lives in the DocTab
-// of its page and nowhere else.
+// The document tabs (Pager): the set of open documents, each in a tab of its own, the close panel, the toolbar's
+// document buttons and the interval timer. Which tab is acted on is decided here; the office windows in the tabs
+// are TabWindows', and what happens to a tab's document (save, save-as, close and their questions) is
+// DocumentLife's. A tab's state lives in the DocTab of its page and nowhere else.
 class DocumentTabs final : public QObject, public WorkbookTabs {
     Q_OBJECT
 
@@ -39,7 +44,7 @@ public:
     void attachMenu(QAction* itemNew, QAction* itemSave, QAction* itemSaveAll, QAction* itemSaveAs, QAction* itemClose,
                     QAction* itemDelDoc);
 
-    void setTagStrip(TagStrip* strip) { m_strip = strip; }
+    void setTagStrip(TagStrip* strip);
 
     // The autosave interval in minutes; none at 0 or below.
     void startAutoSave(int minutes);
@@ -107,16 +112,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What became of a tab a visit looked at.
+    enum class Visit { Next, Gone, Stop };
+    // The one walk over the tabs, in their order; false when a step stopped it.
+    bool visitTabs(const std::function<Visit(DocumentPage* page, int index)>& step);
     DocumentPage* pageAt(int index) const;
     DocumentPage* activePage() const;
     DocTab& active();
     DocumentPage* addTab(const DocTab& tab);
-    // The name the office knows a tab's document by: its full path, or a new document's name.
-    void activateDocument(DocTab& tab);
-    // The office's own saving renames a document behind the tab: the tab follows the document's file, and a library
-    // record follows a Word file. False when the office holds the document no more.
-    bool followDocument(DocTab& tab);
-    void renameTab(DocTab& tab, const QString& path);
+    // The tab's caption and path shown again, and published when it is the active one.
+    void showTabName(const DocTab& tab);
     int indexOfTab(const DocTab& tab) const;
     void PagerChange(int index);
     void publishActiveTab();
@@ -124,56 +129,22 @@ private:
     void clearStrip();
     void loadStrip(qint64 position);
     void restoreAfterFailedOpening();
-
-    bool SaveCurrDoc(bool automatic);
-    // Asks whether to save the new document, then saves it as saveNewDocAs does.
-    QString SaveNewDoc();
-    // Brings the active new document into the library under a picked name; empty when it was not saved.
-    QString saveNewDocAs();
-    // The name a document is saved under: picked, ".docx" added, refused when another library document has it,
-    // and the overwrite question asked about that final name. Empty when not to be saved.
-    QString pickDocumentName(const QString& proposed, const QString& ownPath);
-    void CloseCurrDoc();
-    // Save, don't save or cancel; false when the tab stays.
-    bool CloseCurrNewDoc();
-    void discardNewDoc();
+    // The active tab goes, its window given back first; the last tab becomes the active one.
     void DropActiveTab();
     int tabIndexOf(const QString& path) const;
-    // Saves the tab's workbook by its name; raises when it still holds unsaved changes afterwards.
-    void saveWorkbook(const DocTab& tab);
-    // False when the workbook could not be saved and the user kept it.
-    bool CloseMyExcel();
-    void persistLibrary();
-    void WriteTextCacheIfMissing(const DocTab& tab);
-    void SaveDocOnClose(DocTab& tab);
-    void refreshCache(const DocTab& tab);
-    void giveBackWindow(DocTab& tab);
-    void placeWindow(DocumentPage* page);
-    void settleWindow(DocumentPage* page);
-    void ReleaseWordWindow(bool hideWord);
-    // Gives the window back to the desktop, spread over the screen's free area as a maximised window is.
-    void releaseToDesktop(WindowId window);
-    void startEmbedding(DocumentPage* page);
-    void finishEmbedding();
 
     Workbench& m_bench;
     TagStrip* m_strip = nullptr;
     QPointer<QTabWidget> Pager;
     QWidget* pnlClose = nullptr;
-    QTimer* Timer1 = nullptr;
+    TabWindows* m_windows = nullptr;
+    DocumentLife* m_life = nullptr;
     QTimer* svTimer = nullptr;
-    int m_embedAttempts = 0;
-    // A found window waiting for the window manager to let go of it.
-    quint64 m_withdrawing = 0;
-    QPointer<DocumentPage> m_embedding;
-    // Tabs opened while another's window was still being taken, in their order.
-    QList<QPointer<DocumentPage>> m_embedQueue;
     QAction* GoBackAction = nullptr;
     QToolButton* tbtCreate = nullptr;
     QToolButton* tbtSave = nullptr;
     QToolButton* tbtSaveAll = nullptr;
     QToolButton* tbtEmbed = nullptr;
-    bool m_closing = false;
     // The tab bar was clicked on another tab than the active one: the change that follows is the click's.
     bool m_tabClicked = false;
 };
