@@ -32,6 +32,7 @@ using textindex::nowNs;
 using textindex::readFolded;
 using textindex::removeIndexFiles;
 using textindex::RowState;
+using textindex::Transaction;
 
 namespace {
 
@@ -62,16 +63,26 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
     // changed and before its row did leaves the mark, and the file is read by the search until rewritten.
     // Each writer removes only its own marks: two may be changing one file.
     m_owner = qint64(QRandomGenerator::system()->generate64() >> 1);
-    bool marked = m_db && m_db->exec("BEGIN IMMEDIATE");
+    bool marked = false;
+    if (m_db) {
+        m_change = std::make_unique<Transaction>(*m_db, Transaction::Kind::Write);
+        marked = m_change->ok();
+    }
     if (marked && !changing.isEmpty()) {
         for (const QString& name : changing) {
             Connection::Statement mark(m_db.get(),
                                        "INSERT OR IGNORE INTO pending(name, owner, since) VALUES(?1, ?2, ?3)");
             mark.bind(1, name).bind(2, m_owner).bind(3, nowNs()).step();
         }
-        marked = m_db->exec("COMMIT") && m_db->exec("BEGIN IMMEDIATE");
+        marked = m_change->commit();
+        m_change.reset();
+        if (marked) {
+            m_change = std::make_unique<Transaction>(*m_db, Transaction::Kind::Write);
+            marked = m_change->ok();
+        }
     }
     if (!marked) {
+        m_change.reset();
         m_db.reset();
         // An index that cannot be told of a change would vouch for the file's old text: it goes, and the search
         // scans until it is built again. Removing a file works on a full disk too.
@@ -85,11 +96,8 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
     m_chain = m_db->meta("complete") == QLatin1String("1") && !recorded.isEmpty() && recorded == folderStampText();
 }
 
-TextIndexUpdate::~TextIndexUpdate() {
-    if (m_db && !m_db->failed) {
-        m_db->exec("ROLLBACK");
-    }
-}
+// Without a commit, the change's transaction rolls back as it goes.
+TextIndexUpdate::~TextIndexUpdate() = default;
 
 void TextIndexUpdate::aboutToReplace(const QString& name) {
     if (!m_db) {
@@ -185,9 +193,8 @@ void TextIndexUpdate::commit() {
     unmark.bind(1, m_owner).step();
     m_db->bump("generation");
     m_db->setMeta("folder", m_chain ? folderStampText() : QString());
-    if (!m_db->exec("COMMIT")) {
-        m_db->exec("ROLLBACK");
-    }
+    m_change->commit();
+    m_change.reset();
     m_db.reset();
 }
 
@@ -197,20 +204,22 @@ TextIndexReader::TextIndexReader() : m_db(textindex::open(false)) {
     if (m_db) {
         // The writers checkpoint the log; a search that did it on closing would make the user wait for it.
         sqlite3_db_config(m_db->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        vouch();
     }
-    if (m_db && m_db->failed) {
+    if (m_db && !vouch()) {
+        m_read.reset();
         m_db.reset();
         m_vouched.clear();
+        m_slots.clear();
     }
 }
 
 TextIndexReader::~TextIndexReader() = default;
 
-void TextIndexReader::vouch() {
+bool TextIndexReader::vouch() {
     // One read transaction: the rows, the stamp and the terms asked later are one state of the index.
-    if (!m_db->exec("BEGIN")) {
-        return;
+    m_read = std::make_unique<Transaction>(*m_db, Transaction::Kind::Read);
+    if (!m_read->ok()) {
+        return false;
     }
     const QString recorded = m_db->meta("folder");
     const bool complete = m_db->meta("complete") == QLatin1String("1");
@@ -225,12 +234,12 @@ void TextIndexReader::vouch() {
             vouchFor(q.text16(1), q.integer(0));
         }
         placeVouched();
-        return;
+        return m_read->ok();
     }
-    vouchFileByFile(folderBefore);
+    return vouchFileByFile(folderBefore);
 }
 
-void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
+bool TextIndexReader::vouchFileByFile(const QString& folderBefore) {
     const qint64 generation = m_db->metaNumber("generation");
     const qint64 checkedAt = nowNs();
     QSet<QString> pending;
@@ -260,40 +269,49 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
         }
     }
     placeVouched();
-    if (!allMatch || m_db->failed) {
-        return;
+    if (!m_read->ok()) {
+        return false;
+    }
+    if (!allMatch) {
+        return true;
     }
     // Every row matched its file: when every file has a row (or is marked), and the folder did not change while
     // it was checked, its stamp is recorded, so that the next search need not look at each file.
     for (const QString& name : cacheFileNames()) {
         if (!rowNames.contains(name) && !pending.contains(name)) {
-            return;
+            return true;
         }
     }
     if (folderStampText() != folderBefore || checkedAt - folderModified() < kRacyNs) {
-        return;
+        return true;
     }
-    m_db->exec("COMMIT");
-    if (!m_db->exec("BEGIN IMMEDIATE")) {
-        m_db->failed = false;
-        m_vouched.clear(); // the state it was vouched in is over
-        m_slots.clear();
-        return;
+    m_read->commit();
+    m_read.reset();
+    bool unchanged = false;
+    {
+        Transaction record(*m_db, Transaction::Kind::Write);
+        if (!record.ok()) {
+            // A writer holds the lock, so the state the rows were vouched in is over: this search reads every
+            // file, and a later one records the stamp.
+            m_vouched.clear();
+            m_slots.clear();
+            return true;
+        }
+        unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
+        if (unchanged) {
+            m_db->setMeta("complete", QStringLiteral("1"));
+            m_db->setMeta("folder", folderBefore);
+        }
+        if (!record.commit()) {
+            return false;
+        }
     }
-    const bool unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
-    if (unchanged) {
-        m_db->setMeta("complete", QStringLiteral("1"));
-        m_db->setMeta("folder", folderBefore);
-    }
-    if (!m_db->exec("COMMIT")) {
-        m_db->exec("ROLLBACK");
-        m_db->failed = false;
-    }
-    m_db->exec("BEGIN");
+    m_read = std::make_unique<Transaction>(*m_db, Transaction::Kind::Read);
     if (!unchanged) {
         m_vouched.clear();
         m_slots.clear();
     }
+    return m_read->ok();
 }
 
 namespace {
@@ -350,7 +368,7 @@ bool TextIndexReader::exact(QStringView foldedWord) {
 bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& ids) {
     ids.clear();
     const TermQuery query = TermQueryFor(foldedWord);
-    if (!m_db || m_db->failed || query.match.isEmpty()) {
+    if (!m_db || m_db->failed() || query.match.isEmpty()) {
         return false;
     }
     Connection::Statement q(m_db.get(), "SELECT rowid FROM terms WHERE terms MATCH ?1 ORDER BY rowid");
@@ -358,10 +376,8 @@ bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& id
     while (q.step()) {
         ids.push_back(q.integer(0));
     }
-    return !m_db->failed;
+    return !m_db->failed();
 }
-
-// ---- building and checking
 
 int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress,
                    const std::atomic<bool>* stop) {
@@ -478,7 +494,7 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     if (age < kRacyNs) {
         ::usleep(useconds_t((kRacyNs - age) / 1000 + 1000));
     }
-    c->exec("BEGIN IMMEDIATE");
+    Transaction settling(*c, Transaction::Kind::Write);
     const QString folderBefore = folderStampText();
     const QStringList present = cacheFileNames();
     const QSet<QString> presentSet(present.cbegin(), present.cend());
@@ -535,12 +551,9 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
     const bool settled = covered && folderStampText() == folderBefore;
     c->setMeta("complete", settled ? QStringLiteral("1") : QStringLiteral("0"));
     c->setMeta("folder", settled ? folderBefore : QString());
-    if (!c->exec("COMMIT")) {
-        c->failed = false;
-        c->exec("ROLLBACK");
+    if (!settling.commit()) {
         throw VelmoraError(QStringLiteral("无法写入 %1").arg(TextIndexFile()), TextIndexFile());
     }
-    c->failed = false;
     c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
     // Merging all segments rewrites the whole index: worth it after a build of many files, not of a few. It is
     // one statement, which a stop interrupts (rolled back, the index stays whole and unmerged, and "merged" says
@@ -565,7 +578,6 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         if (watch.joinable()) {
             watch.join();
         }
-        c->failed = false;
         if (merged) {
             c->setMeta("merged", QStringLiteral("1"));
             c->exec("PRAGMA incremental_vacuum");
@@ -588,7 +600,7 @@ bool TextIndexNeedsBuild() {
         return true;
     }
     Connection::Statement marks(c.get(), "SELECT 1 FROM pending WHERE since < ?1 LIMIT 1");
-    return marks.bind(1, nowNs() - kMarkLifetimeNs).step() || c->failed;
+    return marks.bind(1, nowNs() - kMarkLifetimeNs).step() || c->failed();
 }
 
 TextIndexState CheckTextIndex() {
@@ -601,7 +613,7 @@ TextIndexState CheckTextIndex() {
     {
         Connection::Statement check(c.get(), "INSERT INTO terms(terms, rank) VALUES('integrity-check', 0)");
         check.step();
-        if (c->failed) {
+        if (c->failed()) {
             state.problem = QString::fromUtf8(sqlite3_errmsg(c->db));
             return state;
         }
@@ -637,7 +649,7 @@ TextIndexState CheckTextIndex() {
         }
     }
     state.unindexedFiles.sort();
-    if (c->failed) {
+    if (c->failed()) {
         state.readable = false;
         state.problem = QString::fromUtf8(sqlite3_errmsg(c->db));
     }

@@ -71,7 +71,7 @@ bool createSchema(Connection& c) {
         c.setMeta("generation", QStringLiteral("0"));
         c.setMeta("garbage", QStringLiteral("0"));
     }
-    return made && !c.failed;
+    return made && !c.failed();
 }
 
 } // namespace
@@ -132,6 +132,43 @@ RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp) {
     }
     folded = FoldedCacheText(plain);
     return folded.isEmpty() ? RowState::Empty : RowState::Text;
+}
+
+bool Connection::failed() const {
+    return m_transaction != nullptr ? m_transaction->m_failed : m_failed;
+}
+
+void Connection::fail() {
+    (m_transaction != nullptr ? m_transaction->m_failed : m_failed) = true;
+}
+
+Transaction::Transaction(Connection& connection, Kind kind) : m_connection(connection) {
+    Q_ASSERT(connection.m_transaction == nullptr);
+    // Work of the connection that already failed goes no further inside a transaction either.
+    m_failed = connection.failed();
+    connection.m_transaction = this;
+    m_open = connection.exec(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+Transaction::~Transaction() {
+    end(false);
+}
+
+bool Transaction::commit() {
+    const bool committed = ok() && sqlite3_exec(m_connection.db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    end(committed);
+    return committed;
+}
+
+void Transaction::end(bool committed) {
+    if (m_open && !committed) {
+        // What failed may have ended the transaction already; then there is nothing left to undo.
+        sqlite3_exec(m_connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    m_open = false;
+    if (m_connection.m_transaction == this) {
+        m_connection.m_transaction = nullptr;
+    }
 }
 
 std::unique_ptr<Connection> open(bool create) {

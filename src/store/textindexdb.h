@@ -31,35 +31,42 @@ enum class RowState : int { Text = 0, Empty = 1, Damaged = 2 };
 
 // The folded text of a cache file as the search reads it; Damaged for what it would not read.
 RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp);
+class Transaction;
+
 // One connection to the index, with the statements its users need. Errors are kept, not raised: the index is
-// derived data and its failure must never stop a cache write or a search.
+// derived data and its failure must never stop a cache write or a search. The first error skips the rest of the
+// work it belongs to: of the open transaction, or outside one, of the connection.
 struct Connection {
     sqlite3* db = nullptr;
-    bool failed = false;
 
     Connection() = default;
     ~Connection() { sqlite3_close_v2(db); }
     Q_DISABLE_COPY_MOVE(Connection)
 
+    bool failed() const;
+
     bool exec(const char* sql) {
-        if (failed) {
+        if (failed()) {
             return false;
         }
         if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-            failed = true;
+            fail();
         }
-        return !failed;
+        return !failed();
     }
 
     struct Statement {
         Connection* owner;
         sqlite3_stmt* s = nullptr;
+        // A statement that cannot be prepared stays null: binding and stepping it do nothing, and its failure is
+        // that of the work it belongs to.
         Statement(Connection* c, const char* sql) : owner(c) {
-            if (!c->failed && sqlite3_prepare_v2(c->db, sql, -1, &s, nullptr) != SQLITE_OK) {
-                c->failed = true;
+            if (!c->failed() && sqlite3_prepare_v2(c->db, sql, -1, &s, nullptr) != SQLITE_OK) {
+                c->fail();
             }
         }
         ~Statement() { sqlite3_finalize(s); }
+        Q_DISABLE_COPY_MOVE(Statement)
         Statement& bind(int i, qint64 v) {
             if (s) {
                 sqlite3_bind_int64(s, i, v);
@@ -94,7 +101,7 @@ struct Connection {
                 return true;
             }
             if (rc != SQLITE_DONE) {
-                owner->failed = true;
+                owner->fail();
             }
             return false;
         }
@@ -121,6 +128,42 @@ struct Connection {
     }
     qint64 metaNumber(const char* key) { return meta(key).toLongLong(); }
     void bump(const char* key, qint64 by = 1) { setMeta(key, QString::number(metaNumber(key) + by)); }
+
+private:
+    friend class Transaction;
+    void fail();
+
+    Transaction* m_transaction = nullptr;
+    bool m_failed = false;
+};
+
+// A transaction of one connection. It commits only when asked and only when nothing in it failed: a change of
+// which a part failed would have the index vouch for texts it does not hold. Every other way out rolls it back.
+// Its failure ends with it, so the connection can go on to other work; one connection has one at a time.
+class Transaction final {
+public:
+    enum class Kind {
+        Read,
+        // Takes the write lock at once, waiting the busy time-out for it: a transaction that has read before it
+        // writes could not wait for the lock then, and would fail half-way whenever another writer went first.
+        Write,
+    };
+    Transaction(Connection& connection, Kind kind);
+    ~Transaction();
+    Q_DISABLE_COPY_MOVE(Transaction)
+
+    // It began and nothing in it failed; false once it is over.
+    bool ok() const { return m_open && !m_failed; }
+    // True when committed; otherwise it was rolled back. Either way it is over.
+    bool commit();
+
+private:
+    friend struct Connection;
+    void end(bool committed);
+
+    Connection& m_connection;
+    bool m_open = false;
+    bool m_failed = false;
 };
 
 // Opens the index; with `create`, makes it (and replaces one that is not a database of ours). Null when there
