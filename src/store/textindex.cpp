@@ -24,6 +24,7 @@ namespace velmora {
 
 using textindex::cacheFileNames;
 using textindex::Connection;
+using textindex::fileMatches;
 using textindex::folderModified;
 using textindex::folderStampText;
 using textindex::kMarkLifetimeNs;
@@ -110,7 +111,7 @@ void TextIndexUpdate::aboutToReplace(const QString& name) {
     }
     m_oldName = name;
     m_oldId = q.integer(0);
-    const CacheStamp kept{q.integer(1), q.integer(2), quint64(q.integer(3))};
+    const CacheStamp kept = q.stamp(1);
     if (RowState(q.integer(4)) != RowState::Text) {
         m_oldKnown = true; // no terms to take out
         return;
@@ -258,9 +259,7 @@ bool TextIndexReader::vouchFileByFile(const QString& folderBefore) {
         if (pending.contains(name)) {
             continue;
         }
-        CacheStamp stamp;
-        const CacheStamp kept{q.integer(2), q.integer(3), quint64(q.integer(4))};
-        if (!StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == kept)) {
+        if (!fileMatches(name, q.stamp(2))) {
             allMatch = false;
             continue;
         }
@@ -416,15 +415,14 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         if (c) {
             Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs");
             while (q.step()) {
-                kept.insert(q.text(0), CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))});
+                kept.insert(q.text(0), q.stamp(1));
             }
         }
     }
     QStringList toRead;
     for (const QString& name : files) {
-        CacheStamp stamp;
         const auto it = kept.constFind(name);
-        if (it == kept.cend() || !StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == *it)) {
+        if (it == kept.cend() || !fileMatches(name, *it)) {
             toRead.append(name);
         }
     }
@@ -462,8 +460,7 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         for (qsizetype i = 0; i < n; ++i) {
             const QString& name = toRead.at(from + i);
             // A file replaced since it was read is read by the next build; its row would vouch for the wrong text.
-            CacheStamp now;
-            if (!StampOfFile(TextCacheFolder() + name, now) || !(now == stamps[size_t(i)])) {
+            if (!fileMatches(name, stamps[size_t(i)])) {
                 continue;
             }
             update->aboutToReplace(name);
@@ -505,13 +502,11 @@ int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>&
         Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs");
         while (q.step()) {
             const QString name = q.text(0);
-            CacheStamp stamp;
             if (!presentSet.contains(name)) {
                 gone.push_back(name);
                 continue;
             }
-            rowMatches.insert(name, StampOfFile(TextCacheFolder() + name, stamp) &&
-                                        stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))});
+            rowMatches.insert(name, fileMatches(name, q.stamp(1)));
         }
         for (const QString& name : gone) {
             Connection::Statement drop(c.get(), "DELETE FROM docs WHERE name = ?1");
@@ -634,10 +629,8 @@ TextIndexState CheckTextIndex() {
         const QString name = q.text(0);
         ++state.rows;
         rowNames.insert(name);
-        CacheStamp stamp;
         // A marked file is one a writer was changing when it stopped: its row is not taken on trust.
-        if (marked.contains(name) || !StampOfFile(TextCacheFolder() + name, stamp) ||
-            !(stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))})) {
+        if (marked.contains(name) || !fileMatches(name, q.stamp(1))) {
             state.staleFiles.append(name);
         } else {
             ++state.indexedFiles;

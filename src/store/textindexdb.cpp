@@ -134,6 +134,11 @@ RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp) {
     return folded.isEmpty() ? RowState::Empty : RowState::Text;
 }
 
+bool fileMatches(const QString& name, const CacheStamp& stamp) {
+    CacheStamp now;
+    return StampOfFile(TextCacheFolder() + name, now) && now == stamp;
+}
+
 bool Connection::failed() const {
     return m_transaction != nullptr ? m_transaction->m_failed : m_failed;
 }

@@ -31,6 +31,9 @@ enum class RowState : int { Text = 0, Empty = 1, Damaged = 2 };
 
 // The folded text of a cache file as the search reads it; Damaged for what it would not read.
 RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp);
+// Whether the cache file `name` is still the file `stamp` was taken of: a row is only as good as this.
+bool fileMatches(const QString& name, const CacheStamp& stamp);
+
 class Transaction;
 
 // One connection to the index, with the statements its users need. Errors are kept, not raised: the index is
@@ -106,6 +109,8 @@ struct Connection {
             return false;
         }
         qint64 integer(int i) const { return sqlite3_column_int64(s, i); }
+        // The stamp a row keeps in its size, mtime and inode columns, the first at `i`.
+        CacheStamp stamp(int i) const { return CacheStamp{integer(i), integer(i + 1), quint64(integer(i + 2))}; }
         // Valid until the next step: for rows read by the thousand, where a copy each would cost.
         QStringView text16(int i) const {
             return QStringView(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
