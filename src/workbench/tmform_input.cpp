@@ -84,6 +84,42 @@ void TmForm::buildInput() {
         ConnectReported(item, &QAction::triggered, this, [this, by] { m_documents->switchTab(by); });
     }
 
+    // The office's own commands and keys inside a document in a tab are the window's: each runs the window's item,
+    // with its questions, and rests while the item does (an import running).
+    connect(m_documents, &DocumentTabs::officeCommandWanted, this, [this](OfficeCommand command) {
+        const char* name = nullptr;
+        switch (command) {
+        case OfficeCommand::Save:
+            name = "ItemSave";
+            break;
+        case OfficeCommand::SaveAs:
+            name = "ItemSaveAs";
+            break;
+        case OfficeCommand::SaveAll:
+            name = "ItemSaveAll";
+            break;
+        case OfficeCommand::Close:
+            name = "ItemClose";
+            break;
+        case OfficeCommand::Quit:
+            name = "ItemQuit";
+            break;
+        case OfficeCommand::New:
+            name = "ItemNew";
+            break;
+        case OfficeCommand::NextTab:
+            name = "ItemNextTab";
+            break;
+        case OfficeCommand::PreviousTab:
+            name = "ItemPrevTab";
+            break;
+        }
+        QAction* item = findChild<QAction*>(QString::fromLatin1(name));
+        if (item != nullptr && item->isEnabled()) {
+            item->trigger();
+        }
+    });
+
     // Right-click menus: the tag tree's own menu, the folder tree's toolbar commands, and the article's commands.
     AttachContextMenu(static_cast<QTreeWidget*>(m_tags->view()), m_tags->menu());
     if (auto* folders = m_folders->page()->findChild<QTreeWidget*>(QStringLiteral("fdTreeView"))) {

@@ -124,6 +124,7 @@ void DocumentTabs::OpenADocByPos(qint64 ipos) {
     tab.path = path;
     tab.position = ipos;
     DocumentPage* page = addTab(tab);
+    takeOverCommands(page->tab);
     publishActiveTab();
     m_windows->embed(page);
     ColourTabs();
@@ -179,6 +180,7 @@ void DocumentTabs::tbtCreateClick() {
     tab.path = name;
     tab.position = kNewPosition;
     DocumentPage* page = addTab(tab);
+    takeOverCommands(page->tab);
     publishActiveTab();
     m_windows->embed(page);
     word.SetVisible(true);
