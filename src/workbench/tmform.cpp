@@ -586,7 +586,8 @@ void TmForm::ItemRelinkClick() {
 
 void TmForm::ItemWeiboClick() {
     ShowInfo(QStringLiteral("请关注我的微博，跟踪最新版本，提出改进意见"));
-    OpenWithShell(kUpdatePage);
+    OpenWithShell(kUpdatePage,
+                  [] { ShowInfo(QStringLiteral("没有可以打开网页的浏览器。网址：\n%1").arg(kUpdatePage)); });
 }
 
 // -- what other parts call --

@@ -156,7 +156,7 @@ void TmForm::buildInput() {
             ShowInfo(QStringLiteral("%1 不存在").arg(path));
             return;
         }
-        ShowInFileManager(path);
+        ShowInFileManager(path, [path] { ShowInfo(NoFileManagerText(path)); });
     };
     article.remove = [this, pathOf](qint64 position) {
         const QString path = pathOf(position);
