@@ -48,6 +48,18 @@ void TmForm::buildInput() {
     if (auto* pager = qobject_cast<QTabWidget*>(m_documents->pager())) {
         m_keys->addArea({pager->tabBar()});
     }
+    // F6 and Shift+F6 go from area to area, as in the office and most desktop programs.
+    const QList<std::tuple<const char*, const char*, QKeySequence, bool>> areaKeys{
+        {"ItemNextArea", "下一个区域", QKeySequence(Qt::Key_F6), true},
+        {"ItemPrevArea", "上一个区域", QKeySequence(Qt::SHIFT | Qt::Key_F6), false},
+    };
+    for (const auto& [name, caption, key, next] : areaKeys) {
+        auto* item = Named(new QAction(QString::fromUtf8(caption), this), QString::fromLatin1(name));
+        item->setShortcut(key);
+        addAction(item);
+        const bool forward = next;
+        connect(item, &QAction::triggered, this, [this, forward] { m_keys->moveArea(forward); });
+    }
     // A grid or list that walks its cells by Tab would hold the keyboard for good.
     for (QAbstractItemView* view : findChildren<QAbstractItemView*>()) {
         view->setTabKeyNavigation(false);

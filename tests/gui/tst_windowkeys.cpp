@@ -158,6 +158,26 @@ private Q_SLOTS:
         QCOMPARE(tabs().tabCount(), opened.size());
     }
 
+    // F6 goes to the next area's first control, round from the tabs to the search box; Shift+F6 back.
+    void areaKeys_goFromAreaToArea_data() {
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QStringList>("round");
+        QTest::newRow("F6") << true << QStringList{"rzGrid", "sortEdit", "btGroup1", "Pager.tabs", "schEdit"};
+        QTest::newRow("Shift+F6") << false << QStringList{"Pager.tabs", "btGroup1", "sortEdit", "rzGrid", "schEdit"};
+    }
+    void areaKeys_goFromAreaToArea() {
+        QFETCH(bool, forward);
+        QFETCH(QStringList, round);
+        open({0});
+        ctl(*m_form, "schEdit")->setFocus(Qt::OtherFocusReason);
+        QStringList visited;
+        for (qsizetype i = 0; i < round.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, forward ? Qt::NoModifier : Qt::ShiftModifier);
+            visited.append(nameOf(QApplication::focusWidget()));
+        }
+        QCOMPARE(visited, round);
+    }
+
     // The document keys act from the list or the search box; Enter and the keys the window had keep working.
     void commandKeys_actOnTheTabs_data() {
         QTest::addColumn<QList<int>>("opened");
