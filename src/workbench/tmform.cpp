@@ -278,6 +278,7 @@ void TmForm::connectAreas() {
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
     ConnectReported(m_search, &Search::positionsReady, this,
                     [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); });
+    connect(m_search, &Search::nothingFound, m_articles, &ArticleList::showNothingFound);
     m_search->setSources({[this] { return m_articles->articlePositions(false); }, openDocuments});
     addAction(m_search->findAction());
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);

@@ -23,6 +23,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTabBar>
@@ -99,6 +100,10 @@ void TmForm::buildInput() {
     // The office's own commands and keys inside a document in a tab are the window's: each runs the window's item,
     // with its questions, and rests while the item does (an import running).
     connect(m_documents, &DocumentTabs::officeCommandWanted, this, [this](OfficeCommand command) {
+        // The window's own keys rest while one of its dialogs is up; so do the office's, which arrive meanwhile.
+        if (QApplication::activeModalWidget() != nullptr) {
+            return;
+        }
         const char* name = nullptr;
         switch (command) {
         case OfficeCommand::Save:
