@@ -5,7 +5,7 @@
 set -euo pipefail
 . "$(dirname "$0")/scripts/setup.sh"
 velmora_install_packages
-velmora_build -DVELMORA_BUILD_TESTS=OFF
+velmora_build -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF
 cmake --install "$VELMORA_BUILD" --prefix "$HOME/.local"
 velmora_move_old_library
 exec "$HOME/.local/bin/velmora" "$@"

@@ -9,9 +9,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -48,12 +45,6 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     velmora::VelmoraApplication app(argc, argv);
-    // Qt's own texts (file dialogs, standard buttons) in the user's language, like the rest of the interface.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtTexts);
-    }
     velmora::QtPrompts prompts;
     velmora::InstallPrompts(&prompts);
     velmora::SetClipboardWriter([](const QString& text) { QGuiApplication::clipboard()->setText(text); });

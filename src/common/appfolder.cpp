@@ -76,6 +76,19 @@ const QList<DeliveredFile>& DeliveredFiles() {
     return files;
 }
 
+bool MakePrivateFolder(const QString& path) {
+    const QString clean = QDir::cleanPath(path);
+    if (QFileInfo(clean).isDir()) {
+        return true;
+    }
+    const QString parent = QFileInfo(clean).path();
+    if (parent != clean && !MakePrivateFolder(parent)) {
+        return false;
+    }
+    // Made with its mode at once: a folder made open and closed afterwards could be entered meanwhile.
+    return ::mkdir(QFile::encodeName(clean).constData(), 0700) == 0 || QFileInfo(clean).isDir();
+}
+
 void PrepareDataFolder() {
     initDeliveredResources();
     const QString folder = AppDataFolder();
@@ -88,6 +101,13 @@ void PrepareDataFolder() {
             throw VelmoraError(QStringLiteral("无法设置文件夹 %1 的权限: %2")
                                    .arg(folder, QString::fromLocal8Bit(std::strerror(errno))),
                                folder);
+        }
+    }
+    // Older versions made these open to everyone.
+    for (const char* sub : {"doctext", "databackup"}) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1String(sub));
+        if (QFileInfo(QFile::decodeName(path)).isDir() && !QFileInfo(QFile::decodeName(path)).isSymLink()) {
+            ::chmod(path.constData(), 0700);
         }
     }
     for (const DeliveredFile& file : DeliveredFiles()) {

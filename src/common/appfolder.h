@@ -19,6 +19,10 @@ void SetAppDataFolder(const QString& folder);
 // delivered files that are not there yet. Raises an error with the system's reason when the folder cannot be
 // made. Never replaces a file the user has.
 void PrepareDataFolder();
+// Makes a folder of the data folder (with the folders above it that are missing) readable by its owner only, as the
+// data folder is: the text cache and the backups hold the documents' text and the library's passwords. False when
+// it cannot be made.
+bool MakePrivateFolder(const QString& path);
 // The delivered files, as resource paths, and the name each one gets in the data folder.
 struct DeliveredFile {
     QString resource;

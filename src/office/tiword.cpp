@@ -2,10 +2,76 @@
 
 #include "common/prompts.h"
 #include "office/automation/automationerror.h"
+#include "office/automation/dispatch.h"
 #include "office/automation/oleserver.h"
 #include "office/officetext.h"
 
+#include <QCoreApplication>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <optional>
+
 namespace velmora {
+
+// Hears the office's Command(name, full name) calls. They come from a thread of the office's bridge while the
+// office waits for the answer, so they are only passed on to the event loop: the handler may call the office.
+class CommandSink final : public Dispatch, public std::enable_shared_from_this<CommandSink> {
+public:
+    void setHandler(OfficeCommandHandler handler) {
+        const QMutexLocker lock(&m_mutex);
+        m_handler = std::move(handler);
+    }
+
+    OleVariant getProperty(const QString& name, const OleArgs& index) override { return callMethod(name, index, {}); }
+    void putProperty(const QString& name, const OleArgs&, const OleVariant&) override {
+        throw AutomationError(QStringLiteral("%1 cannot be written").arg(name), AutomationFault::UnknownMember);
+    }
+    OleVariant callMethod(const QString& name, const OleArgs& args, const OleNamedArgs&) override {
+        if (!MemberIs(name, QLatin1String("Command"))) {
+            throw AutomationError(QStringLiteral("no member %1").arg(name), AutomationFault::UnknownMember);
+        }
+        const std::optional<OfficeCommand> command = args.isEmpty() ? std::nullopt : commandOf(args.at(0).toString());
+        QCoreApplication* loop = QCoreApplication::instance();
+        if (!command || loop == nullptr) {
+            return OleVariant();
+        }
+        const QString document = args.size() > 1 ? args.at(1).toString() : QString();
+        QMetaObject::invokeMethod(
+            loop,
+            [self = weak_from_this(), command, document] {
+                OfficeCommandHandler handler;
+                if (const std::shared_ptr<CommandSink> sink = self.lock()) {
+                    const QMutexLocker lock(&sink->m_mutex);
+                    handler = sink->m_handler;
+                }
+                if (handler) {
+                    handler(*command, document);
+                }
+            },
+            Qt::QueuedConnection);
+        return OleVariant();
+    }
+
+private:
+    static std::optional<OfficeCommand> commandOf(const QString& name) {
+        static const std::pair<const char*, OfficeCommand> names[] = {
+            {"Save", OfficeCommand::Save},       {"SaveAs", OfficeCommand::SaveAs},
+            {"SaveAll", OfficeCommand::SaveAll}, {"Close", OfficeCommand::Close},
+            {"Quit", OfficeCommand::Quit},       {"New", OfficeCommand::New},
+            {"NextTab", OfficeCommand::NextTab}, {"PreviousTab", OfficeCommand::PreviousTab},
+        };
+        for (const auto& [text, command] : names) {
+            if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0) {
+                return command;
+            }
+        }
+        return std::nullopt;
+    }
+
+    QMutex m_mutex;
+    OfficeCommandHandler m_handler;
+};
 
 namespace {
 
@@ -37,6 +103,10 @@ TiWord::TiWord(bool AlwaysCreate) {
 }
 
 TiWord::~TiWord() {
+    // Commands the office sends later reach nobody; those already on their way are dropped.
+    if (m_commands) {
+        m_commands->setHandler({});
+    }
     Destroy();
 }
 
@@ -336,6 +406,32 @@ QString TiWord::CurrentFullNameOf(const QString& DocName, quint64 window) {
         }
     }
     return {};
+}
+
+void TiWord::SetCommandHandler(OfficeCommandHandler handler) {
+    if (!m_commands) {
+        m_commands = std::make_shared<CommandSink>();
+    }
+    m_commands->setHandler(std::move(handler));
+}
+
+bool TiWord::TakeOverCommands(const QString& DocName) {
+    const int i = FindDoc(DocName, OpenedDocs());
+    if (i == 0) {
+        return false;
+    }
+    if (!m_commands) {
+        m_commands = std::make_shared<CommandSink>();
+    }
+    DocumentAt(i).call(QStringLiteral("TakeOverCommands"), {OleVariant(std::shared_ptr<Dispatch>(m_commands))});
+    return true;
+}
+
+void TiWord::GiveBackCommands(const QString& DocName) {
+    const int i = FindDoc(DocName, OpenedDocs());
+    if (i != 0) {
+        DocumentAt(i).call(QStringLiteral("GiveBackCommands"));
+    }
 }
 
 void TiWord::GoBack() {

@@ -4,7 +4,16 @@
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 namespace velmora {
+
+class CommandSink;
+
+// The office's own commands for a document in a tab, which the window carries out in its own way instead.
+enum class OfficeCommand { Save, SaveAs, SaveAll, Close, Quit, New, NextTab, PreviousTab };
+using OfficeCommandHandler = std::function<void(OfficeCommand command, const QString& DocName)>;
 
 // The program's only way to Word: one late-bound reference to the application object of whatever server
 // answers "Word.Application". Every operation starts again from the application object, so no document or
@@ -72,6 +81,14 @@ public:
     // program's back: the document shown in window (when not 0), else the one the office first named DocName
     // (a new document keeps that name after the office saved it). Empty when neither is open.
     QString CurrentFullNameOf(const QString& DocName, quint64 window);
+    // The handler hears the commands of the documents given to TakeOverCommands, with the document's full name,
+    // from the program's event loop once the office's call has returned (never inside a call of this wrapper).
+    void SetCommandHandler(OfficeCommandHandler handler);
+    // The office hands DocName's commands that save, close or quit (and the window's tab keys pressed in it) to
+    // the handler instead of carrying them out; false when it is not open.
+    bool TakeOverCommands(const QString& DocName);
+    // The office carries out DocName's commands itself again, as for any document of its own.
+    void GiveBackCommands(const QString& DocName);
 
     // Editing position and clipboard.
     void GoBack();
@@ -136,6 +153,7 @@ private:
     void WithoutScreenUpdating(Body body);
 
     OleVariant FWord;
+    std::shared_ptr<CommandSink> m_commands;
     bool FVisible = false;
     bool FCreated = false;
 };

@@ -81,7 +81,7 @@ bool HasTextCache(const QString& fullPath) {
 }
 
 void WriteTextCache(const QString& fullPath, const QString& text) {
-    if (!QDir().mkpath(TextCacheFolder())) {
+    if (!MakePrivateFolder(TextCacheFolder())) {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(TextCacheFolder()), TextCacheFolder());
     }
     const QString path = TextCachePath(fullPath);

@@ -372,7 +372,7 @@ void TWordMgr::SaveRecDataFiles(bool bk) {
 
 void TWordMgr::backUpImages() {
     const QString folder = AppDataFolder() + QStringLiteral("databackup");
-    if (!QDir().mkpath(folder)) {
+    if (!MakePrivateFolder(folder)) {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(folder), folder);
     }
     // The ISO date is a valid file name under every locale, and sorts by date.

@@ -4,6 +4,9 @@
 #include "common/prompts.h"
 #include "workbench/core/texts.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+
 namespace velmora {
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -12,6 +15,14 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
     setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     // Ties the windows to the desktop entry that ./run.sh installs, for the taskbar's icon and grouping.
     setDesktopFileName(QStringLiteral("velmora"));
+    if (LoadQtTexts(m_qtTexts)) {
+        installTranslator(&m_qtTexts);
+    }
+}
+
+bool LoadQtTexts(QTranslator& translator) {
+    return translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event) {

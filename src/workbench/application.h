@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <exception>
 #include <tuple>
@@ -18,7 +19,14 @@ public:
     VelmoraApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QTranslator m_qtTexts;
 };
+
+// Qt's own texts (file dialogs, standard buttons) in Chinese, as the rest of the interface is on every system:
+// whatever the system's locale, into translator. False when Qt's Chinese translations are not installed.
+bool LoadQtTexts(QTranslator& translator);
 
 void ReportError(const QString& text);
 void ReportErrorOf(const std::exception& error) noexcept;

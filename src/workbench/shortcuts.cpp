@@ -88,6 +88,27 @@ qsizetype WindowKeys::areaOf(const QWidget* widget) const {
     return -1;
 }
 
+bool WindowKeys::moveArea(bool next) {
+    const QList<std::pair<QWidget*, qsizetype>> stops = stopsByArea();
+    if (stops.isEmpty()) {
+        return false;
+    }
+    const qsizetype areas = m_areas.size();
+    const qsizetype current = areaOf(m_window->focusWidget());
+    // From outside every area, F6 starts the round at the first area and Shift+F6 at the last.
+    qsizetype area = current < 0 ? (next ? areas - 1 : 0) : current;
+    for (qsizetype step = 0; step < areas; ++step) {
+        area = (area + (next ? 1 : areas - 1)) % areas;
+        for (const auto& [widget, at] : stops) {
+            if (at == area) {
+                widget->setFocus(Qt::ShortcutFocusReason);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool WindowKeys::moveFocus(bool next) {
     const QList<std::pair<QWidget*, qsizetype>> stops = stopsByArea();
     if (stops.isEmpty()) {

@@ -26,6 +26,9 @@ public:
     // Moves the focus one control on (or back), from area to area and round again; from a control outside every
     // area to the first (or last) control of the round. False when no control can take the focus.
     bool moveFocus(bool next);
+    // F6 and Shift+F6: the focus goes to the first control of the next (or previous) area that has one, round
+    // from the last area to the first. False when no control can take the focus.
+    bool moveArea(bool next);
 
 private:
     struct Area {

@@ -278,6 +278,7 @@ void TmForm::connectAreas() {
     connect(m_filters, &FilterTree::listCleared, m_articles, &ArticleList::clearArticles);
     ConnectReported(m_search, &Search::positionsReady, this,
                     [this](const QString& list, bool clearSearch) { m_articles->LoadArticleList(list, clearSearch); });
+    connect(m_search, &Search::nothingFound, m_articles, &ArticleList::showNothingFound);
     m_search->setSources({[this] { return m_articles->articlePositions(false); }, openDocuments});
     addAction(m_search->findAction());
     connect(m_articles, &ArticleList::searchCleared, m_search, &Search::clearBox);
@@ -586,7 +587,8 @@ void TmForm::ItemRelinkClick() {
 
 void TmForm::ItemWeiboClick() {
     ShowInfo(QStringLiteral("请关注我的微博，跟踪最新版本，提出改进意见"));
-    OpenWithShell(kUpdatePage);
+    OpenWithShell(kUpdatePage,
+                  [] { ShowInfo(QStringLiteral("没有可以打开网页的浏览器。网址：\n%1").arg(kUpdatePage)); });
 }
 
 // -- what other parts call --

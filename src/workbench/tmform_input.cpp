@@ -23,6 +23,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTabBar>
@@ -47,6 +48,18 @@ void TmForm::buildInput() {
     m_keys->addArea({m_tagsPanel->panel(), findChild<QWidget*>(QStringLiteral("scPnl"))});
     if (auto* pager = qobject_cast<QTabWidget*>(m_documents->pager())) {
         m_keys->addArea({pager->tabBar()});
+    }
+    // F6 and Shift+F6 go from area to area, as in the office and most desktop programs.
+    const QList<std::tuple<const char*, const char*, QKeySequence, bool>> areaKeys{
+        {"ItemNextArea", "下一个区域", QKeySequence(Qt::Key_F6), true},
+        {"ItemPrevArea", "上一个区域", QKeySequence(Qt::SHIFT | Qt::Key_F6), false},
+    };
+    for (const auto& [name, caption, key, next] : areaKeys) {
+        auto* item = Named(new QAction(QString::fromUtf8(caption), this), QString::fromLatin1(name));
+        item->setShortcut(key);
+        addAction(item);
+        const bool forward = next;
+        connect(item, &QAction::triggered, this, [this, forward] { m_keys->moveArea(forward); });
     }
     // A grid or list that walks its cells by Tab would hold the keyboard for good.
     for (QAbstractItemView* view : findChildren<QAbstractItemView*>()) {
@@ -84,6 +97,46 @@ void TmForm::buildInput() {
         ConnectReported(item, &QAction::triggered, this, [this, by] { m_documents->switchTab(by); });
     }
 
+    // The office's own commands and keys inside a document in a tab are the window's: each runs the window's item,
+    // with its questions, and rests while the item does (an import running).
+    connect(m_documents, &DocumentTabs::officeCommandWanted, this, [this](OfficeCommand command) {
+        // The window's own keys rest while one of its dialogs is up; so do the office's, which arrive meanwhile.
+        if (QApplication::activeModalWidget() != nullptr) {
+            return;
+        }
+        const char* name = nullptr;
+        switch (command) {
+        case OfficeCommand::Save:
+            name = "ItemSave";
+            break;
+        case OfficeCommand::SaveAs:
+            name = "ItemSaveAs";
+            break;
+        case OfficeCommand::SaveAll:
+            name = "ItemSaveAll";
+            break;
+        case OfficeCommand::Close:
+            name = "ItemClose";
+            break;
+        case OfficeCommand::Quit:
+            name = "ItemQuit";
+            break;
+        case OfficeCommand::New:
+            name = "ItemNew";
+            break;
+        case OfficeCommand::NextTab:
+            name = "ItemNextTab";
+            break;
+        case OfficeCommand::PreviousTab:
+            name = "ItemPrevTab";
+            break;
+        }
+        QAction* item = findChild<QAction*>(QString::fromLatin1(name));
+        if (item != nullptr && item->isEnabled()) {
+            item->trigger();
+        }
+    });
+
     // Right-click menus: the tag tree's own menu, the folder tree's toolbar commands, and the article's commands.
     AttachContextMenu(static_cast<QTreeWidget*>(m_tags->view()), m_tags->menu());
     if (auto* folders = m_folders->page()->findChild<QTreeWidget*>(QStringLiteral("fdTreeView"))) {
@@ -120,7 +173,7 @@ void TmForm::buildInput() {
             ShowInfo(QStringLiteral("%1 不存在").arg(path));
             return;
         }
-        ShowInFileManager(path);
+        ShowInFileManager(path, [path] { ShowInfo(NoFileManagerText(path)); });
     };
     article.remove = [this, pathOf](qint64 position) {
         const QString path = pathOf(position);

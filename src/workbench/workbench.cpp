@@ -121,8 +121,9 @@ void Workbench::adoptEarlyWord() {
     }
     m_earlyStart->thread->wait();
     const std::unique_ptr<EarlyStart> start = std::move(m_earlyStart);
-    if (!m_word) {
+    if (!m_word && start->word) {
         m_word = std::move(start->word);
+        m_word->SetCommandHandler(m_officeCommands);
     }
     Q_EMIT wordStartingChanged(false);
 }
@@ -140,8 +141,16 @@ TiWord& Workbench::word() {
     }
     if (!m_word) {
         m_word = std::make_unique<TiWord>(false);
+        m_word->SetCommandHandler(m_officeCommands);
     }
     return *m_word;
+}
+
+void Workbench::setOfficeCommandHandler(OfficeCommandHandler handler) {
+    m_officeCommands = std::move(handler);
+    if (m_word) {
+        m_word->SetCommandHandler(m_officeCommands);
+    }
 }
 
 TiExcel& Workbench::excel() {

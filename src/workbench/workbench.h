@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/tiword.h"
 #include "workbench/core/settingslist.h"
 
 #include <QObject>
@@ -59,6 +60,9 @@ public:
     // Whether word() has been asked for: handlers that only act on what the office already holds do nothing
     // without it, rather than starting an office for nothing.
     bool hasWord() const { return m_word != nullptr; }
+    // Who hears the office's own commands for the documents in tabs; every word processor wrapper made from now
+    // on hands them there too.
+    void setOfficeCommandHandler(OfficeCommandHandler handler);
     TiExcel& excel();
     // Whether excel() has been asked for, for steps that must not start an office program.
     bool hasExcel() const { return m_excel != nullptr; }
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<TiWord> m_word;
     std::unique_ptr<TiExcel> m_excel;
     std::unique_ptr<EarlyStart> m_earlyStart;
+    OfficeCommandHandler m_officeCommands;
     QString m_shownListCaption;
     ActiveTab m_activeTab;
     bool m_importing = false;

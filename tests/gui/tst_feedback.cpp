@@ -97,6 +97,14 @@ private Q_SLOTS:
 
     // OK keeps only an interval the program can use; anything else names the field and leaves the dialog open,
     // and the interval is written only when the dialog closes with OK. Cancel and Esc write nothing.
+    // Qt's file dialogs speak Chinese with the window, also where the system's locale is another.
+    void qtTexts_chineseWhateverTheLocale() {
+        const QLocale system = QLocale::system();
+        QTranslator texts;
+        QVERIFY2(LoadQtTexts(texts), qPrintable(system.name()));
+        QCOMPARE(texts.translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+    }
+
     void settings_okRefusesWhatCannotBeUsed_data() {
         // stored | typed ("-": the stored text left) | how it is closed | refused ("!") | written
         QTest::addColumn<QString>("flow");

@@ -85,6 +85,20 @@ private Q_SLOTS:
     // the selected line. A run to its end imports every Word file in list order, indexed, only the selected one
     // tagged, its new tag a node of the tag tree. It stops after the first file by the progress window's Cancel or
     // by closing the window and saying yes; saying no lets it end. The window closes only once the loop stopped.
+    // Listing a folder that is not there says so; the dialog stays open with its list.
+    void listFiles_missingFolderIsTold() {
+        const QString missing = m_docs + QStringLiteral("不在");
+        QStringList listed;
+        whenDialog([&](QWidget* dialog) {
+            ctl<QLineEdit>(*dialog, "dirEdit")->setText(missing);
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btListFiles"), Qt::LeftButton);
+            listed = m_prompts->log;
+            QTest::mouseClick(ctl<QPushButton>(*dialog, "btnCancel"), Qt::LeftButton);
+        });
+        QTest::mouseClick(ctl<QToolButton>(*m_form, "tbtImport"), Qt::LeftButton);
+        QCOMPARE(listed, QStringList{QStringLiteral("info: 文件夹 %1 不存在").arg(missing)});
+    }
+
     void run_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("imported");

@@ -155,6 +155,11 @@ private Q_SLOTS:
         if (found != QStringList{"memo", "notes"}) {
             QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("搜索 %1条 ").arg(found.size()));
         }
+        // A search that found nothing says so, over the list it left as it was.
+        if (keywords == u"zzz") {
+            QCOMPARE(ctl<QLabel>(*m_form, "wzNumLabel")->text(), QStringLiteral("搜索 0条 "));
+            QVERIFY(ctl<QLabel>(*m_form, "wzNumLabel")->isVisible());
+        }
         QVERIFY(m_prompts->log.isEmpty());
     }
 

@@ -24,7 +24,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -605,12 +607,47 @@ private Q_SLOTS:
         QVERIFY(m_prompts->log.isEmpty());
     }
 
+    // The page opens, or the user is told that nothing opened it: the opener refuses at once, or the desktop's
+    // opener starts and ends with a failure.
+    void updateNotice_thenOpensThePage_data() {
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("opened") << "opens";
+        QTest::newRow("no opener") << "refuses";
+        QTest::newRow("the desktop's opener fails") << "exit 4";
+    }
     void updateNotice_thenOpensThePage() {
+        QFETCH(QString, opener);
+        QTemporaryDir fakes;
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            SetShellOpener([this](const QString& target) {
+                m_opened.append(target);
+                return true;
+            });
+        });
+        if (opener == u"refuses") {
+            SetShellOpener([](const QString&) { return false; });
+        } else if (opener.startsWith(u"exit")) {
+            QFile script(fakes.filePath(QStringLiteral("xdg-open")));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\n" + opener.toLatin1() + "\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+            qputenv("PATH", QFile::encodeName(fakes.path()) + ':' + path);
+            SetShellOpener({});
+        }
         open();
         ctl<QAction>(*m_form, "ItemWeibo")->trigger();
-        QCOMPARE(m_prompts->log, QStringList{"info: 请关注我的微博，跟踪最新版本，提出改进意见"});
-        QCOMPARE(m_opened.size(), 1);
-        QVERIFY(m_opened.first().startsWith(QStringLiteral("https://")));
+        const QString notice = QStringLiteral("info: 请关注我的微博，跟踪最新版本，提出改进意见");
+        if (opener == u"opens") {
+            QCOMPARE(m_prompts->log, QStringList{notice});
+            QCOMPARE(m_opened.size(), 1);
+            QVERIFY(m_opened.first().startsWith(QStringLiteral("https://")));
+            return;
+        }
+        QTRY_COMPARE(m_prompts->log.size(), 2);
+        QVERIFY(m_prompts->log.last().startsWith(QStringLiteral("info: 没有可以打开网页的浏览器。网址：\nhttps://")));
     }
 
     void shutdown_writesExactlyWhatChanged() {

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
 #include <QMenu>
 #include <QTabBar>
@@ -158,6 +159,26 @@ private Q_SLOTS:
         QCOMPARE(tabs().tabCount(), opened.size());
     }
 
+    // F6 goes to the next area's first control, round from the tabs to the search box; Shift+F6 back.
+    void areaKeys_goFromAreaToArea_data() {
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QStringList>("round");
+        QTest::newRow("F6") << true << QStringList{"rzGrid", "sortEdit", "btGroup1", "Pager.tabs", "schEdit"};
+        QTest::newRow("Shift+F6") << false << QStringList{"Pager.tabs", "btGroup1", "sortEdit", "rzGrid", "schEdit"};
+    }
+    void areaKeys_goFromAreaToArea() {
+        QFETCH(bool, forward);
+        QFETCH(QStringList, round);
+        open({0});
+        ctl(*m_form, "schEdit")->setFocus(Qt::OtherFocusReason);
+        QStringList visited;
+        for (qsizetype i = 0; i < round.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, forward ? Qt::NoModifier : Qt::ShiftModifier);
+            visited.append(nameOf(QApplication::focusWidget()));
+        }
+        QCOMPARE(visited, round);
+    }
+
     // The document keys act from the list or the search box; Enter and the keys the window had keep working.
     void commandKeys_actOnTheTabs_data() {
         QTest::addColumn<QList<int>>("opened");
@@ -183,6 +204,39 @@ private Q_SLOTS:
         articles()->setCurrentItem(articles()->topLevelItem(0));
         ctl(*m_form, focus)->setFocus(Qt::OtherFocusReason);
         QTest::keySequence(ctl(*m_form, focus), key);
+        QVERIFY2(state().contains(expected), qPrintable(state()));
+    }
+
+    // The office's own commands of a document in a tab (its keys, menus, window close) run the window's items for
+    // that document's tab, as the window's keys do; while a dialog of the window is up they rest.
+    void officeCommands_runTheWindowsItems_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("document");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Save of the other tab") << "Save" << 0 << "tabs:a,b active:a saved:a.docx";
+        QTest::newRow("Close") << "Close" << 1 << "tabs:a active:a saved:";
+        QTest::newRow("NextTab") << "NextTab" << 1 << "tabs:a,b active:a saved:";
+        QTest::newRow("New") << "New" << 0 << "tabs:a,b,文档1 active:文档1 saved:";
+        QTest::newRow("unknown") << "Frobnicate" << 0 << "tabs:a,b active:b saved:";
+        QTest::newRow("while a dialog is up") << "Close modal" << 1 << "tabs:a,b active:b saved:";
+    }
+    void officeCommands_runTheWindowsItems() {
+        QFETCH(QString, command);
+        QFETCH(int, document);
+        QFETCH(QString, expected);
+        open({0, 1});
+        const auto& doc = m_office->word().documents.at(document);
+        QVERIFY(doc->commandSink);
+        QDialog modal(m_form.get());
+        if (command.endsWith(u" modal")) {
+            modal.setModal(true);
+            modal.show();
+            command.chop(6);
+        }
+        doc->commandSink->callMethod(QStringLiteral("Command"), {command, doc->fullName}, {});
+        // The office's call returns before the window acts.
+        QVERIFY(!state().contains(expected) || command == u"Frobnicate" || modal.isVisible());
+        QTest::qWait(50);
         QVERIFY2(state().contains(expected), qPrintable(state()));
     }
 

@@ -59,15 +59,27 @@ private Q_SLOTS:
         QTest::addColumn<bool>("attached");
         QTest::addColumn<bool>("withDocument");
         QTest::addColumn<bool>("quits");
-        QTest::newRow("no other Velmora, no document") << false << false << false;
-        QTest::newRow("another Velmora attached") << true << false << false;
-        QTest::newRow("a document with unsaved edits") << false << true << false;
-        QTest::newRow("quits cleanly, a document with unsaved edits") << false << true << true;
+        QTest::addColumn<bool>("whileStarting");
+        QTest::newRow("no other Velmora, no document") << false << false << false << false;
+        QTest::newRow("another Velmora attached") << true << false << false << false;
+        QTest::newRow("a document with unsaved edits") << false << true << false << false;
+        QTest::newRow("quits cleanly, a document with unsaved edits") << false << true << true << false;
+        QTest::newRow("killed while its office is starting") << false << false << false << true;
     }
     void killedStarter_officeStaysOnlyWhileUsed() {
         QFETCH(bool, attached);
         QFETCH(bool, withDocument);
         QFETCH(bool, quits);
+        QFETCH(bool, whileStarting);
+        if (whileStarting) {
+            QProcess starter;
+            starter.start(QCoreApplication::applicationFilePath(), {QLatin1String(kStarter), QString()});
+            QTRY_VERIFY_WITH_TIMEOUT(!mainOffices().isEmpty(), 30000);
+            ::kill(pid_t(starter.processId()), SIGKILL);
+            QVERIFY(starter.waitForFinished(20000));
+            QTRY_VERIFY_WITH_TIMEOUT(mainOffices().isEmpty(), 30000);
+            return;
+        }
         const QString document =
             withDocument ? WriteTextFile(env->path(QStringLiteral("保存.txt")), {QStringLiteral("要保存的文字")})
                          : QString();

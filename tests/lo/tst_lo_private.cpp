@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -68,6 +69,27 @@ private Q_SLOTS:
         QCOMPARE(reader.OpenedDocs(), 0);
         window.GiveupSave();
         window.CloseAllFiles();
+    }
+
+    // A document whose path holds Chinese opens in an office started in any locale: one the machine has, and one it
+    // has not generated (the office would take its file names for ASCII).
+    void chinesePath_opensInAnyLocale_data() {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::newRow("C.UTF-8") << QByteArray("C.UTF-8");
+        QTest::newRow("not generated") << QByteArray("xx_NOWHERE.UTF-8");
+        QTest::newRow("plain C") << QByteArray("C");
+    }
+    void chinesePath_opensInAnyLocale() {
+        QFETCH(QByteArray, locale);
+        const QByteArray before = qgetenv("LC_ALL");
+        qputenv("LC_ALL", locale);
+        const auto restore = qScopeGuard([&] { qputenv("LC_ALL", before); });
+        const QString path =
+            WriteTextFile(env->path(QStringLiteral("中文目录-%1.txt").arg(QString::fromLatin1(locale))),
+                          {QStringLiteral("中文内容")});
+        TiWord word(true);
+        word.OpenWordFile(path, QString(), true);
+        QCOMPARE(word.GetDocText(), QStringLiteral("中文内容\r"));
     }
 
     void killedProgram_takesItsPrivateOfficeAlong() {

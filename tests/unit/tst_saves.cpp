@@ -180,6 +180,18 @@ private Q_SLOTS:
         WriteBytes(folder + QStringLiteral("/settings.ini"), "ImportDir=/mine\r\n");
         PrepareDataFolder();
         QCOMPARE(ReadBytes(folder + QStringLiteral("/settings.ini")), QByteArray("ImportDir=/mine\r\n"));
+
+        // Its folders are its owner's alone too, and one an older version left open is closed.
+        QVERIFY(MakePrivateFolder(folder + QStringLiteral("/databackup/20240101")));
+        QCOMPARE(modeOf(folder + QStringLiteral("/databackup")), 0700);
+        QCOMPARE(modeOf(folder + QStringLiteral("/databackup/20240101")), 0700);
+        WriteTextCache(QStringLiteral("/notes/a.docx"), QStringLiteral("text"));
+        QCOMPARE(modeOf(folder + QStringLiteral("/doctext")), 0700);
+        QVERIFY(QFile::setPermissions(folder + QStringLiteral("/doctext"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                               QFile::ExeOwner | QFile::ReadOther |
+                                                                               QFile::ExeOther));
+        PrepareDataFolder();
+        QCOMPARE(modeOf(folder + QStringLiteral("/doctext")), 0700);
     }
 
     // A lock file left by a killed process (empty, half written, naming a dead process) blocks nobody.

@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "messages.h"
 
+#include "common/appfolder.h"
 #include "common/errors.h"
 #include "store/pathfold.h"
 #include "store/textcache.h"
@@ -150,7 +151,7 @@ int DbTool::index(const QStringList& args) {
     }
     // Two workers must never write one cache file.
     paths.removeDuplicates();
-    if (!paths.isEmpty() && !QDir().mkpath(TextCacheFolder())) {
+    if (!paths.isEmpty() && !MakePrivateFolder(TextCacheFolder())) {
         m_err << "velmoradb: cannot create the folder " << TextCacheFolder() << '\n';
         return kFailed;
     }

@@ -91,6 +91,12 @@ std::shared_ptr<Dispatch> StartServer(const Kind& kind, bool privateOnly) {
         options.profileDir = CacheRoot() + QLatin1Char('/') + kind.tag;
         options.headless = !HasDisplay();
         options.removeProfile = false;
+        // Other Velmoras may come to use this office, and this program may be killed, also while the office is
+        // still coming up: its end is left to its watchdog from the moment it exists, which ends it once nobody
+        // uses it and it holds no document.
+        options.started = [lockPath = AttachLockPath(kind), mainPipe](qint64 pid) {
+            lo::StartOfficeWatch(lockPath, pid, mainPipe);
+        };
     } else {
         const QString id = QUuid::createUuid().toString(QUuid::Id128).left(12);
         options.pipe = QStringLiteral("velmora_%1_%2_%3").arg(getuid()).arg(id, kind.tag);
@@ -102,10 +108,7 @@ std::shared_ptr<Dispatch> StartServer(const Kind& kind, bool privateOnly) {
     }
     const std::shared_ptr<lo::OfficeSession> session = lo::OfficeSession::start(options);
     if (main) {
-        // Other Velmoras may come to use this office, and this program may be killed: the office's end is left to
-        // its watchdog, which ends it once nobody uses it and it holds no document.
         session->holdWhileAlive(std::move(attachLock));
-        lo::StartOfficeWatch(AttachLockPath(kind), session->processId(), mainPipe);
     }
     return Serve(session, kind, main);
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSaveFile>
 #include <QThread>
 #include <QUrl>
 
@@ -28,8 +29,11 @@
 #include <com/sun/star/util/XModifiable.hpp>
 
 #include <cerrno>
+#include <clocale>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,6 +85,85 @@ private:
     std::weak_ptr<OfficeSession> m_session;
 };
 
+// Settings of the office's profile that must be in place before it starts. The window's interface is Chinese
+// whatever the system's language, and the office inside its tabs speaks it too; the office is never to ask about
+// keeping a Word format, since Word files are what the library holds.
+struct ProfileSetting {
+    const char* path;
+    const char* name;
+    const char* value;
+};
+constexpr ProfileSetting kProfileSettings[] = {
+    // The user interface language as the office's own settings dialog sets it; the office works out the language
+    // it then uses from it at start (ooLocale) and writes that back.
+    {"/org.openoffice.Office.Linguistic/General", "UILocale", "zh-CN"},
+    {"/org.openoffice.Office.Common/Save/Document", "WarnAlienFormat", "false"},
+};
+
+QByteArray SettingLine(const ProfileSetting& setting) {
+    return QByteArray("<item oor:path=\"") + setting.path + "\"><prop oor:name=\"" + setting.name +
+           "\" oor:op=\"fuse\"><value>" + setting.value + "</value></prop></item>";
+}
+
+// The office keeps a profile's settings in one file, an item a line, and writes it back whole when it ends; our
+// items replace its own of the same names. A file the office would not read either is left to the office.
+void PrepareProfile(const QString& profileDir) {
+    const QString path = profileDir + QStringLiteral("/user/registrymodifications.xcu");
+    QDir().mkpath(profileDir + QStringLiteral("/user"));
+    QByteArray text;
+    if (QFile file(path); file.open(QIODevice::ReadOnly)) {
+        text = file.readAll();
+    }
+    if (text.isEmpty()) {
+        text =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+            "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n</oor:items>\n";
+    }
+    const qsizetype end = text.lastIndexOf("</oor:items>");
+    if (end < 0) {
+        return;
+    }
+    QList<QByteArray> lines = text.left(end).split('\n');
+    for (const ProfileSetting& setting : kProfileSettings) {
+        const QByteArray key = QByteArray("oor:path=\"") + setting.path + "\"><prop oor:name=\"" + setting.name + '"';
+        lines.removeIf([&](const QByteArray& line) { return line.contains(key); });
+    }
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) {
+        lines.removeLast();
+    }
+    for (const ProfileSetting& setting : kProfileSettings) {
+        lines.append(SettingLine(setting));
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(lines.join('\n') + '\n' + text.mid(end));
+        file.commit();
+    }
+}
+
+// The office takes its file names' encoding from the locale it is started in. A locale the machine has not
+// generated (or one without UTF-8) leaves it with ASCII, and a document whose path holds Chinese cannot be opened;
+// such an office gets C.UTF-8, which every system has. A working locale stays: it sets the documents' defaults.
+std::vector<QByteArray> OfficeEnvironment() {
+    bool usable = false;
+    if (const locale_t locale = newlocale(LC_ALL_MASK, "", locale_t(nullptr)); locale != locale_t(nullptr)) {
+        const char* codeset = nl_langinfo_l(CODESET, locale);
+        usable = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+        freelocale(locale);
+    }
+    std::vector<QByteArray> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (usable || std::strncmp(*entry, "LC_ALL=", 7) != 0) {
+            environment.emplace_back(*entry);
+        }
+    }
+    if (!usable) {
+        environment.emplace_back("LC_ALL=C.UTF-8");
+    }
+    return environment;
+}
+
 pid_t spawnOffice(const SessionOptions& options) {
     QList<QByteArray> arguments{
         QByteArrayLiteral(VELMORA_LO_PROGRAM_DIR "/soffice.bin"),
@@ -99,6 +182,12 @@ pid_t spawnOffice(const SessionOptions& options) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
+    std::vector<QByteArray> environment = OfficeEnvironment();
+    std::vector<char*> envp;
+    for (QByteArray& variable : environment) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
     const pid_t parent = getpid();
     const bool endWithParent = options.endWithParent;
     // fork rather than posix_spawn: the child must ask for its own death signal before it becomes soffice. Only
@@ -122,7 +211,7 @@ pid_t spawnOffice(const SessionOptions& options) {
         close_range(3, ~0U, 0);
         // An ignored signal stays ignored across exec; the office gets the default this program may have changed.
         std::signal(SIGPIPE, SIG_DFL);
-        execve(argv.front(), argv.data(), environ);
+        execve(argv.front(), argv.data(), envp.data());
         _exit(127);
     }
     if (pid < 0) {
@@ -174,7 +263,9 @@ std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& option
     session->m_removeProfile = options.removeProfile;
     session->m_owned = true;
     QDir().mkpath(options.profileDir);
+    PrepareProfile(options.profileDir);
     session->m_pid = spawnOffice(options);
+    session->announce(options);
     QElapsedTimer clock;
     clock.start();
     int earlyEnds = 0;
@@ -185,6 +276,7 @@ std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& option
             session->m_pid = 0;
             if (WIFEXITED(status) && WEXITSTATUS(status) == kRestartExitCode && clock.elapsed() < kStartTimeoutMs) {
                 session->m_pid = spawnOffice(options);
+                session->announce(options);
                 continue;
             }
             // Several offices starting at once on one display now and then find it refusing a connection and
@@ -192,6 +284,7 @@ std::shared_ptr<OfficeSession> OfficeSession::start(const SessionOptions& option
             if (++earlyEnds < kMaxEarlyEnds && clock.elapsed() < kStartTimeoutMs) {
                 QThread::msleep(200);
                 session->m_pid = spawnOffice(options);
+                session->announce(options);
                 continue;
             }
             throw AutomationError(QStringLiteral("LibreOffice ended while starting (status %1)").arg(status),
@@ -235,6 +328,12 @@ bool OfficeSession::answers(const QString& pipe) noexcept {
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+void OfficeSession::announce(const SessionOptions& options) const {
+    if (options.started && m_pid > 0) {
+        options.started(m_pid);
     }
 }
 

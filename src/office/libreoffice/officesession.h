@@ -24,6 +24,9 @@ struct SessionOptions {
     bool removeProfile = true; // a throw-away profile, removed when the office ends
     // The office is killed when this program ends, however it ends (a private office that only it can reach).
     bool endWithParent = false;
+    // Told the process id of each soffice started, at once: what must watch it does so before anything can end
+    // this program while the office is coming up.
+    std::function<void(qint64 pid)> started;
 };
 
 // One soffice process and the bridge to it. A session either owns its process (it started it and ends it) or is
@@ -71,6 +74,7 @@ private:
     // Whether ending the shown office loses nobody's work: none of its documents holds unsaved changes.
     bool mayEndSharedOffice() noexcept;
     OfficeSession() = default;
+    void announce(const SessionOptions& options) const;
     void connect();
     void listen();
     bool processRunning();

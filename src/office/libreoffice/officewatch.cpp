@@ -30,6 +30,7 @@ constexpr int kLookIntervalMs = 1000;
 // The watchdog holds the lock alone only for a look at the office and, when it is idle, for its end.
 constexpr int kLockWaitMs = 30000;
 constexpr int kEndTimeoutMs = 10000;
+constexpr int kBecomeOfficeMs = 10000;
 
 const char kWatchName[] = "velmora-officewatch";
 
@@ -162,8 +163,17 @@ void StartOfficeWatch(const QString& lockPath, qint64 officePid, const QString& 
 
 int RunOfficeWatch(const QString& lockPath, qint64 officePid, const QString& pipe) {
     const quint64 started = StartTimeOf(officePid);
-    if (started == 0 || !IsOfficeOn(officePid, pipe)) {
+    if (started == 0) {
         return 1;
+    }
+    // The watchdog is started the moment the office's process is made, which may not have become soffice yet.
+    QElapsedTimer becoming;
+    becoming.start();
+    while (!IsOfficeOn(officePid, pipe)) {
+        if (StartTimeOf(officePid) != started || becoming.elapsed() > kBecomeOfficeMs) {
+            return 1;
+        }
+        QThread::msleep(10);
     }
     const int fd = OpenLockFile(lockPath);
     if (fd < 0) {

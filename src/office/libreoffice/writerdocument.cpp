@@ -1,3 +1,4 @@
+#include "commandtakeover.h"
 #include "writerserver.h"
 
 #include "office/automation/oleserver.h"
@@ -776,6 +777,19 @@ protected:
         }
         if (r.is("activate")) {
             m_core->setActive(m_doc);
+            return OleVariant();
+        }
+        if (r.is("takeovercommands")) {
+            const auto sink = r.arg(0, "Sink");
+            if (!sink || !sink->isObject()) {
+                fail(QStringLiteral("Document.TakeOverCommands needs the object that hears the commands"),
+                     AutomationFault::BadArguments);
+            }
+            TakeOverCommands(m_doc, sink->toObject());
+            return OleVariant();
+        }
+        if (r.is("givebackcommands")) {
+            GiveBackCommands(m_doc);
             return OleVariant();
         }
         if (r.is("builtindocumentproperties")) {

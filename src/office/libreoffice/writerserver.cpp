@@ -19,6 +19,7 @@
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
@@ -30,6 +31,7 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/linguistic2/LinguProperties.hpp>
 #include <com/sun/star/script/provider/XScript.hpp>
 #include <com/sun/star/script/provider/XScriptProviderSupplier.hpp>
@@ -722,6 +724,53 @@ private:
     Level m_level;
 };
 
+// Word's LanguageSettings: the language the office's user interface is set to, as Word's language identifiers.
+class LanguageSettingsObject final : public WordObject {
+public:
+    using WordObject::WordObject;
+
+protected:
+    QString typeName() const override { return QStringLiteral("LanguageSettings"); }
+    OleVariant invoke(const Request& r) override {
+        // msoLanguageIDUI; the office has one language for its interface, its help and its installation alike.
+        if (r.is("languageid")) {
+            const int which = r.integer(0, "Id", 2);
+            if (which < 1 || which > 5) {
+                fail(QStringLiteral("LanguageSettings.LanguageID(%1) is not supported").arg(which),
+                     AutomationFault::BadArguments);
+            }
+            return identifierOf(uiLocale());
+        }
+        unknown(r);
+    }
+
+private:
+    QString uiLocale() const {
+        const Reference<css::lang::XMultiServiceFactory> provider =
+            css::configuration::theDefaultProvider::get(m_session->context());
+        const Any node(css::beans::NamedValue("nodepath", Any(OUString("/org.openoffice.Setup/L10N"))));
+        const Reference<css::beans::XPropertySet> settings(
+            provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess",
+                                                  Sequence<Any>(&node, 1)),
+            UNO_QUERY_THROW);
+        return ToQ(settings->getPropertyValue("ooLocale").get<OUString>());
+    }
+    static int identifierOf(const QString& locale) {
+        static const std::pair<const char*, int> known[] = {
+            {"zh-CN", 2052}, {"zh-TW", 1028}, {"en-US", 1033}, {"en-GB", 2057},
+            {"de-DE", 1031}, {"fr-FR", 1036}, {"ja-JP", 1041}, {"ko-KR", 1042},
+        };
+        for (const auto& [name, identifier] : known) {
+            if (locale.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
+                return identifier;
+            }
+        }
+        // No setting: the office follows the system's language, which no identifier here names.
+        fail(QStringLiteral("the office's interface language %1 has no Word language identifier here")
+                 .arg(locale.isEmpty() ? QStringLiteral("(the system's)") : locale));
+    }
+};
+
 class WordApplication final : public WordObject {
 public:
     using WordObject::WordObject;
@@ -743,6 +792,9 @@ protected:
         }
         if (r.is("options")) {
             return MakeObject<OptionsObject>(m_core);
+        }
+        if (r.is("languagesettings")) {
+            return MakeObject<LanguageSettingsObject>(m_core);
         }
         if (r.is("visible")) {
             return m_core->visible;

@@ -23,6 +23,8 @@ struct WriterDoc {
     QString password; // kept only in memory, to protect every later save
     bool titled = false;
     std::atomic<bool> closed{false};
+    // What takes the document's own commands over while it is in a tab of the program (see TakeOverCommands).
+    Reference<css::uno::XInterface> takeover;
 
     Reference<css::text::XTextDocument> text() const;
     Reference<css::text::XTextViewCursor> viewCursor() const;

@@ -180,9 +180,7 @@ void TinfoForm::btDocPathClick() {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         return;
     }
-    if (!ShowInFileManager(path)) {
-        ShowInfo(QStringLiteral("没有可以显示文件的文件管理器。文件位于：\n%1").arg(QDir::toNativeSeparators(path)));
-    }
+    ShowInFileManager(path, [path] { ShowInfo(NoFileManagerText(path)); });
 }
 
 Information::Information(Workbench& bench, QWidget* toolbar) : QObject(toolbar), m_bench(bench) {

@@ -266,7 +266,12 @@ void TimpForm::btBrowseClick() {
 
 void TimpForm::btListFilesClick() {
     const QString folder = WithDelimiter(dirEdit->text());
-    if (dirEdit->text().isEmpty() || !QFileInfo(folder).isDir()) {
+    if (dirEdit->text().isEmpty()) {
+        return;
+    }
+    // The list shown is that of another folder, or none: the user must not take it for this one's.
+    if (!QFileInfo(folder).isDir()) {
+        ShowInfo(QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(dirEdit->text())));
         return;
     }
     setList(ListImportFiles(folder, ckFolder->isChecked()));

@@ -366,6 +366,12 @@ void ArticleList::showArticleCount() {
     m_bench.setShownListCaption(wzNumLabel->text());
 }
 
+void ArticleList::showNothingFound() {
+    // The label is the only sign of a search that found nothing, hidden until the first list was shown.
+    wzNumLabel->setText(QStringLiteral("%1 0条 ").arg(m_bench.settings().value(SettingKey::LastTag)));
+    wzNumLabel->show();
+}
+
 void ArticleList::SelectSortItem(const QString& caption) {
     for (QAction* item : std::as_const(sortKeyItems)) {
         item->setChecked(SameIgnoringAsciiCase(item->text(), caption));

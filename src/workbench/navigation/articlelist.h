@@ -37,6 +37,8 @@ public:
     QString ArticleSortKey(SortKey key, const TWordRec& rec, const QString& fullPath, const QString& articleText);
     // Empties the list without touching the count label, which keeps counting the last list shown.
     void clearArticles();
+    // The count label says that a search found nothing ("搜索 0条 "); the list shown stays.
+    void showNothingFound();
     // The first article of that record position gets the caption, or leaves the list.
     void RenameArticleNode(qint64 position, const QString& caption);
     void RemoveArticleNode(qint64 position);

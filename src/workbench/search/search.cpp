@@ -342,6 +342,8 @@ void Search::finish(quint64 generation) {
     // A search that finds nothing leaves the list as it was.
     if (result.size() > 8) {
         Q_EMIT positionsReady(result, false);
+    } else {
+        Q_EMIT nothingFound();
     }
     Q_EMIT searchEnded();
 }

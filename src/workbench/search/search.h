@@ -65,6 +65,8 @@ Q_SIGNALS:
     void positionsReady(const QString& positionList, bool clearSearch);
     // A search ended, with a result or without one, or was cancelled.
     void searchEnded();
+    // The search ended having found nothing: the list stays as it was, and the user is to be told.
+    void nothingFound();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -98,6 +98,13 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     ConnectReported(svTimer, &QTimer::timeout, this, [this] { svTimerTimer(); });
     svTimer->start();
 
+    QPointer<DocumentTabs> self(this);
+    bench.setOfficeCommandHandler([self](OfficeCommand command, const QString& document) {
+        if (self) {
+            RunReported([&] { self->officeCommand(command, document); });
+        }
+    });
+
     GoBackAction = new QAction(QStringLiteral("返回上次编辑位置"), this);
     GoBackAction->setObjectName(QStringLiteral("GoBackAction"));
     GoBackAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -221,6 +228,9 @@ void DocumentTabs::addTab(const QString& caption, const QString& path, qint64 po
         Pager->setCurrentIndex(Pager->addTab(page, tab.caption));
         Pager->setTabToolTip(Pager->currentIndex(), tab.path);
         NameTabCloseButton(Pager->tabBar(), Pager->currentIndex());
+    }
+    if (tab.kind() != TabKind::Workbook) {
+        takeOverCommands(page->tab);
     }
     publishActiveTab();
     m_windows->embed(page);
@@ -413,6 +423,10 @@ void DocumentTabs::closeActiveTab() {
     DocTab& tab = page->tab;
     if (tab.released && tab.window != 0 &&
         AskYesNo(QStringLiteral("当前标签里的文档已经反嵌入，关闭标签后将不能再嵌入；确定要关闭吗？"))) {
+        // The document stays open in a window of the office's own, whose commands are the office's again.
+        if (m_bench.hasWord()) {
+            m_bench.word().GiveBackCommands(tab.path);
+        }
         DropActiveTab();
         return;
     }
@@ -519,6 +533,11 @@ void DocumentTabs::saveAndReleaseAll() {
     visitTabs([this](DocumentPage* page, int) {
         RunReported([&] { m_life->save(page->tab, SaveOccasion::Shutdown); });
         RunReported([&] { m_windows->giveBack(page->tab); });
+        // A document left open in the office outlives this window: a command taken over by a program that is gone
+        // would do nothing at all.
+        if (page->tab.kind() != TabKind::Workbook && m_bench.hasWord()) {
+            RunReported([&] { m_bench.word().GiveBackCommands(page->tab.path); });
+        }
         return Visit::Next;
     });
 }
@@ -543,6 +562,28 @@ bool DocumentTabs::ActivateTabOf(const QString& path) {
 QString DocumentTabs::ActiveTabPath() const {
     const DocTab* tab = activeTab();
     return tab ? tab->path : QString();
+}
+
+// -- the office's own commands --
+
+void DocumentTabs::takeOverCommands(const DocTab& tab) {
+    try {
+        m_bench.word().TakeOverCommands(tab.path);
+    } catch (const VelmoraError&) {
+        // The document works in its tab all the same; only its office's own commands stay the office's.
+    }
+}
+
+void DocumentTabs::officeCommand(OfficeCommand command, const QString& document) {
+    const int index = tabIndexOf(document);
+    // A command of a document no tab holds any more (it came while its tab was closing) is nobody's.
+    if (index < 0) {
+        return;
+    }
+    if (index != Pager->currentIndex()) {
+        Pager->setCurrentIndex(index);
+    }
+    Q_EMIT officeCommandWanted(command);
 }
 
 int DocumentTabs::tabIndexOf(const QString& path) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/tiword.h"
 #include "platform/windows.h"
 #include "workbench/core/doctab.h"
 #include "workbooktabs.h"
@@ -103,6 +104,9 @@ Q_SIGNALS:
     void tagEditFitWanted();
     // A document was saved: the tag tree is written too when it changed.
     void tagTreeSaveWanted();
+    // The office's own command for the active tab's document (pressed, picked or clicked inside it), for the
+    // window to carry out as its own menu item or key would.
+    void officeCommandWanted(OfficeCommand command);
     // A new document is about to be made.
     void newDocumentStarting();
     // While the office makes a new document, nothing may start another opening.
@@ -133,6 +137,9 @@ private:
     // The active tab goes, its window given back first; the last tab becomes the active one.
     void DropActiveTab();
     int tabIndexOf(const QString& path) const;
+    // The office hands the tab's document's own save, close and quit commands to the window.
+    void takeOverCommands(const DocTab& tab);
+    void officeCommand(OfficeCommand command, const QString& document);
 
     Workbench& m_bench;
     TagStrip* m_strip = nullptr;

@@ -119,6 +119,8 @@ struct WordDocument {
     QHash<QString, int> counts;           // Count of the other collections, by lower-case name
     QHash<int, OleVariant> builtInValues; // BuiltInDocumentProperties values by index
     int saveCount = 0;
+    // Who hears the office's own commands of the document, once the program took them over.
+    std::shared_ptr<Dispatch> commandSink;
 };
 
 class WordDouble final : public ServerDouble {

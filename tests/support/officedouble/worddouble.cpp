@@ -341,6 +341,14 @@ protected:
             }
             return OleVariant();
         }
+        if (key == u"takeovercommands") {
+            d.commandSink = Arg(args, named, 0, QStringLiteral("Sink")).toObject();
+            return OleVariant();
+        }
+        if (key == u"givebackcommands") {
+            d.commandSink.reset();
+            return OleVariant();
+        }
         if (key == u"builtindocumentproperties" && !args.isEmpty()) {
             return make<ItemObject>(child(name, args), m_doc, key, args.at(0).toInt());
         }
