@@ -10,6 +10,15 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace velmora {
 
@@ -34,7 +43,53 @@ QString fittingStart(const QString& name, qsizetype bytes) {
     return name.first(end);
 }
 
+// The name a path is known by: the record's identity folds the letters a to z and nothing else, so the cache name
+// folds exactly those (to lower case, which keeps the names of every cache written before for ASCII and Chinese
+// paths). Folding more would give two records one cache file: Äpfel/ and äpfel/ are two folders.
+QByteArray identityBytes(const QString& fullPath) {
+    QByteArray bytes = fullPath.toUtf8();
+    for (char& c : bytes) {
+        if (c >= 'A' && c <= 'Z') {
+            c = char(c - 'A' + 'a');
+        }
+    }
+    return bytes;
+}
+
+// A writer killed between writing its temporary file and renaming it leaves "NAME.dat_.XXXXXX.tmp". One younger
+// than this may belong to a writer at work in another process.
+constexpr qint64 kLeftoverAgeSeconds = 60;
+
+bool isCacheTemporary(const char* name) {
+    const size_t length = std::strlen(name);
+    constexpr size_t kTail = sizeof(".dat_.XXXXXX.tmp") - 1;
+    return length > kTail && std::strcmp(name + length - 4, ".tmp") == 0 &&
+           std::strncmp(name + length - kTail, ".dat_.", 6) == 0;
+}
+
 } // namespace
+
+int RemoveLeftoverCacheTemporaries() {
+    const QByteArray folder = QFile::encodeName(TextCacheFolder());
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return 0;
+    }
+    const time_t oldest = ::time(nullptr) - kLeftoverAgeSeconds;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isCacheTemporary(entry->d_name)) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode) &&
+            info.st_mtime < oldest && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
+            ++removed;
+        }
+    }
+    ::closedir(dir);
+    return removed;
+}
 
 QString TextCacheFolder() {
     return AppDataFolder() + QStringLiteral("doctext") + QDir::separator();
@@ -48,7 +103,7 @@ QString TextCacheName(const QString& fullPath) {
         name.truncate(dot);
     }
     QCryptographicHash sha1(QCryptographicHash::Sha1);
-    sha1.addData(fullPath.toCaseFolded().toUtf8());
+    sha1.addData(identityBytes(fullPath));
     const QByteArrayView digest = sha1.resultView();
     static constexpr char kHex[] = "0123456789abcdef";
     char16_t tail[14] = {u'~', 0, 0, 0, 0, 0, 0, 0, 0, u'.', u'd', u'a', u't', u'_'};
@@ -83,6 +138,17 @@ bool HasTextCache(const QString& fullPath) {
 void WriteTextCache(const QString& fullPath, const QString& text) {
     if (!QDir().mkpath(TextCacheFolder())) {
         throw VelmoraError(QStringLiteral("无法创建文件夹 %1").arg(TextCacheFolder()), TextCacheFolder());
+    }
+    // Leftovers of killed writes are looked for once in a process (per cache folder): listing a folder of a whole
+    // library's caches at every write would cost more than the write.
+    {
+        static QMutex mutex;
+        static QString swept;
+        const QMutexLocker lock(&mutex);
+        if (swept != TextCacheFolder()) {
+            swept = TextCacheFolder();
+            RemoveLeftoverCacheTemporaries();
+        }
     }
     const QString path = TextCachePath(fullPath);
     const QString name = path.mid(TextCacheFolder().size());

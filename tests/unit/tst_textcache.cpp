@@ -5,6 +5,7 @@
 #include "tempappdata.h"
 #include "workbench/core/searchtexts.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ private Q_SLOTS:
     void cachePath_data() {
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("cacheName");
-        // The digits are the first 8 of the SHA-1 of the UTF-8 of the case-folded full path.
+        // The digits are the first 8 of the SHA-1 of the UTF-8 of the full path with A to Z lowered.
         QTest::newRow("docx") << "/home/u/文档/Plan.docx"
                               << "Plan~2bee4468.dat_";
         QTest::newRow("namesake in another folder") << "/home/u/other/plan.docx"
@@ -41,6 +42,17 @@ private Q_SLOTS:
                                              << "Plan~b20a350a.dat_";
         QTest::newRow("case of the path does not count") << "/HOME/U/文档/PLAN.DOCX"
                                                          << "PLAN~2bee4468.dat_";
+        // The record's identity folds a to z only: these are two documents each, with a cache each.
+        QTest::newRow("folder Äpfel") << "/home/u/Äpfel/plan.docx"
+                                      << "plan~53d5a12a.dat_";
+        QTest::newRow("folder äpfel") << "/home/u/äpfel/plan.docx"
+                                      << "plan~25eef881.dat_";
+        QTest::newRow("folder Документы") << "/home/u/Документы/plan.docx"
+                                          << "plan~84a28f69.dat_";
+        QTest::newRow("folder документы") << "/home/u/документы/plan.docx"
+                                          << "plan~bee76b78.dat_";
+        QTest::newRow("ASCII case only of ÄPFEL") << "/HOME/U/ÄPFEL/PLAN.DOCX"
+                                                  << "PLAN~53d5a12a.dat_";
     }
     void cachePath() {
         QFETCH(QString, document);
@@ -69,6 +81,28 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(TextCachePath(doc)), QByteArray::fromHex("7801cb2fc9482de2e502000ade023a"));
         QCOMPARE(ReadBytes(TextCachePath(docx)),
                  QByteArray::fromHex("7801db7aebd2ee0b1778b9b6dedaf60f4497646416a5f0720100aabc0c00"));
+    }
+
+    // A killed write's temporary file goes once it is a minute old; a younger one may be another process's.
+    void leftoverTemporaries_goOnceAMinuteOld() {
+        const QString folder = m_appData->file(QStringLiteral("doctext/"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString old = folder + QStringLiteral("a~12345678.dat_.Ab3dEf.tmp");
+        const QString young = folder + QStringLiteral("b~12345678.dat_.Zz9yXw.tmp");
+        const QString other = folder + QStringLiteral("notes.tmp");
+        for (const QString& file : {old, young, other}) {
+            WriteBytes(file, "partial");
+        }
+        const QDateTime past = QDateTime::currentDateTime().addSecs(-61);
+        for (const QString& file : {old, other}) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        WriteTextCache(QStringLiteral("/d/a.docx"), QStringLiteral("text"));
+        QVERIFY(!QFile::exists(old));
+        QVERIFY(QFile::exists(young));
+        QVERIFY(QFile::exists(other));
+        QCOMPARE(RemoveLeftoverCacheTemporaries(), 0);
     }
 
     void emptyText_readsAsNoText() {

@@ -108,6 +108,8 @@ int DbTool::index(const QStringList& args) {
     if (!openForReading()) {
         return kFailed;
     }
+    // Also when no document is to be read: this is where the user goes to tidy the cache folder.
+    RemoveLeftoverCacheTemporaries();
     TWordMgr& library = store();
     QStringList paths;
     std::vector<IndexFailure> failures;
