@@ -97,6 +97,12 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     svTimer->setInterval(300000);
     ConnectReported(svTimer, &QTimer::timeout, this, [this] { svTimerTimer(); });
     svTimer->start();
+    // The office saves a document on its own (Ctrl+S inside it, its menus): the file's stamp tells, and the
+    // cache follows within this interval. A stat per open tab costs nothing.
+    m_saveWatch = new QTimer(this);
+    m_saveWatch->setInterval(500);
+    connect(m_saveWatch, &QTimer::timeout, this, [this] { noticeOwnSaves(); });
+    m_saveWatch->start();
 
     GoBackAction = new QAction(QStringLiteral("返回上次编辑位置"), this);
     GoBackAction->setObjectName(QStringLiteral("GoBackAction"));
@@ -379,6 +385,12 @@ void DocumentTabs::svTimerTimer() {
     }
 }
 
+void DocumentTabs::noticeOwnSaves() {
+    for (int i = 0; i < Pager->count(); ++i) {
+        m_life->noticeOwnSave(pageAt(i)->tab);
+    }
+}
+
 void DocumentTabs::tbtSaveAllClick() {
     visitTabs([this](DocumentPage* page, int) {
         m_life->save(page->tab, SaveOccasion::All);
@@ -509,6 +521,7 @@ bool DocumentTabs::prepareClose() {
 void DocumentTabs::saveAndReleaseAll() {
     m_windows->stop();
     svTimer->stop();
+    m_saveWatch->stop();
     visitTabs([this](DocumentPage* page, int) {
         RunReported([&] { m_life->save(page->tab, SaveOccasion::Shutdown); });
         RunReported([&] { m_windows->giveBack(page->tab); });

@@ -123,6 +123,7 @@ void DocumentTabs::OpenADocByPos(qint64 ipos) {
     tab.caption = DocumentCaption(path);
     tab.path = path;
     tab.position = ipos;
+    tab.seenStamp = FileStampOf(path);
     DocumentPage* page = addTab(tab);
     publishActiveTab();
     m_windows->embed(page);
