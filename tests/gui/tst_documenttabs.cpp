@@ -386,7 +386,9 @@ private Q_SLOTS:
             << QStringList{"Documents.Item(int:1).Saved", "ActiveDocument.FullName", "Documents.Item(int:1).Save()"};
         // Written again, an unchanged file would move its modification time.
         QTest::newRow("unchanged library document")
-            << false << false << QStringList{"Documents.Item(int:1).Saved", "Documents.Item(int:1).Save()"};
+            << false << false
+            << QStringList{"Documents.Item(int:1).Saved", "Documents.Item(int:1).Saved",
+                           "Documents.Item(int:1).Save()"};
         QTest::newRow("help document") << true << true << QStringList{};
     }
 
@@ -425,7 +427,7 @@ private Q_SLOTS:
         m_tabs->tbtSaveClick();
         QCOMPARE(m_strip.calls.filter(QStringLiteral("set")),
                  QStringList{"set " + DocPath(QStringLiteral("a.docx")) + " typed"});
-        QVERIFY(calls().filter(QStringLiteral("Save")).isEmpty());
+        QVERIFY(calls().filter(QStringLiteral("Save(")).isEmpty());
         m_tabs->tbtCreateClick();
         m_tabs->tbtCreateClick();
         QCOMPARE(m_prompts->log, QStringList{"info: 请先保存 文档1"});
@@ -470,8 +472,10 @@ private Q_SLOTS:
         word().active = word().documents.first();
         word().clearLog();
         m_tabs->tbtSaveClick();
+        // Its text is read again for its cache from the file just written (the office's, in this double).
         QCOMPARE(calls(), (QStringList{"ActiveDocument.FullName", "Documents.Item(int:2).Activate()",
-                                       "Documents.Item(int:2).Save()"}));
+                                       "Documents.Item(int:2).Saved", "Documents.Item(int:2).Save()",
+                                       "Documents.Item(int:2).Range.Text"}));
     }
 
     // The embedding timer gives up after its attempts and stores nothing it did not find.
@@ -556,7 +560,9 @@ private Q_SLOTS:
         QCOMPARE(store().ReadAStrItem(m_positions.at(0), wdiFullName, true), DocPath(savedAs));
         QVERIFY(m_office->disk.contains(DocPath(savedAs)));
         QCOMPARE(m_tabs->activeTab()->path, DocPath(savedAs));
-        QCOMPARE(ReadTextCache(DocPath(savedAs)), QStringLiteral("old\r\n"));
+        // The document's own cache came along (the stale one of the file written over went) and was read again
+        // from the file just written.
+        QCOMPARE(ReadTextCache(DocPath(savedAs)), QStringLiteral("text of a.docx\r\n"));
         QVERIFY(!QFile::exists(TextCachePath(path)));
     }
 

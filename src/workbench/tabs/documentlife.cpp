@@ -213,12 +213,13 @@ bool DocumentLife::save(DocTab& tab, SaveOccasion occasion) {
 
 void DocumentLife::saveDocument(DocTab& tab, SaveOccasion occasion) {
     activate(tab);
+    // Autosave saves only a changed document.
+    const bool changed = occasion == SaveOccasion::Autosave || m_bench.word().DocChanged(tab.path);
     // A password goes onto a file only by the strip's own way, which stores it in the record as well; autosave
     // never applies one, nor does a file outside the library.
     const QString psw = (occasion != SaveOccasion::Autosave && m_strip && tab.position >= 0)
                             ? m_strip->GetCurrDocPSW(int(tab.position))
                             : QString();
-    const bool changed = m_bench.word().DocChanged(tab.path);
     if (!psw.isEmpty()) {
         m_strip->SetPSToDoc(tab.path, psw);
     } else {
