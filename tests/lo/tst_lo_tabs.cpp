@@ -84,10 +84,16 @@ private Q_SLOTS:
         const qint64 position = addDocument(bench, env, QStringLiteral("笔记.docx"), QStringLiteral("原来的文字"));
         QString path = env.path(QStringLiteral("笔记.docx"));
         WriteTextCache(path, QStringLiteral("原来的文字"));
+        // On disk, for the command line's search.
+        bench.store().SaveRecDataFiles(false);
         TabsWindow window(bench);
         QVERIFY(QTest::qWaitForWindowExposed(&window.host));
         DocumentTabs& tabs = window.tabs;
         tabs.OpenADocByPos(position);
+        if (QGuiApplication::platformName() == u"xcb") {
+            // The office's own save-as is followed by the document's window.
+            QTRY_VERIFY_WITH_TIMEOUT(tabs.activeTab()->window != 0, 20000);
+        }
         bench.word().ReplaceAll(QStringLiteral("原来"), QStringLiteral("苹果"));
         if (route == u"office") {
             bench.word().SaveWordFileByName(path);
@@ -105,10 +111,12 @@ private Q_SLOTS:
             QCOMPARE(bench.store().GetDocNameByPos(position), path);
         }
         QTRY_COMPARE_WITH_TIMEOUT(ReadTextCache(path), QStringLiteral("苹果的文字\r\n"), 2000);
-        const Run search = RunCaptured({QStringLiteral("search"), QStringLiteral("--in"), QStringLiteral("text"),
-                                        QStringLiteral("苹果")});
-        QCOMPARE(search.status, 0);
-        QCOMPARE(search.out.trimmed(), QStringLiteral("%1|%2").arg(position).arg(path));
+        const Run search = RunCaptured(
+            {QStringLiteral("search"), QStringLiteral("--in"), QStringLiteral("text"), QStringLiteral("苹果")});
+        // The rows share one library: the documents of the rows before are found too.
+        QVERIFY2(search.status == 0, qPrintable(search.err));
+        QVERIFY2(search.out.split(u'\n').contains(QStringLiteral("%1|%2").arg(position).arg(path)),
+                 qPrintable(search.out));
         while (tabs.tabCount() > 0) {
             tabs.closeActiveTab();
         }
