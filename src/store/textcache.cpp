@@ -16,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -216,6 +217,93 @@ void RemoveTextCache(const QString& fullPath) {
         index.removed(name);
     }
     index.commit();
+}
+
+} // namespace velmora
+
+namespace velmora {
+
+TextCacheSources::TextCacheSources() {
+    const QByteArray file = QFile::encodeName(TextIndexFile());
+    // Read-only and without creating: an index that is not there, or older than its source columns, knows no
+    // source, and every cache is judged by its file's times alone.
+    if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_db,
+                           "SELECT source_size, source_mtime, source_inode FROM docs"
+                           " WHERE name = ?1 AND source_size IS NOT NULL",
+                           -1, &m_query, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_query);
+        m_query = nullptr;
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    } else {
+        sqlite3_busy_timeout(m_db, 5000);
+    }
+}
+
+TextCacheSources::~TextCacheSources() {
+    sqlite3_finalize(m_query);
+    sqlite3_close_v2(m_db);
+}
+
+void TextCacheSources::loadAll() {
+    m_loaded = true;
+    m_sources.clear();
+    sqlite3_stmt* all = nullptr;
+    if (m_db == nullptr || sqlite3_prepare_v2(m_db,
+                                              "SELECT name, source_size, source_mtime, source_inode FROM docs"
+                                              " WHERE source_size IS NOT NULL",
+                                              -1, &all, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(all);
+        return;
+    }
+    while (sqlite3_step(all) == SQLITE_ROW) {
+        const QString name = QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(all, 0)),
+                                                sqlite3_column_bytes16(all, 0) / 2);
+        m_sources.insert(name, FileStamp{sqlite3_column_int64(all, 1), sqlite3_column_int64(all, 2),
+                                         quint64(sqlite3_column_int64(all, 3))});
+    }
+    sqlite3_finalize(all);
+}
+
+std::optional<FileStamp> TextCacheSources::sourceOf(const QString& name) {
+    if (m_loaded) {
+        const auto it = m_sources.constFind(name);
+        return it == m_sources.cend() ? std::nullopt : std::optional<FileStamp>(*it);
+    }
+    if (m_query == nullptr) {
+        return std::nullopt;
+    }
+    sqlite3_reset(m_query);
+    sqlite3_bind_text16(m_query, 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
+    if (sqlite3_step(m_query) != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return FileStamp{sqlite3_column_int64(m_query, 0), sqlite3_column_int64(m_query, 1),
+                     quint64(sqlite3_column_int64(m_query, 2))};
+}
+
+CacheFreshness TextCacheSources::freshness(const QString& fullPath) {
+    const QString cachePath = TextCachePath(fullPath);
+    struct stat cache {};
+    if (::stat(QFile::encodeName(cachePath).constData(), &cache) != 0) {
+        return CacheFreshness::Missing;
+    }
+    struct stat document {};
+    if (::stat(QFile::encodeName(fullPath).constData(), &document) != 0) {
+        return CacheFreshness::Current;
+    }
+    if (const std::optional<FileStamp> source = sourceOf(cachePath.mid(TextCacheFolder().size()))) {
+        const FileStamp now{qint64(document.st_size),
+                            qint64(document.st_mtim.tv_sec) * 1'000'000'000 + document.st_mtim.tv_nsec,
+                            quint64(document.st_ino)};
+        return *source == now ? CacheFreshness::Current : CacheFreshness::Stale;
+    }
+    // A save, a rename into place and a new file at the path all set the document's change time.
+    const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    const qint64 written = ns(cache.st_mtim);
+    return ns(document.st_mtim) <= written && ns(document.st_ctim) <= written ? CacheFreshness::Current
+                                                                              : CacheFreshness::Stale;
 }
 
 } // namespace velmora

@@ -215,15 +215,28 @@ void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts
         }
     };
     const size_t workers = std::min<size_t>(threads, candidates.size());
-    if (workers <= 1) {
+    {
+        std::vector<std::jthread> pool;
+        for (size_t k = 1; k < workers; ++k) {
+            pool.emplace_back(work);
+        }
         work();
-        return;
     }
-    std::vector<std::jthread> pool;
-    for (size_t k = 1; k < workers; ++k) {
-        pool.emplace_back(work);
+    // A stat per document and search would cost as much as the search itself on a large library; the documents
+    // found are few.
+    std::optional<TextCacheSources> sources;
+    for (TextCandidate& candidate : candidates) {
+        if (candidate.text != TextCandidate::Text::Read || !candidate.match.matched()) {
+            continue;
+        }
+        if (!sources) {
+            sources.emplace();
+        }
+        if (sources->freshness(candidate.path) == CacheFreshness::Stale) {
+            candidate.match = candidate.fields;
+            candidate.text = TextCandidate::Text::Stale;
+        }
     }
-    work();
 }
 
 } // namespace velmora
