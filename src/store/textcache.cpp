@@ -299,11 +299,11 @@ CacheFreshness TextCacheSources::freshness(const QString& fullPath) {
                             quint64(document.st_ino)};
         return *source == now ? CacheFreshness::Current : CacheFreshness::Stale;
     }
-    // A save, a rename into place and a new file at the path all set the document's change time.
+    // Its modification time is all that tells: a save sets it, and moving the document (this program's folder
+    // moves, relink, a rename) keeps it, as it keeps the text; its change time would call every moved document
+    // stale. A file put at the path with an older time of its own passes until the row knows its stamp.
     const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
-    const qint64 written = ns(cache.st_mtim);
-    return ns(document.st_mtim) <= written && ns(document.st_ctim) <= written ? CacheFreshness::Current
-                                                                              : CacheFreshness::Stale;
+    return ns(document.st_mtim) <= ns(cache.st_mtim) ? CacheFreshness::Current : CacheFreshness::Stale;
 }
 
 } // namespace velmora

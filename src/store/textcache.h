@@ -48,7 +48,7 @@ enum class CacheFreshness { Missing, Current, Stale };
 // The stamps of the documents' files as they were when their caches' texts were read, as the text index's rows
 // keep them beside each cache's own stamp. A cache whose document no longer has that stamp is stale; so is one
 // whose stamp is not known (written before rows kept it, or taken in from the folder alone) once its document
-// changed after the cache file was written. A document whose file is gone has nothing to be read again from: its
+// was modified after the cache file was written. A document whose file is gone has nothing to be read again from: its
 // cache counts as current (`check` names the file missing).
 class TextCacheSources final {
 public:

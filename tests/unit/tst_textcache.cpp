@@ -2,6 +2,7 @@
 #include "common/errors.h"
 #include "fifounblocker.h"
 #include "store/textcache.h"
+#include "store/textindex.h"
 #include "tempappdata.h"
 #include "workbench/core/searchtexts.h"
 
@@ -14,6 +15,7 @@
 
 #include <memory>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -103,6 +105,69 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(young));
         QVERIFY(QFile::exists(other));
         QCOMPARE(RemoveLeftoverCacheTemporaries(), 0);
+    }
+
+    // A cache is stale once its document is not the file its text was read from: by the stamp the index's row
+    // keeps, or, where the row keeps none, by the document's times against the cache file's.
+    void freshness_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("freshness");
+        QTest::newRow("no cache") << "no cache"
+                                  << "unknown" << int(CacheFreshness::Missing);
+        QTest::newRow("document gone") << "removed"
+                                       << "unknown" << int(CacheFreshness::Current);
+        QTest::newRow("unchanged") << "none"
+                                   << "unknown" << int(CacheFreshness::Current);
+        QTest::newRow("written after the cache") << "written"
+                                                 << "unknown" << int(CacheFreshness::Stale);
+        QTest::newRow("another file put at the path") << "replaced"
+                                                      << "unknown" << int(CacheFreshness::Stale);
+        QTest::newRow("kept stamp is the file's") << "written"
+                                                  << "as now" << int(CacheFreshness::Current);
+        QTest::newRow("kept stamp is another file's") << "none"
+                                                      << "other" << int(CacheFreshness::Stale);
+    }
+    void freshness() {
+        QFETCH(QString, change);
+        QFETCH(QString, source);
+        const QString document = m_appData->file(QStringLiteral("文档.docx"));
+        WriteBytes(document, "as read");
+        if (change != u"no cache") {
+            WriteTextCache(document, QStringLiteral("正文"));
+        }
+        QTest::qWait(20);
+        if (change == u"removed") {
+            QVERIFY(QFile::remove(document));
+        } else if (change == u"written") {
+            WriteBytes(document, "saved since");
+        } else if (change == u"replaced") {
+            WriteBytes(document + QStringLiteral(".new"), "as read");
+            QVERIFY(::rename(QFile::encodeName(document + QStringLiteral(".new")).constData(),
+                             QFile::encodeName(document).constData()) == 0);
+        }
+        if (source != u"unknown") {
+            const FileStamp now = FileStampOf(document);
+            const FileStamp kept = source == u"as now" ? now : FileStamp{now.size, now.modifiedNs, now.inode + 1};
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(TextIndexFile()).constData(), &db), SQLITE_OK);
+            const QByteArray sql =
+                QStringLiteral("ALTER TABLE docs ADD COLUMN source_size INTEGER;"
+                               "ALTER TABLE docs ADD COLUMN source_mtime INTEGER;"
+                               "ALTER TABLE docs ADD COLUMN source_inode INTEGER;"
+                               "UPDATE docs SET source_size = %1, source_mtime = %2, source_inode = %3")
+                    .arg(kept.size)
+                    .arg(kept.modifiedNs)
+                    .arg(qint64(kept.inode))
+                    .toUtf8();
+            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        QFETCH(int, freshness);
+        QCOMPARE(int(TextCacheSources().freshness(document)), freshness);
+        TextCacheSources all;
+        all.loadAll();
+        QCOMPARE(int(all.freshness(document)), freshness);
     }
 
     void emptyText_readsAsNoText() {

@@ -222,19 +222,26 @@ void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts
         }
         work();
     }
-    // A stat per document and search would cost as much as the search itself on a large library; the documents
-    // found are few.
-    std::optional<TextCacheSources> sources;
+    // A stat per document and search would cost as much as the search itself on a large library: only the
+    // documents found by their cached text are checked against their files.
+    std::vector<TextCandidate*> found;
     for (TextCandidate& candidate : candidates) {
-        if (candidate.text != TextCandidate::Text::Read || !candidate.match.matched()) {
-            continue;
+        if (candidate.text == TextCandidate::Text::Read && candidate.match.matched()) {
+            found.push_back(&candidate);
         }
-        if (!sources) {
-            sources.emplace();
-        }
-        if (sources->freshness(candidate.path) == CacheFreshness::Stale) {
-            candidate.match = candidate.fields;
-            candidate.text = TextCandidate::Text::Stale;
+    }
+    if (found.empty() || cancelled) {
+        return;
+    }
+    TextCacheSources sources;
+    // Asked one at a time, a common word's thousands of documents would cost more than reading every row once.
+    if (found.size() > 1024) {
+        sources.loadAll();
+    }
+    for (TextCandidate* candidate : found) {
+        if (sources.freshness(candidate->path) == CacheFreshness::Stale) {
+            candidate->match = candidate->fields;
+            candidate->text = TextCandidate::Text::Stale;
         }
     }
 }
