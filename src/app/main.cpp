@@ -79,6 +79,7 @@ int main(int argc, char* argv[]) {
         velmora::TmForm form;
         form.show();
         form.buildTextIndexEarly();
+        form.levelCachesEarly();
 #ifdef VELMORA_WITH_LIBREOFFICE
         // The word processor takes seconds to come up: it does so while the user looks for a document.
         if (office) {

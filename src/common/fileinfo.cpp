@@ -3,6 +3,7 @@
 #include "datetime.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -12,6 +13,15 @@
 #include <unistd.h>
 
 namespace velmora {
+
+FileStamp FileStampOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return {};
+    }
+    return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+                     quint64(info.st_ino)};
+}
 
 qint64 GetFileSizeOf(const QString& path) {
     const QFileInfo info(path);

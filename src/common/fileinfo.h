@@ -7,6 +7,17 @@
 
 namespace velmora {
 
+// What tells one state of a file from another without reading it: a writer that replaces the file gives a new
+// inode, one that writes it in place a new size or modification time.
+struct FileStamp {
+    qint64 size = -1; // -1: no such file
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+// The stamp of the file at `path` as it is now (following links); size -1 when there is none.
+FileStamp FileStampOf(const QString& path);
+
 // The size of the first file matching path (its name may hold * and ?); -1 when none.
 qint64 GetFileSizeOf(const QString& path);
 

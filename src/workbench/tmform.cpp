@@ -24,6 +24,7 @@
 #include "workbench/navigation/foldertree.h"
 #include "workbench/navigation/shortcutgrids.h"
 #include "workbench/navigation/tagtree.h"
+#include "workbench/search/cachelevel.h"
 #include "workbench/search/indexbuild.h"
 #include "workbench/search/relinkrun.h"
 #include "workbench/search/search.h"
@@ -475,6 +476,7 @@ void TmForm::FormClose() {
     m_closed = true;
     m_search->cancel();
     m_indexBuild->stop();
+    m_cacheLevel->stop();
     m_documents->saveAndReleaseAll();
     reportedStep([this] { SaveWindowPlacement(); });
     reportedStep([this] {

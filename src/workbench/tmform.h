@@ -27,6 +27,7 @@ class Information;
 class Macros;
 class Search;
 class TextIndexBuildIndicator;
+class CacheLevelPass;
 class ShortcutGrids;
 class TWordMgr;
 class TagTree;
@@ -65,6 +66,8 @@ public:
     void startOfficeEarly();
     // Brings the text index level with the cache in the background; false when it already is.
     bool buildTextIndexEarly();
+    // Brings the caches level with the library's files that other programs changed, and watches their folders.
+    void levelCachesEarly();
 
 protected:
     bool focusNextPrevChild(bool next) override;
@@ -124,6 +127,7 @@ private:
     TagsPanel* m_tagsPanel = nullptr;
     Search* m_search = nullptr;
     TextIndexBuildIndicator* m_indexBuild = nullptr;
+    CacheLevelPass* m_cacheLevel = nullptr;
     Import* m_import = nullptr;
     Information* m_information = nullptr;
     Macros* m_macros = nullptr;

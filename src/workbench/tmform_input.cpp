@@ -2,6 +2,7 @@
 #include "tmform.h"
 
 #include "application.h"
+#include "common/errors.h"
 #include "common/prompts.h"
 #include "contextmenus.h"
 #include "controls.h"
@@ -15,6 +16,7 @@
 #include "workbench/navigation/foldertree.h"
 #include "workbench/navigation/shortcutgrids.h"
 #include "workbench/navigation/tagtree.h"
+#include "workbench/search/cachelevel.h"
 #include "workbench/search/indexbuild.h"
 #include "workbench/search/search.h"
 #include "workbench/tabs/documenttabs.h"
@@ -37,6 +39,8 @@ void TmForm::buildInput() {
     RzToolbar->addWidget(new OfficeStartIndicator(*m_bench, RzToolbar));
     m_indexBuild = new TextIndexBuildIndicator(RzToolbar);
     RzToolbar->addWidget(m_indexBuild);
+    m_cacheLevel = new CacheLevelPass(RzToolbar);
+    RzToolbar->addWidget(m_cacheLevel);
 
     // Tab goes round search, navigation, article list, tags strip and document tabs. The search options sit in the
     // article column but belong to the search; the document pages are left out, as their office would keep the
@@ -203,6 +207,23 @@ void TmForm::startOfficeEarly() {
 
 bool TmForm::buildTextIndexEarly() {
     return m_indexBuild->startIfNeeded();
+}
+
+void TmForm::levelCachesEarly() {
+    const TWordMgr& store = m_bench->store();
+    QStringList documents;
+    for (int k = 0; k < store.GetRecNumber(); ++k) {
+        const TWordRec rec = store.RecordAt(qint64(k) * TWordRec::Size);
+        if (rec.wdDeleted || rec.wdFullNamePos < 0) {
+            continue;
+        }
+        try {
+            documents.append(store.StringAt(rec.wdFullNamePos));
+        } catch (const VelmoraError&) {
+            // A damaged record names no file to watch.
+        }
+    }
+    m_cacheLevel->start(documents);
 }
 
 } // namespace velmora

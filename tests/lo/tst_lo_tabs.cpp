@@ -1,4 +1,5 @@
 // Library documents opened into tabs of a real window, edited, saved and closed in LibreOffice.
+#include "dbtoolrun.h"
 #include "lofixture.h"
 
 #include "office/tiword.h"
@@ -65,6 +66,62 @@ class TestLoTabs : public QObject {
     }
 
 private Q_SLOTS:
+    // Whichever route saved the typed word into the file, the cache holds it at once (within the window's look at
+    // its tabs' files, for a save the office made on its own), and a search from the command line finds it.
+    void saveRoute_searchFindsTheTypedWord_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("inside the document (the office's own save)") << "office";
+        QTest::newRow("toolbar") << "toolbar";
+        QTest::newRow("autosave") << "autosave";
+        QTest::newRow("quit") << "quit";
+        QTest::newRow("the office's own save-as") << "office save-as";
+    }
+    void saveRoute_searchFindsTheTypedWord() {
+        QFETCH(QString, route);
+        LoEnvironment env;
+        Workbench bench;
+        bench.open();
+        const qint64 position = addDocument(bench, env, QStringLiteral("笔记.docx"), QStringLiteral("原来的文字"));
+        QString path = env.path(QStringLiteral("笔记.docx"));
+        WriteTextCache(path, QStringLiteral("原来的文字"));
+        // On disk, for the command line's search.
+        bench.store().SaveRecDataFiles(false);
+        TabsWindow window(bench);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.host));
+        DocumentTabs& tabs = window.tabs;
+        tabs.OpenADocByPos(position);
+        if (QGuiApplication::platformName() == u"xcb") {
+            // The office's own save-as is followed by the document's window.
+            QTRY_VERIFY_WITH_TIMEOUT(tabs.activeTab()->window != 0, 20000);
+        }
+        bench.word().ReplaceAll(QStringLiteral("原来"), QStringLiteral("苹果"));
+        if (route == u"office") {
+            bench.word().SaveWordFileByName(path);
+        } else if (route == u"toolbar") {
+            tabs.tbtSaveClick();
+        } else if (route == u"autosave") {
+            tabs.svTimerTimer();
+        } else if (route == u"quit") {
+            QVERIFY(tabs.prepareClose());
+            tabs.saveAndReleaseAll();
+        } else {
+            path = env.path(QStringLiteral("另存.docx"));
+            bench.word().SaveAs(path, QString());
+            tabs.closeActiveTab();
+            QCOMPARE(bench.store().GetDocNameByPos(position), path);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ReadTextCache(path), QStringLiteral("苹果的文字\r\n"), 2000);
+        const Run search = RunCaptured(
+            {QStringLiteral("search"), QStringLiteral("--in"), QStringLiteral("text"), QStringLiteral("苹果")});
+        // The rows share one library: the documents of the rows before are found too.
+        QVERIFY2(search.status == 0, qPrintable(search.err));
+        QVERIFY2(search.out.split(u'\n').contains(QStringLiteral("%1|%2").arg(position).arg(path)),
+                 qPrintable(search.out));
+        while (tabs.tabCount() > 0) {
+            tabs.closeActiveTab();
+        }
+    }
+
     void documentInTab_editedSavedClosed() {
         LoEnvironment env;
         Workbench bench;

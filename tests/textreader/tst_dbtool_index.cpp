@@ -49,6 +49,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("args");
         QTest::newRow("nothing to index") << QStringList{"index"};
         QTest::newRow("--all with paths") << QStringList{"index", "--all", "/a.docx"};
+        QTest::newRow("--changed with paths") << QStringList{"index", "--changed", "/a.docx"};
+        QTest::newRow("--changed with --all") << QStringList{"index", "--changed", "--all"};
     }
     void usage() {
         QFETCH(QStringList, args);
@@ -96,6 +98,38 @@ private Q_SLOTS:
         QVERIFY(result.err.contains(outside + ": not in the library"));
         QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));
         QVERIFY(!HasTextCache(outside));
+    }
+
+    // Another file put at a document's path (a save by another program, or a path removed and added again) leaves
+    // its cache stale: check names it, and index --changed reads again exactly that and what has no cache.
+    void indexChanged_readsStaleAndUncachedOnly_checkNamesStale() {
+        const QString chinese = copyOfCorpus(QStringLiteral("chinese.docx"));
+        const QString table = copyOfCorpus(QStringLiteral("table.doc"));
+        const QString field = copyOfCorpus(QStringLiteral("field.docx"));
+        QCOMPARE(run({"add", chinese, table, field}).status, 0);
+        QCOMPARE(run({"index", "--all"}).status, 0);
+        Run result = run({"check"});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(!result.out.contains(QStringLiteral("stale|")), qPrintable(result.out));
+
+        QTest::qWait(20);
+        QVERIFY(QFile::remove(field));
+        QVERIFY(QFile::copy(
+            qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/latin.docx"), field));
+        QFile::remove(TextCachePath(table));
+        result = run({"check"});
+        QCOMPARE(result.status, 1);
+        QStringList stale = result.out.split(u'\n');
+        stale.removeIf([](const QString& line) { return !line.startsWith(QLatin1String("stale|")); });
+        QVERIFY2(stale == QStringList{"stale|" + field}, qPrintable(result.out));
+
+        result = run({"index", "--changed"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QStringLiteral("2 of 2 documents indexed\n"));
+        QVERIFY(!ReadTextCache(field).contains(QStringLiteral("Li Lei")));
+        QVERIFY(HasTextCache(table));
+        QCOMPARE(run({"check"}).status, 0);
+        QCOMPARE(run({"index", "--changed"}).out, QStringLiteral("0 of 0 documents indexed\n"));
     }
 
     void program_handsIndexToTheIndexer() {

@@ -2,9 +2,11 @@
 #include "common/errors.h"
 #include "fifounblocker.h"
 #include "store/textcache.h"
+#include "store/textindex.h"
 #include "tempappdata.h"
 #include "workbench/core/searchtexts.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 
 #include <memory>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -32,7 +35,7 @@ private Q_SLOTS:
     void cachePath_data() {
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("cacheName");
-        // The digits are the first 8 of the SHA-1 of the UTF-8 of the case-folded full path.
+        // The digits are the first 8 of the SHA-1 of the UTF-8 of the full path with A to Z lowered.
         QTest::newRow("docx") << "/home/u/文档/Plan.docx"
                               << "Plan~2bee4468.dat_";
         QTest::newRow("namesake in another folder") << "/home/u/other/plan.docx"
@@ -41,6 +44,17 @@ private Q_SLOTS:
                                              << "Plan~b20a350a.dat_";
         QTest::newRow("case of the path does not count") << "/HOME/U/文档/PLAN.DOCX"
                                                          << "PLAN~2bee4468.dat_";
+        // The record's identity folds a to z only: these are two documents each, with a cache each.
+        QTest::newRow("folder Äpfel") << "/home/u/Äpfel/plan.docx"
+                                      << "plan~53d5a12a.dat_";
+        QTest::newRow("folder äpfel") << "/home/u/äpfel/plan.docx"
+                                      << "plan~25eef881.dat_";
+        QTest::newRow("folder Документы") << "/home/u/Документы/plan.docx"
+                                          << "plan~84a28f69.dat_";
+        QTest::newRow("folder документы") << "/home/u/документы/plan.docx"
+                                          << "plan~bee76b78.dat_";
+        QTest::newRow("ASCII case only of ÄPFEL") << "/HOME/U/ÄPFEL/PLAN.DOCX"
+                                                  << "PLAN~53d5a12a.dat_";
     }
     void cachePath() {
         QFETCH(QString, document);
@@ -69,6 +83,91 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(TextCachePath(doc)), QByteArray::fromHex("7801cb2fc9482de2e502000ade023a"));
         QCOMPARE(ReadBytes(TextCachePath(docx)),
                  QByteArray::fromHex("7801db7aebd2ee0b1778b9b6dedaf60f4497646416a5f0720100aabc0c00"));
+    }
+
+    // A killed write's temporary file goes once it is a minute old; a younger one may be another process's.
+    void leftoverTemporaries_goOnceAMinuteOld() {
+        const QString folder = m_appData->file(QStringLiteral("doctext/"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString old = folder + QStringLiteral("a~12345678.dat_.Ab3dEf.tmp");
+        const QString young = folder + QStringLiteral("b~12345678.dat_.Zz9yXw.tmp");
+        const QString other = folder + QStringLiteral("notes.tmp");
+        for (const QString& file : {old, young, other}) {
+            WriteBytes(file, "partial");
+        }
+        const QDateTime past = QDateTime::currentDateTime().addSecs(-61);
+        for (const QString& file : {old, other}) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        WriteTextCache(QStringLiteral("/d/a.docx"), QStringLiteral("text"));
+        QVERIFY(!QFile::exists(old));
+        QVERIFY(QFile::exists(young));
+        QVERIFY(QFile::exists(other));
+        QCOMPARE(RemoveLeftoverCacheTemporaries(), 0);
+    }
+
+    // A cache is stale once its document is not the file its text was read from: by the stamp the index's row
+    // keeps, or, where the row keeps none, by the document's times against the cache file's.
+    void freshness_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("freshness");
+        QTest::newRow("no cache") << "no cache"
+                                  << "unknown" << int(CacheFreshness::Missing);
+        QTest::newRow("document gone") << "removed"
+                                       << "unknown" << int(CacheFreshness::Current);
+        QTest::newRow("unchanged") << "none"
+                                   << "unknown" << int(CacheFreshness::Current);
+        QTest::newRow("written after the cache") << "written"
+                                                 << "unknown" << int(CacheFreshness::Stale);
+        QTest::newRow("another file put at the path") << "replaced"
+                                                      << "unknown" << int(CacheFreshness::Stale);
+        QTest::newRow("kept stamp is the file's") << "written"
+                                                  << "as now" << int(CacheFreshness::Current);
+        QTest::newRow("kept stamp is another file's") << "none"
+                                                      << "other" << int(CacheFreshness::Stale);
+    }
+    void freshness() {
+        QFETCH(QString, change);
+        QFETCH(QString, source);
+        const QString document = m_appData->file(QStringLiteral("文档.docx"));
+        WriteBytes(document, "as read");
+        if (change != u"no cache") {
+            WriteTextCache(document, QStringLiteral("正文"));
+        }
+        QTest::qWait(20);
+        if (change == u"removed") {
+            QVERIFY(QFile::remove(document));
+        } else if (change == u"written") {
+            WriteBytes(document, "saved since");
+        } else if (change == u"replaced") {
+            WriteBytes(document + QStringLiteral(".new"), "as read");
+            QVERIFY(::rename(QFile::encodeName(document + QStringLiteral(".new")).constData(),
+                             QFile::encodeName(document).constData()) == 0);
+        }
+        if (source != u"unknown") {
+            const FileStamp now = FileStampOf(document);
+            const FileStamp kept = source == u"as now" ? now : FileStamp{now.size, now.modifiedNs, now.inode + 1};
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(TextIndexFile()).constData(), &db), SQLITE_OK);
+            const QByteArray sql =
+                QStringLiteral("ALTER TABLE docs ADD COLUMN source_size INTEGER;"
+                               "ALTER TABLE docs ADD COLUMN source_mtime INTEGER;"
+                               "ALTER TABLE docs ADD COLUMN source_inode INTEGER;"
+                               "UPDATE docs SET source_size = %1, source_mtime = %2, source_inode = %3")
+                    .arg(kept.size)
+                    .arg(kept.modifiedNs)
+                    .arg(qint64(kept.inode))
+                    .toUtf8();
+            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        QFETCH(int, freshness);
+        QCOMPARE(int(TextCacheSources().freshness(document)), freshness);
+        TextCacheSources all;
+        all.loadAll();
+        QCOMPARE(int(all.freshness(document)), freshness);
     }
 
     void emptyText_readsAsNoText() {

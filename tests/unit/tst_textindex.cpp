@@ -173,7 +173,8 @@ private Q_SLOTS:
     void indexAnswer_equalsScan_data() {
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<QString>("state");
-        for (const char* state : {"built", "writers only", "stale", "damaged", "missing"}) {
+        for (const char* state :
+             {"built", "writers only", "stale", "damaged", "missing", "file changed behind the cache"}) {
             for (quint32 seed : {1u, 2u, 3u}) {
                 QTest::addRow("%s, seed %u", state, seed) << seed << QString::fromLatin1(state);
             }
@@ -201,6 +202,23 @@ private Q_SLOTS:
             index.write(QByteArray(8192, '\x5A'));
         } else if (state == QLatin1String("missing")) {
             QVERIFY(QFile::remove(TextIndexFile()));
+        } else if (state == QLatin1String("file changed behind the cache")) {
+            // Four documents with files; two are then written by another program. A cache that would find its
+            // document by the old text finds nothing: the document is to be read again.
+            QVERIFY(QDir().mkpath(AppDataFolder() + QStringLiteral("docs")));
+            for (int d = 0; d < 4; ++d) {
+                lib.paths[d] = AppDataFolder() + QStringLiteral("docs/文档%1.docx").arg(d);
+                lib.texts[d] = QStringLiteral("计划会议%1").arg(d);
+                WriteBytes(lib.paths.at(d), "as read");
+                WriteTextCache(lib.paths.at(d), lib.texts.at(d));
+            }
+            QTest::qWait(20);
+            for (int d = 0; d < 2; ++d) {
+                WriteBytes(lib.paths.at(d), "saved since by another program");
+            }
+            for (int d = 0; d < 4; ++d) {
+                QCOMPARE(answer(lib, lib.texts.at(d), SearchMode::Whole).at(d), d >= 2);
+            }
         }
         compareQueries(lib, seed * 7, 60);
     }

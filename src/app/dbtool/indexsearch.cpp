@@ -99,8 +99,10 @@ std::vector<IndexFailure> indexInParallel(const QStringList& paths, DocumentRead
 
 int DbTool::index(const QStringList& args) {
     const bool all = args == QStringList{QStringLiteral("--all")};
-    if (args.isEmpty() || (!all && args.contains(QStringLiteral("--all")))) {
-        throw UsageError(QStringLiteral("index needs PATH... or --all"));
+    const bool changed = args == QStringList{QStringLiteral("--changed")};
+    if (args.isEmpty() ||
+        (!all && !changed && (args.contains(QStringLiteral("--all")) || args.contains(QStringLiteral("--changed"))))) {
+        throw UsageError(QStringLiteral("index needs PATH..., --all or --changed"));
     }
     if (m_reader == nullptr) {
         m_err << "velmoradb: this program cannot read documents; velmoradb-index does the indexing\n";
@@ -109,11 +111,18 @@ int DbTool::index(const QStringList& args) {
     if (!openForReading()) {
         return kFailed;
     }
+    // Also when no document is to be read: this is where the user goes to tidy the cache folder.
+    RemoveLeftoverCacheTemporaries();
     TWordMgr& library = store();
     QStringList paths;
     std::vector<IndexFailure> failures;
     const int count = library.GetRecNumber();
-    if (all) {
+    if (all || changed) {
+        std::optional<TextCacheSources> sources;
+        if (changed) {
+            sources.emplace();
+            sources->loadAll();
+        }
         for (int k = 0; k < count; ++k) {
             const qint64 pos = qint64(k) * TWordRec::Size;
             const TWordRec rec = library.RecordAt(pos);
@@ -121,7 +130,10 @@ int DbTool::index(const QStringList& args) {
                 continue;
             }
             try {
-                paths.append(library.StringAt(rec.wdFullNamePos));
+                const QString path = library.StringAt(rec.wdFullNamePos);
+                if (!sources || sources->freshness(path) != CacheFreshness::Current) {
+                    paths.append(path);
+                }
             } catch (const VelmoraError& error) {
                 failures.push_back({QStringLiteral("record %1").arg(pos), inEnglish(error.message())});
             }
@@ -237,6 +249,8 @@ int DbTool::search(QStringList args) {
             m_err << "velmoradb: not indexed: " << candidate.path << '\n';
         } else if (candidate.text == TextCandidate::Text::Damaged) {
             m_err << "velmoradb: not indexed: " << candidate.path << ": the cache file is damaged\n";
+        } else if (candidate.text == TextCandidate::Text::Stale) {
+            m_err << "velmoradb: stale: " << candidate.path << ": the file changed since its text was read\n";
         }
     }
     return kOk;

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/streamstring.h"
+#include "store/textcache.h"
 #include "store/textindex.h"
 
 #include <QFile>
@@ -141,6 +142,16 @@ int DbTool::check(const QStringList& args) {
             ++missing;
         }
     }
+    // A search trusts a cache unless it found the document by it: one whose file changed since is named here.
+    TextCacheSources sources;
+    sources.loadAll();
+    qsizetype stale = 0;
+    for (size_t i = 0; i < documents.size(); ++i) {
+        if (!gone[i] && sources.freshness(documents[i].second) == CacheFreshness::Stale) {
+            m_out << "stale|" << documents[i].second << '\n';
+            ++stale;
+        }
+    }
     // The text index is derived from the cache: it is reported where it disagrees, and index --all mends it. A
     // stale index is no damage (searches read what it cannot vouch for, and a kill may leave it so), so it does
     // not change the exit status.
@@ -171,6 +182,11 @@ int DbTool::check(const QStringList& args) {
     if (missing > 0) {
         m_err << "velmoradb: " << missing << (missing == 1 ? " document is" : " documents are")
               << " missing from disk\n";
+        return kFailed;
+    }
+    if (stale > 0) {
+        m_err << "velmoradb: " << stale << (stale == 1 ? " document has" : " documents have")
+              << " a text cache older than its file; velmoradb index --changed reads them again\n";
         return kFailed;
     }
     return kOk;

@@ -50,10 +50,14 @@ Listing commands print one line per document: position|full path.
 
   show POS [--show-password]   the record at POS (the password only as "(set)" unless asked)
   check                        reports damaged records and string items, and lists live
-                               documents whose file is missing as missing|POS|PATH
+                               documents whose file is missing as missing|POS|PATH and
+                               those whose file changed after its text was cached as
+                               stale|PATH
   stats                        counts of records, tags, passwords and scores
-  index PATH... | --all        writes the text cache of the documents (all live ones with
-                               --all) with the built-in .docx/.doc reader, on all cores
+  index PATH... | --all | --changed
+                               writes the text cache of the documents (all live ones with
+                               --all, those stale or without a cache with --changed) with
+                               the built-in .docx/.doc reader, on all cores
 
 Commands that change the library (refused while Velmora or another velmoradb has it open):
   add [-r] PATH... [--tags TEXT] [--password TEXT] [--score N]

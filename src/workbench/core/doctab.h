@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/fileinfo.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -22,9 +24,12 @@ struct DocTab {
     quint64 window = 0;
     // Set while the window is back on the desktop; `window` then still names it, so that it can be embedded again.
     bool released = false;
-    // Saved while the tab was open: the text cache is refreshed when the tab closes even when nothing is unsaved
-    // by then.
+    // Changed and saved while the tab was open, by whichever route: the opening counts one edit when it ends,
+    // however many saves it had.
     bool savedDuringLife = false;
+    // The file as it was when the tab last looked at it: a different stamp means the office (Ctrl+S or its own
+    // menus inside the document) or another program wrote the file since.
+    FileStamp seenStamp;
 
     TabKind kind() const;
     bool isHelp() const { return position == kHelpPosition; }

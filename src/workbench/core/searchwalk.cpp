@@ -215,15 +215,35 @@ void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts
         }
     };
     const size_t workers = std::min<size_t>(threads, candidates.size());
-    if (workers <= 1) {
+    {
+        std::vector<std::jthread> pool;
+        for (size_t k = 1; k < workers; ++k) {
+            pool.emplace_back(work);
+        }
         work();
+    }
+    // A stat per document and search would cost as much as the search itself on a large library: only the
+    // documents found by their cached text are checked against their files.
+    std::vector<TextCandidate*> found;
+    for (TextCandidate& candidate : candidates) {
+        if (candidate.text == TextCandidate::Text::Read && candidate.match.matched()) {
+            found.push_back(&candidate);
+        }
+    }
+    if (found.empty() || cancelled) {
         return;
     }
-    std::vector<std::jthread> pool;
-    for (size_t k = 1; k < workers; ++k) {
-        pool.emplace_back(work);
+    TextCacheSources sources;
+    // Asked one at a time, a common word's thousands of documents would cost more than reading every row once.
+    if (found.size() > 1024) {
+        sources.loadAll();
     }
-    work();
+    for (TextCandidate* candidate : found) {
+        if (sources.freshness(candidate->path) == CacheFreshness::Stale) {
+            candidate->match = candidate->fields;
+            candidate->text = TextCandidate::Text::Stale;
+        }
+    }
 }
 
 } // namespace velmora

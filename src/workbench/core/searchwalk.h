@@ -36,6 +36,8 @@ struct TextCandidate {
         Damaged,
         // Its text could not be had at all (a missing file, a wrong password): it is passed over.
         Unreadable,
+        // Found by a cache whose document changed after the cache was read: its text is to be read again.
+        Stale,
     };
 
     qsizetype order = 0; // its place among the candidates, which is its place in the result
@@ -44,6 +46,8 @@ struct TextCandidate {
     QString password;
     DocumentMatch match;
     Text text = Text::Waiting;
+    // The match of its name and tags alone, for a text that turns out stale.
+    DocumentMatch fields = match;
 };
 
 // Every record position of the store, in file order.
@@ -99,7 +103,10 @@ qsizetype DecideByTextIndex(std::vector<TextCandidate>& candidates, TextIndexRea
                             unsigned threads = 1);
 
 // Decides waiting candidates first by the text index, then by their cache files, listed once first, on `threads`
-// workers (0: one per core). A candidate without a usable cache file is marked Uncached or Damaged and left undecided.
+// workers (0: one per core). A candidate without a usable cache file is marked Uncached or Damaged and left undecided;
+// one its cache found whose document changed since is marked Stale and left undecided. Only the documents found are
+// checked against their files: one a search would find only in its file's new text is missed until its cache is
+// brought level (the window's pass, `velmoradb index --changed`).
 // Stops early, leaving the rest Waiting, once `cancelled` is set.
 void MatchCachedTexts(std::vector<TextCandidate>& candidates, SearchTexts& texts, const std::atomic<bool>& cancelled,
                       unsigned threads = 0, TextIndexReader* index = nullptr);

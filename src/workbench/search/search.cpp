@@ -288,7 +288,8 @@ void Search::readTexts() {
         if (m_cancelled) {
             break;
         }
-        if (candidate.text != TextCandidate::Text::Uncached && candidate.text != TextCandidate::Text::Damaged) {
+        if (candidate.text != TextCandidate::Text::Uncached && candidate.text != TextCandidate::Text::Damaged &&
+            candidate.text != TextCandidate::Text::Stale) {
             continue;
         }
         candidate.text = TextCandidate::Text::Unreadable;

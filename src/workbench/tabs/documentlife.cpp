@@ -66,8 +66,43 @@ bool DocumentLife::follow(DocTab& tab) {
         return false;
     }
     changePath(tab, now);
+    // The office wrote the file under its new name: a save like any other.
+    saved(tab, true);
     Q_EMIT tabRenamed(&tab);
     return true;
+}
+
+bool DocumentLife::noticeOwnSave(DocTab& tab) {
+    if (tab.kind() != TabKind::Document || tab.isHelp() || !tab.hasFile()) {
+        return false;
+    }
+    const FileStamp now = FileStampOf(tab.path);
+    if (now.size < 0 || now == tab.seenStamp) {
+        return false;
+    }
+    saved(tab, true);
+    return true;
+}
+
+void DocumentLife::lookedAt(DocTab& tab) {
+    tab.seenStamp = FileStampOf(tab.path);
+}
+
+void DocumentLife::saved(DocTab& tab, bool changed) {
+    tab.savedDuringLife = tab.savedDuringLife || changed;
+    lookedAt(tab);
+    // The cache is read back from the file just written, so that a search finds what the file holds whoever
+    // saved it; waiting for the tab to close would leave a quit, a crash or the office's own save unseen.
+    if (tab.isLibraryDocument()) {
+        refreshCache(tab);
+    }
+}
+
+void DocumentLife::countEditOnce(DocTab& tab) {
+    if (tab.savedDuringLife && tab.isLibraryDocument() && m_bench.hasStore()) {
+        m_bench.store().IncADigitItem(tab.position, wdiEditTimes, true);
+    }
+    tab.savedDuringLife = false;
 }
 
 void DocumentLife::changePath(DocTab& tab, const QString& path) {
@@ -148,29 +183,38 @@ bool DocumentLife::save(DocTab& tab, SaveOccasion occasion) {
         saveDocument(tab, occasion);
         Q_EMIT tagTreeSaveWanted();
         return true;
-    case SaveOccasion::All:
+    case SaveOccasion::All: {
         if (tab.kind() != TabKind::Document || tab.position < 0 || !follow(tab) || !tab.isLibraryDocument()) {
             return false;
         }
+        // The edit is counted once, when the opening ends, and only when there was one.
+        const bool changed = m_bench.word().DocChanged(tab.path);
         m_bench.word().SaveWordFileByName(tab.path);
-        tab.savedDuringLife = true;
-        if (m_bench.hasStore()) {
-            m_bench.store().IncADigitItem(tab.position, wdiEditTimes, true);
-        }
+        saved(tab, changed);
         return true;
-    case SaveOccasion::Shutdown:
-        if (!tab.hasFile() || !m_bench.hasWord() || !QFileInfo::exists(tab.path) ||
-            !m_bench.word().DocChanged(tab.path)) {
-            return false;
+    }
+    case SaveOccasion::Shutdown: {
+        bool wrote = false;
+        if (tab.hasFile() && m_bench.hasWord() && QFileInfo::exists(tab.path)) {
+            noticeOwnSave(tab);
+            if (m_bench.word().DocChanged(tab.path)) {
+                m_bench.word().SaveWordFileByName(tab.path);
+                saved(tab, true);
+                wrote = true;
+            }
         }
-        m_bench.word().SaveWordFileByName(tab.path);
-        return true;
+        // The window's end is the end of every opening.
+        countEditOnce(tab);
+        return wrote;
+    }
     }
     return false;
 }
 
 void DocumentLife::saveDocument(DocTab& tab, SaveOccasion occasion) {
     activate(tab);
+    // Autosave saves only a changed document.
+    const bool changed = occasion == SaveOccasion::Autosave || m_bench.word().DocChanged(tab.path);
     // A password goes onto a file only by the strip's own way, which stores it in the record as well; autosave
     // never applies one, nor does a file outside the library.
     const QString psw = (occasion != SaveOccasion::Autosave && m_strip && tab.position >= 0)
@@ -181,7 +225,7 @@ void DocumentLife::saveDocument(DocTab& tab, SaveOccasion occasion) {
     } else {
         m_bench.word().SaveWordFileByName(tab.path);
     }
-    tab.savedDuringLife = true;
+    saved(tab, changed || !psw.isEmpty());
 }
 
 void DocumentLife::saveWorkbook(const DocTab& tab) {
@@ -237,6 +281,7 @@ QString DocumentLife::saveNewDocAs(DocTab& tab) {
     changePath(tab, name);
     const qint64 position = store.ImportAWord(name, QString(), psw, 0);
     tab.position = position;
+    saved(tab, true);
     if (m_strip) {
         m_strip->StoreTypedTags(int(position));
     }
@@ -265,9 +310,9 @@ void DocumentLife::saveAs(DocTab& tab) {
     }
     TWordMgr& store = m_bench.store();
     m_bench.word().SaveAs(name, store.ReadAStrItem(tab.position, wdiPassword, true));
-    tab.savedDuringLife = true;
-    store.IncADigitItem(tab.position, wdiEditTimes, true);
     changePath(tab, name);
+    // Counted when the opening ends, as every save is.
+    saved(tab, true);
     Q_EMIT tabRenamed(&tab);
 }
 
@@ -296,17 +341,13 @@ Closing DocumentLife::closeDocument(DocTab& tab) {
         return Closing::Closed;
     }
     WriteTextCacheIfMissing(tab);
+    noticeOwnSave(tab);
     TiWord& word = m_bench.word();
     if (word.DocChanged(tab.path)) {
         word.SaveWordFileByName(tab.path);
-        if (tab.position >= 0) {
-            m_bench.store().IncADigitItem(tab.position, wdiEditTimes, true);
-        }
-        tab.savedDuringLife = true;
+        saved(tab, true);
     }
-    if (tab.savedDuringLife && tab.position >= 0) {
-        refreshCache(tab);
-    }
+    countEditOnce(tab);
     closeInOffice(tab);
     return Closing::Closed;
 }
@@ -326,7 +367,7 @@ Closing DocumentLife::closeNewDocument(DocTab& tab) {
         return Closing::Cancelled;
     }
     WriteTextCacheIfMissing(tab);
-    m_bench.store().IncADigitItem(tab.position, wdiEditTimes, true);
+    countEditOnce(tab);
     closeInOffice(tab);
     return Closing::Closed;
 }
@@ -391,6 +432,7 @@ Closing DocumentLife::settleBeforeQuit(DocTab& tab, const std::function<void()>&
             }
             activate(tab);
             m_bench.word().SaveWordFileByName(tab.path);
+            saved(tab, true);
         }
     } catch (const VelmoraError& error) {
         // Whatever could not be saved is closed unsaved only when the user says so.

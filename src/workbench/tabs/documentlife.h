@@ -47,6 +47,12 @@ public:
     // library record follows a Word file. False when the office holds the document no more.
     bool follow(DocTab& tab);
 
+    // Whether the tab's file was written since the tab last looked: by the office on its own (Ctrl+S inside the
+    // document, its menus) or by another program. Such a write is a save: the cache is read again from the file.
+    bool noticeOwnSave(DocTab& tab);
+    // The tab takes its file as it is now for the one it last saw (a document just opened).
+    void lookedAt(DocTab& tab);
+
     // False when nothing was saved (the help document, a new document not given a name, an occasion that passes
     // the tab over).
     bool save(DocTab& tab, SaveOccasion occasion);
@@ -90,6 +96,10 @@ private:
     // The office closes the document with its window, over the main window.
     void closeInOffice(DocTab& tab);
     void persistLibrary();
+    // Every route by which the tab's file was written ends here: the cache is read again from the file.
+    // `changed`: the document held an edit, which its opening counts once when it ends.
+    void saved(DocTab& tab, bool changed);
+    void countEditOnce(DocTab& tab);
     void WriteTextCacheIfMissing(const DocTab& tab);
     void refreshCache(const DocTab& tab);
 

@@ -97,6 +97,12 @@ DocumentTabs::DocumentTabs(Workbench& bench, QWidget* toolbar, QWidget* area) : 
     svTimer->setInterval(300000);
     ConnectReported(svTimer, &QTimer::timeout, this, [this] { svTimerTimer(); });
     svTimer->start();
+    // The office saves a document on its own (Ctrl+S inside it, its menus): the file's stamp tells, and the
+    // cache follows within this interval. A stat per open tab costs nothing.
+    m_saveWatch = new QTimer(this);
+    m_saveWatch->setInterval(500);
+    connect(m_saveWatch, &QTimer::timeout, this, [this] { noticeOwnSaves(); });
+    m_saveWatch->start();
 
     QPointer<DocumentTabs> self(this);
     bench.setOfficeCommandHandler([self](OfficeCommand command, const QString& document) {
@@ -209,6 +215,7 @@ void DocumentTabs::addTab(const QString& caption, const QString& path, qint64 po
     tab.caption = caption;
     tab.path = path;
     tab.position = position;
+    tab.seenStamp = FileStampOf(path);
     auto* page = new DocumentPage(tab, Pager);
     page->setObjectName(QStringLiteral("docPage"));
     Describe(page, tab.caption);
@@ -396,6 +403,12 @@ void DocumentTabs::svTimerTimer() {
     }
 }
 
+void DocumentTabs::noticeOwnSaves() {
+    for (int i = 0; i < Pager->count(); ++i) {
+        m_life->noticeOwnSave(pageAt(i)->tab);
+    }
+}
+
 void DocumentTabs::tbtSaveAllClick() {
     visitTabs([this](DocumentPage* page, int) {
         m_life->save(page->tab, SaveOccasion::All);
@@ -530,6 +543,7 @@ bool DocumentTabs::prepareClose() {
 void DocumentTabs::saveAndReleaseAll() {
     m_windows->stop();
     svTimer->stop();
+    m_saveWatch->stop();
     visitTabs([this](DocumentPage* page, int) {
         RunReported([&] { m_life->save(page->tab, SaveOccasion::Shutdown); });
         RunReported([&] { m_windows->giveBack(page->tab); });

@@ -62,6 +62,8 @@ public:
     void tbtSaveAllClick();
     void ItemSaveAsClick();
     void svTimerTimer();
+    // Documents the office saved on its own since the last look have their caches read again.
+    void noticeOwnSaves();
     // The close button of the tab, the close area and the menu all close the active tab the same way.
     void closeActiveTab();
     void ItemDelDocClick();
@@ -148,6 +150,7 @@ private:
     TabWindows* m_windows = nullptr;
     DocumentLife* m_life = nullptr;
     QTimer* svTimer = nullptr;
+    QTimer* m_saveWatch = nullptr;
     QAction* GoBackAction = nullptr;
     QToolButton* tbtCreate = nullptr;
     QToolButton* tbtSave = nullptr;
