@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -361,7 +362,27 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(m_disk + QStringLiteral("base/a.doc"), m_disk + QStringLiteral("target/x/a.doc")));
         QVERIFY(QFile::remove(m_disk + QStringLiteral("base/b.docx")));
         m_prompts->folderAnswers.enqueue(m_disk + QStringLiteral("target"));
+        // Without a cached text the name alone matched: nothing changes until the user ticks it.
+        QStringList offered;
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&offered, poll] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog == nullptr || dialog->objectName() != QLatin1String("relinkByNameDialog")) {
+                return;
+            }
+            poll->deleteLater();
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("relinkByNameList"));
+            QVERIFY(!list->accessibleName().isEmpty());
+            for (int i = 0; i < list->count(); ++i) {
+                offered.append(list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "-"));
+                list->item(i)->setCheckState(Qt::Checked);
+            }
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btRelinkByNameOK")), Qt::LeftButton);
+        });
+        poll->start(20);
         press("ItemRelink");
+        QCOMPARE(offered,
+                 QStringList{m_disk + QStringLiteral("base/a.doc → ") + m_disk + QStringLiteral("target/x/a.doc-")});
         QCOMPARE(m_prompts->log, (QStringList{"folder: 查找丢失的文档",
                                               "info: 找回 1 个文档；0 个有多个可能的文件，未作更改；1 个没有找到。"}));
         QCOMPARE(recordPath(0), QStringLiteral("target/x/a.doc"));
