@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/streamstring.h"
+#include "store/movejournal.h"
 #include "store/pathfold.h"
 #include "store/textindex.h"
 
@@ -176,6 +177,22 @@ int DbTool::check(const QStringList& args) {
         byPath.insert(FoldAsciiCase(path), pos);
         if (files[i].known) {
             byFile.insert(file, pos);
+        }
+    }
+    // A read-only opening finishes no move: what a killed one left is said, with what the next opening for
+    // writing (any changing command, or the window) will make of it.
+    if (QFile::exists(MoveJournalFile(library.FileName()))) {
+        const QList<PlannedMove> pending = PendingMoves(library);
+        for (const PlannedMove& move : pending) {
+            m_out << "pending move|" << move.position << '|' << move.from << '|' << move.to << '\n';
+        }
+        m_err << "velmoradb: an interrupted move left " << MoveJournalFile(library.FileName())
+              << "; the next change to the library ";
+        if (pending.isEmpty()) {
+            m_err << "removes it and changes no record\n";
+        } else {
+            m_err << "gives " << pending.size() << (pending.size() == 1 ? " record" : " records")
+                  << " the path its file moved to\n";
         }
     }
     // The text index is derived from the cache: it is reported where it disagrees, and index --all mends it. A
