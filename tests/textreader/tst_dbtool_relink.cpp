@@ -3,6 +3,7 @@
 
 #include "app/dbtool.h"
 #include "store/librarylock.h"
+#include "store/movejournal.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
 #include "tempappdata.h"
@@ -173,6 +174,10 @@ private Q_SLOTS:
         QTest::newRow("check finds two live records on one file")
             << "twice" << QStringList{"check"} << "record 35: holds the same file as record 0: " + aOld + "\n"
             << "1 damaged place" << 1;
+        QTest::newRow("check names what a killed move left")
+            << "journal" << QStringList{"check"}
+            << "missing|0|" + aOld + "\npending move|0|" + aOld + "|%Dnew/a.docx\n1 records checked, no damage found\n"
+            << "the next change to the library gives 1 record the path its file moved to" << 1;
     }
     void hostile() {
         QFETCH(QString, situation);
@@ -223,6 +228,12 @@ private Q_SLOTS:
             for (const char* step : {"add", "remove", "add"}) {
                 QCOMPARE(tool({QString::fromLatin1(step), doc(QStringLiteral("old/a.docx"))}).status, 0);
             }
+        } else if (situation == QLatin1String("journal")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
+            QCOMPARE(tool({"add", doc(QStringLiteral("old/a.docx"))}).status, 0);
+            WriteMoveJournal(lib + QStringLiteral("worddata.data"),
+                             {{0, doc(QStringLiteral("old/a.docx")), doc(QStringLiteral("new/a.docx"))}});
+            move(QStringLiteral("old/a.docx"), QStringLiteral("new/a.docx"));
         } else if (situation == QLatin1String("twice")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
             TWordMgr library(lib + QStringLiteral("worddata.data"));
