@@ -1,3 +1,4 @@
+#include "bynamelist.h"
 #include "common/textcodec.h"
 #include "controls.h"
 #include "libraryfiles.h"
@@ -364,22 +365,7 @@ private Q_SLOTS:
         m_prompts->folderAnswers.enqueue(m_disk + QStringLiteral("target"));
         // Without a cached text the name alone matched: nothing changes until the user ticks it.
         QStringList offered;
-        auto* poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [&offered, poll] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (dialog == nullptr || dialog->objectName() != QLatin1String("relinkByNameDialog")) {
-                return;
-            }
-            poll->deleteLater();
-            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("relinkByNameList"));
-            QVERIFY(!list->accessibleName().isEmpty());
-            for (int i = 0; i < list->count(); ++i) {
-                offered.append(list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "-"));
-                list->item(i)->setCheckState(Qt::Checked);
-            }
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("btRelinkByNameOK")), Qt::LeftButton);
-        });
-        poll->start(20);
+        AnswerByNameList(this, true, &offered);
         press("ItemRelink");
         QCOMPARE(offered,
                  QStringList{m_disk + QStringLiteral("base/a.doc → ") + m_disk + QStringLiteral("target/x/a.doc-")});
