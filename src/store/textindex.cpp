@@ -1,312 +1,31 @@
 #include "store/textindex.h"
 
 #include "common/appfolder.h"
-#include "common/compressedtext.h"
-#include "common/errors.h"
-#include "store/foldedtext.h"
 #include "store/textcache.h"
+#include "store/textindexdb.h"
 #include "store/textindexterms.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
 
-#include <algorithm>
-#include <chrono>
-#include <cstring>
-#include <optional>
-#include <thread>
-
-#include <dirent.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
 
 namespace velmora {
 
-namespace {
-
-constexpr int kVersion = 2;
-// A folder stamp younger than this may still be shared by a change made right after it (file times advance in
-// ticks of the kernel's coarse clock), so a search does not record it as the state it has checked.
-constexpr qint64 kRacyNs = 50'000'000;
-// Replaced texts whose terms could not be taken out stay in the index as rows of no file; past this share of the
-// live rows, a build starts the index afresh.
-constexpr double kGarbageShare = 0.25;
-// A writer marks the files it is about to change, then waits for the write lock (five seconds at most) and
-// changes them holding it. Only a mark older than this may be taken by someone else.
-constexpr qint64 kMarkLifetimeNs = 600'000'000'000;
-
-// The tokenizer: a document arrives as the bytes of its folded UTF-16 text, a query term already encoded.
-int tokenizerCreate(void*, const char**, int, Fts5Tokenizer** out) {
-    static int marker = 0;
-    *out = reinterpret_cast<Fts5Tokenizer*>(&marker);
-    return SQLITE_OK;
-}
-
-void tokenizerDelete(Fts5Tokenizer*) {}
-
-int tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int bytes,
-             int (*token)(void*, int, const char*, int, int, int)) {
-    if (flags & FTS5_TOKENIZE_QUERY) {
-        return bytes > 0 ? token(context, 0, text, bytes, 0, bytes) : SQLITE_OK;
-    }
-    const QStringView folded(reinterpret_cast<const char16_t*>(text), bytes / 2);
-    int rc = SQLITE_OK;
-    ForEachTextTerm(folded, [&](const char* term, int length) {
-        rc = token(context, 0, term, length, 0, 0);
-        return rc == SQLITE_OK;
-    });
-    return rc;
-}
-
-fts5_api* fts5Of(sqlite3* db) {
-    fts5_api* api = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) == SQLITE_OK) {
-        sqlite3_bind_pointer(statement, 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
-        sqlite3_step(statement);
-    }
-    sqlite3_finalize(statement);
-    return api;
-}
-
-qint64 nowNs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-QString folderStampText() {
-    CacheStamp stamp;
-    if (!StampOfFile(TextCacheFolder(), stamp)) {
-        return QStringLiteral("-");
-    }
-    return QStringLiteral("%1:%2").arg(stamp.modifiedNs).arg(stamp.inode);
-}
-
-qint64 folderModified() {
-    CacheStamp stamp;
-    return StampOfFile(TextCacheFolder(), stamp) ? stamp.modifiedNs : 0;
-}
-
-// The cache files of the folder: what the writers name "*.dat_" (their temporary files end otherwise).
-QStringList cacheFileNames() {
-    QStringList names;
-    DIR* dir = ::opendir(QFile::encodeName(TextCacheFolder()).constData());
-    if (dir == nullptr) {
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (name.endsWith(QLatin1String(".dat_")) && entry->d_type != DT_DIR) {
-            names.append(name);
-        }
-    }
-    ::closedir(dir);
-    return names;
-}
-
-void removeIndexFiles() {
-    for (const char* tail : {"", "-wal", "-shm"}) {
-        QFile::remove(TextIndexFile() + QLatin1String(tail));
-    }
-}
-
-enum class RowState : int { Text = 0, Empty = 1, Damaged = 2 };
-
-// The folded text of a cache file as the search reads it; Damaged for what it would not read.
-RowState readFolded(const QString& file, QString& folded, CacheStamp& stamp) {
-    folded.clear();
-    struct stat info {};
-    QByteArray compressed;
-    const bool whole = ReadCacheFileBytes(file, compressed, info);
-    if (info.st_ino != 0) {
-        stamp = CacheStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
-                           quint64(info.st_ino)};
-    }
-    QByteArray plain;
-    if (!whole || !InflateCacheBytes(compressed, plain)) {
-        return RowState::Damaged;
-    }
-    folded = FoldedCacheText(plain);
-    return folded.isEmpty() ? RowState::Empty : RowState::Text;
-}
-
-} // namespace
-
-namespace textindex {
-
-// One connection to the index, with the statements its users need. Errors are kept, not raised: the index is
-// derived data and its failure must never stop a cache write or a search.
-struct Connection {
-    sqlite3* db = nullptr;
-    bool failed = false;
-
-    ~Connection() { sqlite3_close_v2(db); }
-
-    bool exec(const char* sql) {
-        if (failed) {
-            return false;
-        }
-        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-            failed = true;
-        }
-        return !failed;
-    }
-
-    struct Statement {
-        Connection* owner;
-        sqlite3_stmt* s = nullptr;
-        Statement(Connection* c, const char* sql) : owner(c) {
-            if (!c->failed && sqlite3_prepare_v2(c->db, sql, -1, &s, nullptr) != SQLITE_OK) {
-                c->failed = true;
-            }
-        }
-        ~Statement() { sqlite3_finalize(s); }
-        Statement& bind(int i, qint64 v) {
-            if (s) {
-                sqlite3_bind_int64(s, i, v);
-            }
-            return *this;
-        }
-        Statement& bind(int i, const QString& v) {
-            if (s) {
-                sqlite3_bind_text16(s, i, v.utf16(), int(v.size() * 2), SQLITE_TRANSIENT);
-            }
-            return *this;
-        }
-        Statement& bindUtf8(int i, const QByteArray& v) {
-            if (s) {
-                sqlite3_bind_text(s, i, v.constData(), int(v.size()), SQLITE_TRANSIENT);
-            }
-            return *this;
-        }
-        Statement& bindBlob(int i, QStringView v) {
-            if (s) {
-                sqlite3_bind_blob64(s, i, v.data(), sqlite3_uint64(v.size() * 2), SQLITE_STATIC);
-            }
-            return *this;
-        }
-        // True while it gives a row.
-        bool step() {
-            if (!s) {
-                return false;
-            }
-            const int rc = sqlite3_step(s);
-            if (rc == SQLITE_ROW) {
-                return true;
-            }
-            if (rc != SQLITE_DONE) {
-                owner->failed = true;
-            }
-            return false;
-        }
-        qint64 integer(int i) const { return sqlite3_column_int64(s, i); }
-        // Valid until the next step: for rows read by the thousand, where a copy each would cost.
-        QStringView text16(int i) const {
-            return QStringView(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
-                               sqlite3_column_bytes16(s, i) / 2);
-        }
-        QString text(int i) const {
-            return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
-                                      sqlite3_column_bytes16(s, i) / 2);
-        }
-    };
-
-    QString meta(const char* key) {
-        Statement q(this, "SELECT value FROM meta WHERE key = ?1");
-        q.bind(1, QString::fromLatin1(key));
-        return q.step() ? q.text(0) : QString();
-    }
-    void setMeta(const char* key, const QString& value) {
-        Statement q(this, "INSERT OR REPLACE INTO meta(key, value) VALUES(?1, ?2)");
-        q.bind(1, QString::fromLatin1(key)).bind(2, value).step();
-    }
-    qint64 metaNumber(const char* key) { return meta(key).toLongLong(); }
-    void bump(const char* key, qint64 by = 1) { setMeta(key, QString::number(metaNumber(key) + by)); }
-};
-
-namespace {
-
-bool createSchema(Connection& c) {
-    const bool made =
-        c.exec("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;"
-               "CREATE TABLE IF NOT EXISTS docs(id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL UNIQUE,"
-               " size INTEGER NOT NULL, mtime INTEGER NOT NULL, inode INTEGER NOT NULL, state INTEGER NOT NULL);"
-               "CREATE TABLE IF NOT EXISTS pending(name TEXT NOT NULL, owner INTEGER NOT NULL, since INTEGER NOT NULL,"
-               " PRIMARY KEY(name, owner)) WITHOUT ROWID;"
-               "CREATE VIRTUAL TABLE IF NOT EXISTS terms USING fts5(body, content='', detail=none, columnsize=0,"
-               " tokenize='velmora');");
-    if (made && c.meta("version").isEmpty()) {
-        c.setMeta("version", QString::number(kVersion));
-        // An index made beside an empty folder already covers all of it.
-        const bool empty = cacheFileNames().isEmpty();
-        c.setMeta("complete", empty ? QStringLiteral("1") : QStringLiteral("0"));
-        c.setMeta("folder", empty ? folderStampText() : QString());
-        c.setMeta("generation", QStringLiteral("0"));
-        c.setMeta("garbage", QStringLiteral("0"));
-    }
-    return made && !c.failed;
-}
-
-} // namespace
-
-// Opens the index; with `create`, makes it (and replaces one that is not a database of ours). Null when there
-// is none to use.
-std::unique_ptr<Connection> open(bool create) {
-    const QString file = TextIndexFile();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool existed = QFile::exists(file);
-        if (!existed && !create) {
-            return nullptr;
-        }
-        if (!existed && !QDir().mkpath(AppDataFolder())) {
-            return nullptr;
-        }
-        auto c = std::make_unique<Connection>();
-        const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &c->db, flags, nullptr) != SQLITE_OK) {
-            return nullptr;
-        }
-        if (!existed) {
-            ::chmod(QFile::encodeName(file).constData(), 0600);
-        }
-        sqlite3_busy_timeout(c->db, 5000);
-        fts5_api* api = fts5Of(c->db);
-        static fts5_tokenizer tokenizer{tokenizerCreate, tokenizerDelete, tokenize};
-        bool ok = api != nullptr && api->xCreateTokenizer(api, "velmora", nullptr, &tokenizer, nullptr) == SQLITE_OK;
-        // A kill leaves the write-ahead log whole or without its last transaction; NORMAL syncs it at each
-        // checkpoint, which is all a derived index needs.
-        // Merges leave free pages; incremental vacuum gives them back to the file system after a build. It can
-        // only be chosen before the first table.
-        ok = ok && (existed || c->exec("PRAGMA auto_vacuum=INCREMENTAL"));
-        ok = ok && c->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;");
-        if (ok && create) {
-            ok = createSchema(*c);
-        }
-        ok = ok && c->meta("version") == QString::number(kVersion);
-        if (ok) {
-            return c;
-        }
-        c.reset();
-        if (!create) {
-            return nullptr;
-        }
-        // Not a database of ours (damaged, or of another version): it is derived data, so it is made anew.
-        removeIndexFiles();
-    }
-    return nullptr;
-}
-
-} // namespace textindex
-
+using textindex::cacheFileNames;
 using textindex::Connection;
+using textindex::fileMatches;
+using textindex::folderModified;
+using textindex::folderStampText;
+using textindex::kMarkLifetimeNs;
+using textindex::kRacyNs;
+using textindex::nowNs;
+using textindex::readFolded;
+using textindex::removeIndexFiles;
+using textindex::RowState;
+using textindex::Transaction;
 
 QString TextIndexFile() {
     return AppDataFolder() + QStringLiteral("doctext.index");
@@ -329,16 +48,26 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
     // changed and before its row did leaves the mark, and the file is read by the search until rewritten.
     // Each writer removes only its own marks: two may be changing one file.
     m_owner = qint64(QRandomGenerator::system()->generate64() >> 1);
-    bool marked = m_db && m_db->exec("BEGIN IMMEDIATE");
+    bool marked = false;
+    if (m_db) {
+        m_change = std::make_unique<Transaction>(*m_db, Transaction::Kind::Write);
+        marked = m_change->ok();
+    }
     if (marked && !changing.isEmpty()) {
         for (const QString& name : changing) {
             Connection::Statement mark(m_db.get(),
                                        "INSERT OR IGNORE INTO pending(name, owner, since) VALUES(?1, ?2, ?3)");
             mark.bind(1, name).bind(2, m_owner).bind(3, nowNs()).step();
         }
-        marked = m_db->exec("COMMIT") && m_db->exec("BEGIN IMMEDIATE");
+        marked = m_change->commit();
+        m_change.reset();
+        if (marked) {
+            m_change = std::make_unique<Transaction>(*m_db, Transaction::Kind::Write);
+            marked = m_change->ok();
+        }
     }
     if (!marked) {
+        m_change.reset();
         m_db.reset();
         // An index that cannot be told of a change would vouch for the file's old text: it goes, and the search
         // scans until it is built again. Removing a file works on a full disk too.
@@ -352,11 +81,8 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
     m_chain = m_db->meta("complete") == QLatin1String("1") && !recorded.isEmpty() && recorded == folderStampText();
 }
 
-TextIndexUpdate::~TextIndexUpdate() {
-    if (m_db && !m_db->failed) {
-        m_db->exec("ROLLBACK");
-    }
-}
+// Without a commit, the change's transaction rolls back as it goes.
+TextIndexUpdate::~TextIndexUpdate() = default;
 
 void TextIndexUpdate::aboutToReplace(const QString& name) {
     if (!m_db) {
@@ -369,7 +95,7 @@ void TextIndexUpdate::aboutToReplace(const QString& name) {
     }
     m_oldName = name;
     m_oldId = q.integer(0);
-    const CacheStamp kept{q.integer(1), q.integer(2), quint64(q.integer(3))};
+    const CacheStamp kept = q.stamp(1);
     if (RowState(q.integer(4)) != RowState::Text) {
         m_oldKnown = true; // no terms to take out
         return;
@@ -452,9 +178,8 @@ void TextIndexUpdate::commit() {
     unmark.bind(1, m_owner).step();
     m_db->bump("generation");
     m_db->setMeta("folder", m_chain ? folderStampText() : QString());
-    if (!m_db->exec("COMMIT")) {
-        m_db->exec("ROLLBACK");
-    }
+    m_change->commit();
+    m_change.reset();
     m_db.reset();
 }
 
@@ -464,20 +189,22 @@ TextIndexReader::TextIndexReader() : m_db(textindex::open(false)) {
     if (m_db) {
         // The writers checkpoint the log; a search that did it on closing would make the user wait for it.
         sqlite3_db_config(m_db->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        vouch();
     }
-    if (m_db && m_db->failed) {
+    if (m_db && !vouch()) {
+        m_read.reset();
         m_db.reset();
         m_vouched.clear();
+        m_slots.clear();
     }
 }
 
 TextIndexReader::~TextIndexReader() = default;
 
-void TextIndexReader::vouch() {
+bool TextIndexReader::vouch() {
     // One read transaction: the rows, the stamp and the terms asked later are one state of the index.
-    if (!m_db->exec("BEGIN")) {
-        return;
+    m_read = std::make_unique<Transaction>(*m_db, Transaction::Kind::Read);
+    if (!m_read->ok()) {
+        return false;
     }
     const QString recorded = m_db->meta("folder");
     const bool complete = m_db->meta("complete") == QLatin1String("1");
@@ -492,12 +219,12 @@ void TextIndexReader::vouch() {
             vouchFor(q.text16(1), q.integer(0));
         }
         placeVouched();
-        return;
+        return m_read->ok();
     }
-    vouchFileByFile(folderBefore);
+    return vouchFileByFile(folderBefore);
 }
 
-void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
+bool TextIndexReader::vouchFileByFile(const QString& folderBefore) {
     const qint64 generation = m_db->metaNumber("generation");
     const qint64 checkedAt = nowNs();
     QSet<QString> pending;
@@ -516,9 +243,7 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
         if (pending.contains(name)) {
             continue;
         }
-        CacheStamp stamp;
-        const CacheStamp kept{q.integer(2), q.integer(3), quint64(q.integer(4))};
-        if (!StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == kept)) {
+        if (!fileMatches(name, q.stamp(2))) {
             allMatch = false;
             continue;
         }
@@ -527,40 +252,49 @@ void TextIndexReader::vouchFileByFile(const QString& folderBefore) {
         }
     }
     placeVouched();
-    if (!allMatch || m_db->failed) {
-        return;
+    if (!m_read->ok()) {
+        return false;
+    }
+    if (!allMatch) {
+        return true;
     }
     // Every row matched its file: when every file has a row (or is marked), and the folder did not change while
     // it was checked, its stamp is recorded, so that the next search need not look at each file.
     for (const QString& name : cacheFileNames()) {
         if (!rowNames.contains(name) && !pending.contains(name)) {
-            return;
+            return true;
         }
     }
     if (folderStampText() != folderBefore || checkedAt - folderModified() < kRacyNs) {
-        return;
+        return true;
     }
-    m_db->exec("COMMIT");
-    if (!m_db->exec("BEGIN IMMEDIATE")) {
-        m_db->failed = false;
-        m_vouched.clear(); // the state it was vouched in is over
-        m_slots.clear();
-        return;
+    m_read->commit();
+    m_read.reset();
+    bool unchanged = false;
+    {
+        Transaction record(*m_db, Transaction::Kind::Write);
+        if (!record.ok()) {
+            // A writer holds the lock, so the state the rows were vouched in is over: this search reads every
+            // file, and a later one records the stamp.
+            m_vouched.clear();
+            m_slots.clear();
+            return true;
+        }
+        unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
+        if (unchanged) {
+            m_db->setMeta("complete", QStringLiteral("1"));
+            m_db->setMeta("folder", folderBefore);
+        }
+        if (!record.commit()) {
+            return false;
+        }
     }
-    const bool unchanged = m_db->metaNumber("generation") == generation && folderStampText() == folderBefore;
-    if (unchanged) {
-        m_db->setMeta("complete", QStringLiteral("1"));
-        m_db->setMeta("folder", folderBefore);
-    }
-    if (!m_db->exec("COMMIT")) {
-        m_db->exec("ROLLBACK");
-        m_db->failed = false;
-    }
-    m_db->exec("BEGIN");
+    m_read = std::make_unique<Transaction>(*m_db, Transaction::Kind::Read);
     if (!unchanged) {
         m_vouched.clear();
         m_slots.clear();
     }
+    return m_read->ok();
 }
 
 namespace {
@@ -617,7 +351,7 @@ bool TextIndexReader::exact(QStringView foldedWord) {
 bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& ids) {
     ids.clear();
     const TermQuery query = TermQueryFor(foldedWord);
-    if (!m_db || m_db->failed || query.match.isEmpty()) {
+    if (!m_db || m_db->failed() || query.match.isEmpty()) {
         return false;
     }
     Connection::Statement q(m_db.get(), "SELECT rowid FROM terms WHERE terms MATCH ?1 ORDER BY rowid");
@@ -625,220 +359,7 @@ bool TextIndexReader::containing(QStringView foldedWord, std::vector<qint64>& id
     while (q.step()) {
         ids.push_back(q.integer(0));
     }
-    return !m_db->failed;
-}
-
-// ---- building and checking
-
-int BuildTextIndex(bool rebuild, const std::function<void(int done, int total)>& progress,
-                   const std::atomic<bool>* stop) {
-    if (rebuild) {
-        removeIndexFiles();
-    }
-    {
-        std::unique_ptr<Connection> probe = textindex::open(true);
-        if (!probe) {
-            throw VelmoraError(QStringLiteral("无法写入 %1").arg(TextIndexFile()), TextIndexFile());
-        }
-        const qint64 garbage = probe->metaNumber("garbage");
-        Connection::Statement count(probe.get(), "SELECT count(*) FROM docs");
-        const qint64 rows = count.step() ? count.integer(0) : 0;
-        if (!rebuild && garbage > 0 && double(garbage) > kGarbageShare * double(std::max<qint64>(rows, 1))) {
-            probe.reset();
-            return BuildTextIndex(true, progress, stop);
-        }
-    }
-    {
-        // While the build runs, segments are only written, not merged: the optimize at its end merges them all
-        // once. Should the build be killed, the writers' crisis merges still bound their number.
-        std::unique_ptr<Connection> c = textindex::open(true);
-        if (c) {
-            // The terms of a transaction gather in memory up to this size: each transaction of a build holds
-            // hundreds of documents, and flushed at once they make one segment, not many.
-            c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 0);"
-                    "INSERT INTO terms(terms, rank) VALUES('hashsize', 67108864)");
-        }
-    }
-    const QStringList files = cacheFileNames();
-    // The files whose rows are missing or stale, found in one pass before any is read.
-    QHash<QString, CacheStamp> kept;
-    {
-        std::unique_ptr<Connection> c = textindex::open(false);
-        if (c) {
-            Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs");
-            while (q.step()) {
-                kept.insert(q.text(0), CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))});
-            }
-        }
-    }
-    QStringList toRead;
-    for (const QString& name : files) {
-        CacheStamp stamp;
-        const auto it = kept.constFind(name);
-        if (it == kept.cend() || !StampOfFile(TextCacheFolder() + name, stamp) || !(stamp == *it)) {
-            toRead.append(name);
-        }
-    }
-    // Reading and folding run on every core; the index takes them in transactions of half a second each, so
-    // that the cache's writers are held up no longer than that.
-    constexpr qsizetype kBatch = 64;
-    constexpr qint64 kTransactionMs = 500;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    int done = 0;
-    std::optional<TextIndexUpdate> update;
-    QElapsedTimer held;
-    for (qsizetype from = 0; from < toRead.size(); from += kBatch) {
-        const qsizetype n = std::min(kBatch, toRead.size() - from);
-        std::vector<QString> folded(static_cast<size_t>(n));
-        std::vector<RowState> states(static_cast<size_t>(n));
-        std::vector<CacheStamp> stamps(static_cast<size_t>(n));
-        std::atomic<qsizetype> next{0};
-        const auto work = [&] {
-            for (qsizetype i = next++; i < n; i = next++) {
-                states[size_t(i)] =
-                    readFolded(TextCacheFolder() + toRead.at(from + i), folded[size_t(i)], stamps[size_t(i)]);
-            }
-        };
-        {
-            std::vector<std::jthread> workers;
-            for (unsigned k = 1; k < std::min<qsizetype>(cores, n); ++k) {
-                workers.emplace_back(work);
-            }
-            work();
-        }
-        if (!update) {
-            update.emplace();
-            held.start();
-        }
-        for (qsizetype i = 0; i < n; ++i) {
-            const QString& name = toRead.at(from + i);
-            // A file replaced since it was read is read by the next build; its row would vouch for the wrong text.
-            CacheStamp now;
-            if (!StampOfFile(TextCacheFolder() + name, now) || !(now == stamps[size_t(i)])) {
-                continue;
-            }
-            update->aboutToReplace(name);
-            update->put(name, states[size_t(i)] == RowState::Text ? QStringView(folded[size_t(i)]) : QStringView());
-        }
-        if (held.elapsed() >= kTransactionMs || from + n >= toRead.size()) {
-            update->commit();
-            update.reset();
-        }
-        done += int(n);
-        if (progress) {
-            progress(done, int(toRead.size()));
-        }
-        if (stop != nullptr && stop->load()) {
-            // What was read is kept; the next build goes on from there.
-            if (update) {
-                update->commit();
-            }
-            return done;
-        }
-    }
-    // Rows of files that are gone go, and the folder's stamp is recorded once it is safely older than now.
-    std::unique_ptr<Connection> c = textindex::open(true);
-    if (!c) {
-        throw VelmoraError(QStringLiteral("无法写入 %1").arg(TextIndexFile()), TextIndexFile());
-    }
-    const qint64 age = nowNs() - folderModified();
-    if (age < kRacyNs) {
-        ::usleep(useconds_t((kRacyNs - age) / 1000 + 1000));
-    }
-    c->exec("BEGIN IMMEDIATE");
-    const QString folderBefore = folderStampText();
-    const QStringList present = cacheFileNames();
-    const QSet<QString> presentSet(present.cbegin(), present.cend());
-    bool covered = true;
-    {
-        std::vector<QString> gone;
-        QHash<QString, bool> rowMatches;
-        Connection::Statement q(c.get(), "SELECT name, size, mtime, inode FROM docs");
-        while (q.step()) {
-            const QString name = q.text(0);
-            CacheStamp stamp;
-            if (!presentSet.contains(name)) {
-                gone.push_back(name);
-                continue;
-            }
-            rowMatches.insert(name, StampOfFile(TextCacheFolder() + name, stamp) &&
-                                        stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))});
-        }
-        for (const QString& name : gone) {
-            Connection::Statement drop(c.get(), "DELETE FROM docs WHERE name = ?1");
-            drop.bind(1, name).step();
-            c->bump("garbage");
-        }
-        // A mark whose writer was killed before its change, or whose file has just been read again, goes once no
-        // writer can still be on its way from marking to changing (that takes one lock wait at most).
-        const qint64 oldBefore = nowNs() - kMarkLifetimeNs;
-        QSet<QString> marked;
-        QStringList unmark;
-        {
-            Connection::Statement m(c.get(), "SELECT name, max(since) FROM pending GROUP BY name");
-            while (m.step()) {
-                const QString name = m.text(0);
-                const bool settledName =
-                    rowMatches.value(name, false) || (!rowMatches.contains(name) && !presentSet.contains(name));
-                if (m.integer(1) < oldBefore && settledName) {
-                    unmark.append(name);
-                } else {
-                    marked.insert(name);
-                }
-            }
-        }
-        for (const QString& name : unmark) {
-            Connection::Statement drop(c.get(), "DELETE FROM pending WHERE name = ?1 AND since < ?2");
-            drop.bind(1, name).bind(2, oldBefore).step();
-        }
-        for (auto it = rowMatches.cbegin(); it != rowMatches.cend(); ++it) {
-            covered = covered && (it.value() || marked.contains(it.key()));
-        }
-        for (const QString& name : present) {
-            covered = covered && (rowMatches.contains(name) || marked.contains(name));
-        }
-    }
-    c->bump("generation");
-    const bool settled = covered && folderStampText() == folderBefore;
-    c->setMeta("complete", settled ? QStringLiteral("1") : QStringLiteral("0"));
-    c->setMeta("folder", settled ? folderBefore : QString());
-    if (!c->exec("COMMIT")) {
-        c->failed = false;
-        c->exec("ROLLBACK");
-        throw VelmoraError(QStringLiteral("无法写入 %1").arg(TextIndexFile()), TextIndexFile());
-    }
-    c->failed = false;
-    c->exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
-    // Merging all segments rewrites the whole index: worth it after a build of many files, not of a few. It is
-    // one statement, which a stop interrupts (rolled back, the index stays whole and unmerged, and "merged" says
-    // the next build should try again).
-    if (rebuild || toRead.size() * 8 > present.size() || c->meta("merged") == QLatin1String("0")) {
-        c->setMeta("merged", QStringLiteral("0"));
-        std::atomic<bool> merging{true};
-        std::jthread watch;
-        if (stop != nullptr) {
-            watch = std::jthread([&merging, stop, db = c->db] {
-                while (merging.load()) {
-                    if (stop->load()) {
-                        sqlite3_interrupt(db);
-                        return;
-                    }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                }
-            });
-        }
-        const bool merged = c->exec("INSERT INTO terms(terms) VALUES('optimize')");
-        merging = false;
-        if (watch.joinable()) {
-            watch.join();
-        }
-        c->failed = false;
-        if (merged) {
-            c->setMeta("merged", QStringLiteral("1"));
-            c->exec("PRAGMA incremental_vacuum");
-        }
-    }
-    return int(toRead.size());
+    return !m_db->failed();
 }
 
 bool TextIndexNeedsBuild() {
@@ -855,7 +376,7 @@ bool TextIndexNeedsBuild() {
         return true;
     }
     Connection::Statement marks(c.get(), "SELECT 1 FROM pending WHERE since < ?1 LIMIT 1");
-    return marks.bind(1, nowNs() - kMarkLifetimeNs).step() || c->failed;
+    return marks.bind(1, nowNs() - kMarkLifetimeNs).step() || c->failed();
 }
 
 TextIndexState CheckTextIndex() {
@@ -868,7 +389,7 @@ TextIndexState CheckTextIndex() {
     {
         Connection::Statement check(c.get(), "INSERT INTO terms(terms, rank) VALUES('integrity-check', 0)");
         check.step();
-        if (c->failed) {
+        if (c->failed()) {
             state.problem = QString::fromUtf8(sqlite3_errmsg(c->db));
             return state;
         }
@@ -889,10 +410,8 @@ TextIndexState CheckTextIndex() {
         const QString name = q.text(0);
         ++state.rows;
         rowNames.insert(name);
-        CacheStamp stamp;
         // A marked file is one a writer was changing when it stopped: its row is not taken on trust.
-        if (marked.contains(name) || !StampOfFile(TextCacheFolder() + name, stamp) ||
-            !(stamp == CacheStamp{q.integer(1), q.integer(2), quint64(q.integer(3))})) {
+        if (marked.contains(name) || !fileMatches(name, q.stamp(1))) {
             state.staleFiles.append(name);
         } else {
             ++state.indexedFiles;
@@ -904,7 +423,7 @@ TextIndexState CheckTextIndex() {
         }
     }
     state.unindexedFiles.sort();
-    if (c->failed) {
+    if (c->failed()) {
         state.readable = false;
         state.problem = QString::fromUtf8(sqlite3_errmsg(c->db));
     }

@@ -38,7 +38,8 @@ bool StampOfFile(const QString& file, CacheStamp& stamp);
 
 namespace textindex {
 struct Connection;
-}
+class Transaction;
+} // namespace textindex
 
 // One change of the cache folder: made while holding the index's write lock, recorded in the index when
 // finished. Never raises: an index that cannot be opened or written is left behind (it is then stale, and the
@@ -63,6 +64,7 @@ public:
 
 private:
     std::unique_ptr<textindex::Connection> m_db;
+    std::unique_ptr<textindex::Transaction> m_change;
     qint64 m_owner = 0;
     bool m_chain = false;
     qint64 m_oldId = -1;
@@ -91,10 +93,13 @@ public:
     bool containing(QStringView foldedWord, std::vector<qint64>& ids);
 
 private:
-    void vouch();
-    void vouchFileByFile(const QString& folderBefore);
+    // False when the index cannot answer this search.
+    bool vouch();
+    bool vouchFileByFile(const QString& folderBefore);
 
     std::unique_ptr<textindex::Connection> m_db;
+    // Open while the reader lives, so that the terms asked are of the state the rows were vouched in.
+    std::unique_ptr<textindex::Transaction> m_read;
     // Every search looks up every document of the library here, so the rows are kept compact, in a table by a
     // 128-bit hash of their names (two names sharing one is beyond any library's lifetime of searches).
     struct VouchedRow {

@@ -1,12 +1,12 @@
 #include "app/dbtool.h"
 #include "common/textcodec.h"
 #include "store/textcache.h"
-#include "tempappdata.h"
 
+#include "corpusappdata.h"
 #include "dbtoolrun.h"
+#include "libraryfiles.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -34,21 +34,15 @@ class TestDbToolIndex : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempAppData> m_appData;
-    QString m_docs;
+    std::unique_ptr<CorpusAppData> m_appData;
 
     QString copyOfCorpus(const QString& name) {
-        const QString target = m_docs + name;
-        QFile::copy(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/") + name, target);
-        return target;
+        m_appData->copy(name, name);
+        return DocPath(name);
     }
 
 private Q_SLOTS:
-    void init() {
-        m_appData = std::make_unique<TempAppData>();
-        m_docs = m_appData->file(QStringLiteral("docs/"));
-        QDir().mkpath(m_docs);
-    }
+    void init() { m_appData = std::make_unique<CorpusAppData>(); }
     void cleanup() { m_appData.reset(); }
 
     void usage_data() {
@@ -65,9 +59,9 @@ private Q_SLOTS:
         const QString chinese = copyOfCorpus(QStringLiteral("chinese.docx"));
         const QString table = copyOfCorpus(QStringLiteral("table.doc"));
         const QString removed = copyOfCorpus(QStringLiteral("latin.docx"));
-        const QString rtf = m_docs + QStringLiteral("notes.doc");
+        const QString rtf = DocPath(QStringLiteral("notes.doc"));
         WriteBytes(rtf, "{\\rtf1 not a Word file}");
-        const QString gone = m_docs + QStringLiteral("gone.docx");
+        const QString gone = DocPath(QStringLiteral("gone.docx"));
         WriteBytes(gone, "x");
         QCOMPARE(run({"add", chinese, table, removed, rtf, gone}).status, 0);
         QVERIFY(QFile::remove(gone));
@@ -97,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));
         QCOMPARE(ReadTextCache(field), asCached("Page 1 of the note.\r作者：Li Lei\r"));
 
-        result = run({"index", outside, m_docs + QStringLiteral("FIELD.DOCX")});
+        result = run({"index", outside, DocPath(QStringLiteral("FIELD.DOCX"))});
         QCOMPARE(result.status, 1);
         QVERIFY(result.err.contains(outside + ": not in the library"));
         QCOMPARE(result.out, QStringLiteral("1 of 1 documents indexed\n"));

@@ -6,9 +6,10 @@
 #include "store/movejournal.h"
 #include "store/textcache.h"
 #include "store/wordmgr.h"
-#include "tempappdata.h"
 
+#include "corpusappdata.h"
 #include "dbtoolrun.h"
+#include "libraryfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,21 +38,15 @@ class TestDbToolRelink : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempAppData> m_appData;
-    QString m_docs;
-
-    QString doc(const QString& name) const { return m_docs + name; }
+    std::unique_ptr<CorpusAppData> m_appData;
 
     void copyOfCorpus(const QString& corpusName, const QString& target) {
-        QDir().mkpath(QFileInfo(doc(target)).absolutePath());
-        QVERIFY(
-            QFile::copy(qEnvironmentVariable("VELMORA_SOURCE_DIR") + QStringLiteral("/tests/data/corpus/") + corpusName,
-                        doc(target)));
+        QVERIFY(m_appData->copy(corpusName, target));
     }
 
     void move(const QString& from, const QString& to) {
-        QDir().mkpath(QFileInfo(doc(to)).absolutePath());
-        QVERIFY(QFile::rename(doc(from), doc(to)));
+        QDir().mkpath(QFileInfo(DocPath(to)).absolutePath());
+        QVERIFY(QFile::rename(DocPath(from), DocPath(to)));
     }
 
     // Four indexed documents, a.docx tagged and scored; then a.docx moved, b.doc moved and renamed, c.docx gone,
@@ -61,29 +56,25 @@ private:
         copyOfCorpus(QStringLiteral("latin.doc"), QStringLiteral("old/b.doc"));
         copyOfCorpus(QStringLiteral("table.docx"), QStringLiteral("old/c.docx"));
         copyOfCorpus(QStringLiteral("field.docx"), QStringLiteral("old/d.docx"));
-        QCOMPARE(run({"add", doc("old/a.docx"), "--tags", "历史", "--score", "5"}).status, 0);
-        QCOMPARE(run({"add", doc("old/b.doc"), doc("old/c.docx"), doc("old/d.docx")}).status, 0);
+        QCOMPARE(run({"add", DocPath("old/a.docx"), "--tags", "历史", "--score", "5"}).status, 0);
+        QCOMPARE(run({"add", DocPath("old/b.doc"), DocPath("old/c.docx"), DocPath("old/d.docx")}).status, 0);
         QCOMPARE(run({"index", "--all"}).status, 0);
         move(QStringLiteral("old/a.docx"), QStringLiteral("new/x/a.docx"));
         move(QStringLiteral("old/b.doc"), QStringLiteral("new/y/Latin notes.doc"));
-        QVERIFY(QFile::remove(doc(QStringLiteral("old/c.docx"))));
+        QVERIFY(QFile::remove(DocPath(QStringLiteral("old/c.docx"))));
         copyOfCorpus(QStringLiteral("field.docx"), QStringLiteral("new/1/d.docx"));
         move(QStringLiteral("old/d.docx"), QStringLiteral("new/2/d.docx"));
     }
 
 private Q_SLOTS:
-    void init() {
-        m_appData = std::make_unique<TempAppData>();
-        m_docs = m_appData->file(QStringLiteral("docs/"));
-        QDir().mkpath(m_docs);
-    }
+    void init() { m_appData = std::make_unique<CorpusAppData>(); }
     void cleanup() { m_appData.reset(); }
 
     // Through the program, as a user runs it (velmoradb hands relink to velmoradb-index, which has the reader) and
     // without the right to pass any permission check: a folder it may not read is named and the run fails.
     void relink_dryRunThenForReal() {
         layMovedLibrary();
-        QVERIFY(QFile::setPermissions(doc("new/y"), QFileDevice::Permissions()));
+        QVERIFY(QFile::setPermissions(DocPath("new/y"), QFileDevice::Permissions()));
         QStringList command{QCoreApplication::applicationDirPath() + QStringLiteral("/../velmoradb")};
         if (::geteuid() == 0) {
             command = QStringList{"setpriv", "--bounding-set=-dac_override,-dac_read_search"} + command;
@@ -97,35 +88,37 @@ private Q_SLOTS:
         };
         const QString lines = QStringLiteral("relinked|0|%1|%2\n%3|35|%4%5\nnot found|70|%6\n"
                                              "ambiguous|105|%7|2 candidates\n");
-        const QString dryLines = lines.arg(doc("old/a.docx"), doc("new/x/a.docx"), QStringLiteral("not found"),
-                                           doc("old/b.doc"), QString(), doc("old/c.docx"), doc("old/d.docx"));
+        const QString dryLines =
+            lines.arg(DocPath("old/a.docx"), DocPath("new/x/a.docx"), QStringLiteral("not found"), DocPath("old/b.doc"),
+                      QString(), DocPath("old/c.docx"), DocPath("old/d.docx"));
         {
             // A dry run looks only, so the window holding the library does not stop it; a real run is refused.
             LibraryLock window(LibraryLock::Holder::Window);
             QVERIFY(window.tryLock());
-            const Run dry = relink({"--dry-run", m_docs + "new"});
+            const Run dry = relink({"--dry-run", DocPath("new")});
             QCOMPARE(dry.out, dryLines);
             QCOMPARE(dry.err,
-                     QStringLiteral("velmoradb: cannot read the folder %1: Permission denied\n").arg(doc("new/y")));
+                     QStringLiteral("velmoradb: cannot read the folder %1: Permission denied\n").arg(DocPath("new/y")));
             QCOMPARE(dry.status, 1);
-            const Run refused = relink({m_docs + "new"});
+            const Run refused = relink({DocPath("new")});
             QVERIFY2(refused.status == 1 && refused.err.contains(QStringLiteral("open in the Velmora window")),
                      qPrintable(refused.err));
         }
-        QFile::setPermissions(doc("new/y"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(run({"show", "35"}).out.section(u'\n', 0, 0), "path: " + doc("old/b.doc"));
-        const Run real = relink({m_docs + "new"});
-        QCOMPARE(real.out,
-                 lines.arg(doc("old/a.docx"), doc("new/x/a.docx"), QStringLiteral("relinked"), doc("old/b.doc"),
-                           u'|' + doc("new/y/Latin notes.doc"), doc("old/c.docx"), doc("old/d.docx")));
+        QFile::setPermissions(DocPath("new/y"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(run({"show", "35"}).out.section(u'\n', 0, 0), "path: " + DocPath("old/b.doc"));
+        const Run real = relink({DocPath("new")});
+        QCOMPARE(real.out, lines.arg(DocPath("old/a.docx"), DocPath("new/x/a.docx"), QStringLiteral("relinked"),
+                                     DocPath("old/b.doc"), u'|' + DocPath("new/y/Latin notes.doc"),
+                                     DocPath("old/c.docx"), DocPath("old/d.docx")));
         QCOMPARE(real.err, QString());
         QCOMPARE(real.status, 1);
         const QString shown = run({"show", "0"}).out;
-        QVERIFY2(shown.startsWith("path: " + doc("new/x/a.docx") + "\ntags: 历史\n"), qPrintable(shown));
+        QVERIFY2(shown.startsWith("path: " + DocPath("new/x/a.docx") + "\ntags: 历史\n"), qPrintable(shown));
         QVERIFY(shown.contains(QStringLiteral("\nscore: 5\n")));
         // The caches followed the records.
-        QVERIFY(HasTextCache(doc("new/x/a.docx")) && !HasTextCache(doc("old/a.docx")));
-        QVERIFY(HasTextCache(doc("new/y/Latin notes.doc")));
+        QVERIFY(HasTextCache(DocPath("new/x/a.docx")) && !HasTextCache(DocPath("old/a.docx")));
+        QVERIFY(HasTextCache(DocPath("new/y/Latin notes.doc")));
         QCOMPARE(run({"check"}).out.count(QStringLiteral("missing|")), 2);
     }
 
@@ -185,65 +178,66 @@ private Q_SLOTS:
         QFETCH(QString, out);
         QFETCH(QString, err);
         QFETCH(int, status);
-        const QString lib = doc(QStringLiteral("lib/"));
+        const QString lib = DocPath(QStringLiteral("lib/"));
         QDir().mkpath(lib);
         const auto tool = [&](QStringList args) {
-            args.replaceInStrings(QStringLiteral("%D"), m_docs);
+            args.replaceInStrings(QStringLiteral("%D"), DocPath(QString()));
             return run(QStringList{"--appdata", lib} + args);
         };
         const auto indexed = [&](const QString& name) {
             copyOfCorpus(QStringLiteral("chinese.docx"), name);
-            QCOMPARE(tool({"add", m_docs + name}).status, 0);
+            QCOMPARE(tool({"add", DocPath(name)}).status, 0);
             QCOMPARE(tool({"index", "--all"}).status, 0);
         };
         if (situation == QLatin1String("empty")) {
             indexed(QStringLiteral("old/a.docx"));
             move(QStringLiteral("old/a.docx"), QStringLiteral("kept/a.docx"));
-            QDir().mkpath(doc(QStringLiteral("new")));
-            WriteBytes(doc(QStringLiteral("new/a.docx")), QByteArray());
+            QDir().mkpath(DocPath(QStringLiteral("new")));
+            WriteBytes(DocPath(QStringLiteral("new/a.docx")), QByteArray());
         } else if (situation == QLatin1String("noText")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
-            QCOMPARE(tool({"add", doc(QStringLiteral("old/a.docx"))}).status, 0);
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("old/a.docx"))}).status, 0);
             move(QStringLiteral("old/a.docx"), QStringLiteral("new/a.docx"));
         } else if (situation == QLatin1String("link")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("a/a.docx"));
-            QCOMPARE(tool({"add", doc(QStringLiteral("a/a.docx"))}).status, 0);
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("a/a.docx"))}).status, 0);
             indexed(QStringLiteral("old/a.docx"));
-            QVERIFY(QFile::remove(doc(QStringLiteral("old/a.docx"))));
-            QVERIFY(QFile::link(doc(QStringLiteral("a")), doc(QStringLiteral("alink"))));
+            QVERIFY(QFile::remove(DocPath(QStringLiteral("old/a.docx"))));
+            QVERIFY(QFile::link(DocPath(QStringLiteral("a")), DocPath(QStringLiteral("alink"))));
         } else if (situation == QLatin1String("case")) {
             indexed(QStringLiteral("Old/a.docx"));
-            QVERIFY(QDir().rename(doc(QStringLiteral("Old")), doc(QStringLiteral("old"))));
+            QVERIFY(QDir().rename(DocPath(QStringLiteral("Old")), DocPath(QStringLiteral("old"))));
         } else if (situation == QLatin1String("lineFeed") || situation == QLatin1String("latin1")) {
             indexed(QStringLiteral("old/a.docx"));
-            QDir().mkpath(doc(QStringLiteral("new")));
-            const QByteArray name = QFile::encodeName(doc(QStringLiteral("new/"))) +
+            QDir().mkpath(DocPath(QStringLiteral("new")));
+            const QByteArray name = QFile::encodeName(DocPath(QStringLiteral("new/"))) +
                                     (situation == QLatin1String("latin1") ? "\xe9.docx" : "a\n.docx");
-            QCOMPARE(::rename(QFile::encodeName(doc(QStringLiteral("old/a.docx"))).constData(), name.constData()), 0);
+            QCOMPARE(::rename(QFile::encodeName(DocPath(QStringLiteral("old/a.docx"))).constData(), name.constData()),
+                     0);
         } else if (situation == QLatin1String("help")) {
             indexed(QStringLiteral("old/help.docx"));
-            QVERIFY(QFile::rename(doc(QStringLiteral("old/help.docx")), lib + QStringLiteral("help.docx")));
+            QVERIFY(QFile::rename(DocPath(QStringLiteral("old/help.docx")), lib + QStringLiteral("help.docx")));
         } else if (situation == QLatin1String("restore")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
             for (const char* step : {"add", "remove", "add"}) {
-                QCOMPARE(tool({QString::fromLatin1(step), doc(QStringLiteral("old/a.docx"))}).status, 0);
+                QCOMPARE(tool({QString::fromLatin1(step), DocPath(QStringLiteral("old/a.docx"))}).status, 0);
             }
         } else if (situation == QLatin1String("journal")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
-            QCOMPARE(tool({"add", doc(QStringLiteral("old/a.docx"))}).status, 0);
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("old/a.docx"))}).status, 0);
             WriteMoveJournal(lib + QStringLiteral("worddata.data"),
-                             {{0, doc(QStringLiteral("old/a.docx")), doc(QStringLiteral("new/a.docx"))}});
+                             {{0, DocPath(QStringLiteral("old/a.docx")), DocPath(QStringLiteral("new/a.docx"))}});
             move(QStringLiteral("old/a.docx"), QStringLiteral("new/a.docx"));
         } else if (situation == QLatin1String("twice")) {
             copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
             TWordMgr library(lib + QStringLiteral("worddata.data"));
-            library.ImportAWord(doc(QStringLiteral("old/a.docx")), {}, {}, 0);
-            library.ImportAWord(doc(QStringLiteral("old/a.docx")), {}, {}, 0);
+            library.ImportAWord(DocPath(QStringLiteral("old/a.docx")), {}, {}, 0);
+            library.ImportAWord(DocPath(QStringLiteral("old/a.docx")), {}, {}, 0);
         }
         const Run result = tool(command);
-        QCOMPARE(result.out, QString(out).replace(QStringLiteral("%D"), m_docs));
+        QCOMPARE(result.out, QString(out).replace(QStringLiteral("%D"), DocPath(QString())));
         if (err.isEmpty() || err.endsWith(u'\n')) {
-            QCOMPARE(result.err, QString(err).replace(QStringLiteral("%D"), m_docs));
+            QCOMPARE(result.err, QString(err).replace(QStringLiteral("%D"), DocPath(QString())));
         } else {
             QVERIFY2(result.err.contains(err), qPrintable(result.err));
         }

@@ -8,6 +8,7 @@
 #include "filesizelimit.h"
 #include "store/textcache.h"
 #include "store/textindex.h"
+#include "store/textindexdb.h"
 #include "store/textindexterms.h"
 #include "tempappdata.h"
 #include "workbench/core/searchtexts.h"
@@ -20,6 +21,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <memory>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -312,6 +316,41 @@ private Q_SLOTS:
         // Each writer recorded the folder as it left it: the search still takes every row on trust.
         QVERIFY(state.complete && !TextIndexNeedsBuild());
         compareQueries(lib, 55, 60);
+    }
+
+    // A change of the index is kept only when it was committed with nothing in it failed; every other way out
+    // takes it back, and the connection goes on. (The kills and the full disk above never make one statement
+    // fail while the rest of its transaction could be committed.)
+    void transaction_keepsOnlyWholeChanges_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("committed") << QStringLiteral("commit") << true;
+        QTest::newRow("a statement failed") << QStringLiteral("fail") << false;
+        QTest::newRow("left without commit") << QStringLiteral("return") << false;
+        QTest::newRow("left by an exception") << QStringLiteral("throw") << false;
+    }
+    void transaction_keepsOnlyWholeChanges() {
+        QFETCH(QString, way);
+        QFETCH(bool, kept);
+        TempAppData appdata;
+        const std::unique_ptr<textindex::Connection> c = textindex::open(true);
+        QVERIFY(c);
+        try {
+            textindex::Transaction change(*c, textindex::Transaction::Kind::Write);
+            QVERIFY(change.ok());
+            c->setMeta("probe", QStringLiteral("1"));
+            if (way == QLatin1String("fail")) {
+                QVERIFY(!c->exec("INSERT INTO no_such_table VALUES(1)"));
+            } else if (way == QLatin1String("throw")) {
+                throw std::runtime_error("left");
+            }
+            if (way != QLatin1String("return")) {
+                QCOMPARE(change.commit(), kept);
+            }
+        } catch (const std::runtime_error&) {
+        }
+        QVERIFY(!c->failed());
+        QCOMPARE(c->meta("probe") == QLatin1String("1"), kept);
     }
 
     void killedWrite_answersLikeTheScan_data() {

@@ -197,7 +197,11 @@ DocTab& DocumentTabs::active() {
     return page->tab;
 }
 
-DocumentPage* DocumentTabs::addTab(const DocTab& tab) {
+void DocumentTabs::addTab(const QString& caption, const QString& path, qint64 position) {
+    DocTab tab;
+    tab.caption = caption;
+    tab.path = path;
+    tab.position = position;
     auto* page = new DocumentPage(tab, Pager);
     page->setObjectName(QStringLiteral("docPage"));
     Describe(page, tab.caption);
@@ -212,11 +216,14 @@ DocumentPage* DocumentTabs::addTab(const DocTab& tab) {
             m_bench.windows().activateWindow(guarded->tab.window);
         }
     };
-    const QSignalBlocker quiet(Pager);
-    Pager->setCurrentIndex(Pager->addTab(page, tab.caption));
-    Pager->setTabToolTip(Pager->currentIndex(), tab.path);
-    NameTabCloseButton(Pager->tabBar(), Pager->currentIndex());
-    return page;
+    {
+        const QSignalBlocker quiet(Pager);
+        Pager->setCurrentIndex(Pager->addTab(page, tab.caption));
+        Pager->setTabToolTip(Pager->currentIndex(), tab.path);
+        NameTabCloseButton(Pager->tabBar(), Pager->currentIndex());
+    }
+    publishActiveTab();
+    m_windows->embed(page);
 }
 
 void DocumentTabs::showTabName(const DocTab& tab) {

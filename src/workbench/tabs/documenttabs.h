@@ -119,7 +119,8 @@ private:
     DocumentPage* pageAt(int index) const;
     DocumentPage* activePage() const;
     DocTab& active();
-    DocumentPage* addTab(const DocTab& tab);
+    // A new tab for an opened document, made the active one and published; its window is looked for.
+    void addTab(const QString& caption, const QString& path, qint64 position);
     // The tab's caption and path shown again, and published when it is the active one.
     void showTabName(const DocTab& tab);
     int indexOfTab(const DocTab& tab) const;

@@ -119,13 +119,7 @@ void DocumentTabs::OpenADocByPos(qint64 ipos) {
         store.IncADigitItem(ipos, wdiReadTimes, true);
         store.SetDateTime(ipos, wdiAccessTime, NowAsDays(), true);
     }
-    DocTab tab;
-    tab.caption = DocumentCaption(path);
-    tab.path = path;
-    tab.position = ipos;
-    DocumentPage* page = addTab(tab);
-    publishActiveTab();
-    m_windows->embed(page);
+    addTab(DocumentCaption(path), path, ipos);
     ColourTabs();
     if (!word.Visible()) {
         word.SetVisible(true);
@@ -174,13 +168,7 @@ void DocumentTabs::tbtCreateClick() {
     }
     TiWord& word = m_bench.word();
     const QString name = word.GetLastNewDocName();
-    DocTab tab;
-    tab.caption = name;
-    tab.path = name;
-    tab.position = kNewPosition;
-    DocumentPage* page = addTab(tab);
-    publishActiveTab();
-    m_windows->embed(page);
+    addTab(name, name, kNewPosition);
     word.SetVisible(true);
     Q_EMIT tagStripToggleWanted();
     ColourTabs();
@@ -209,13 +197,7 @@ void DocumentTabs::OpenAExcelFile(const QString& path) {
     }
     // A workbook has no tags, password or score.
     Q_EMIT tagStripHideWanted();
-    DocTab tab;
-    tab.caption = QFileInfo(fn).completeBaseName();
-    tab.path = fn;
-    tab.position = kNewPosition;
-    DocumentPage* page = addTab(tab);
-    publishActiveTab();
-    m_windows->embed(page);
+    addTab(QFileInfo(fn).completeBaseName(), fn, kNewPosition);
     ColourTabs();
     TiExcel& excel = m_bench.excel();
     if (!excel.Visible()) {
