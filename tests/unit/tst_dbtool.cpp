@@ -230,6 +230,13 @@ private Q_SLOTS:
         QCOMPARE(run({"add", WriteDoc("c.doc")}).status, 0);
         QCOMPARE(run({"remove", m_docs + "c.doc"}).status, 0);
         QCOMPARE(run({"check"}).status, 0);
+        // A damaged text index says why, and check fails until index --all replaces it.
+        QVERIFY(QDir().mkpath(m_appData->file(QStringLiteral("doctext.index"))));
+        const Run damaged = run({"check"});
+        QVERIFY2(damaged.out.startsWith(QStringLiteral("text index: damaged: it is a folder, not a file\n")),
+                 qPrintable(damaged.out));
+        QCOMPARE(damaged.status, 1);
+        QVERIFY(QDir().rmdir(m_appData->file(QStringLiteral("doctext.index"))));
         QCOMPARE(run({"stats"}).out, QStringLiteral("records: 3\nlive: 2\ndeleted: 1\nwith tags: 1\nwith password: 1\n"
                                                     "score 0: 1\nscore 1: 0\nscore 2: 1\nscore 3: 0\nscore 4: 0\n"
                                                     "score 5: 0\n"));

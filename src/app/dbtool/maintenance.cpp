@@ -200,7 +200,9 @@ int DbTool::check(const QStringList& args) {
     // not change the exit status.
     const TextIndexState textIndex = CheckTextIndex();
     qsizetype indexProblems = 0;
-    if (textIndex.present && !textIndex.readable) {
+    // Unlike a stale one, a damaged index is something to mend: check fails until index --all replaces it.
+    const bool indexDamaged = textIndex.present && !textIndex.readable;
+    if (indexDamaged) {
         m_out << "text index: damaged: " << textIndex.problem << '\n';
         ++indexProblems;
     }
@@ -227,7 +229,7 @@ int DbTool::check(const QStringList& args) {
               << " missing from disk\n";
         return kFailed;
     }
-    return kOk;
+    return indexDamaged ? kFailed : kOk;
 }
 
 int DbTool::stats(const QStringList& args) {
