@@ -70,12 +70,14 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
         // Only busy (the build or another writer held the lock): the index stays. Its row keeps the stamp of the
         // file it was made from, and the new file, renamed into the folder, changes the folder's stamp: the search
         // then checks each row against its file and reads this one. Rebuilding a large index costs a minute.
-        const bool busy = m_db && (sqlite3_errcode(m_db->db) & 0xFF) == SQLITE_BUSY;
+        // An index that could not be opened was replaced by the opening when it was none of ours.
+        const bool opened = m_db != nullptr;
+        const bool busy = opened && (sqlite3_errcode(m_db->db) & 0xFF) == SQLITE_BUSY;
         m_change.reset();
         m_db.reset();
         // An index that cannot be told of a change for any other reason (a full disk, damage) would vouch for the
         // file's old text: it goes, and the search scans until it is built again. Removing works on a full disk.
-        if (!changing.isEmpty() && !busy) {
+        if (!changing.isEmpty() && opened && !busy) {
             removeIndexFiles();
         }
         return;

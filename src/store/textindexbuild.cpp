@@ -42,11 +42,15 @@ constexpr double kGarbageShare = 0.25;
 }
 
 std::unique_ptr<Connection> openForWriting() {
-    std::unique_ptr<Connection> c = textindex::open(true);
-    if (!c) {
-        throwCannotWrite();
+    // Opening fails while a writer holds the index (it is kept then, not replaced): the build can wait for it.
+    constexpr int kTries = 50;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (std::unique_ptr<Connection> c = textindex::open(true)) {
+            return c;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return c;
+    throwCannotWrite();
 }
 
 bool holdsManyReplacedTexts() {

@@ -248,10 +248,13 @@ std::unique_ptr<Connection> open(bool create) {
         if (ok) {
             return c;
         }
-        // Busy (another writer or the build held it all the while) is no damage: the index stays.
+        // Only what is no database, or another's, is replaced. Busy (another writer or the build held it all the
+        // while), or a second opening making the schema at the same moment, is no damage: the index stays.
         const int error = sqlite3_errcode(c->db) & 0xFF;
         c.reset();
-        if (!create || error == SQLITE_BUSY || error == SQLITE_LOCKED) {
+        const bool notOurs = error == SQLITE_NOTADB || error == SQLITE_CORRUPT || error == SQLITE_OK ||
+                             error == SQLITE_DONE || error == SQLITE_ROW;
+        if (!create || !notOurs) {
             return nullptr;
         }
         // Not a database of ours (damaged, or of another version): it is derived data, so it is made anew.

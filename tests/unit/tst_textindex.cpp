@@ -5,6 +5,7 @@
 
 #include "common/appfolder.h"
 #include "common/compressedtext.h"
+#include "common/errors.h"
 #include "filesizelimit.h"
 #include "store/textcache.h"
 #include "store/textindex.h"
@@ -311,8 +312,13 @@ private Q_SLOTS:
             SaveCompressedText(randomText(rng, 300), TextCachePath(QStringLiteral("/docs/%1.docx").arg(d)));
         }
         std::atomic<bool> building{true};
-        std::jthread build([&building] {
-            BuildTextIndex(true);
+        QString buildError;
+        std::jthread build([&building, &buildError] {
+            try {
+                BuildTextIndex(true);
+            } catch (const VelmoraError& error) {
+                buildError = error.message();
+            }
             building = false;
         });
         qint64 longest = 0;
@@ -324,6 +330,7 @@ private Q_SLOTS:
             QTest::qWait(5);
         }
         build.join();
+        QCOMPARE(buildError, QString());
         QVERIFY2(longest < 500, qPrintable(QStringLiteral("a writer waited %1 ms").arg(longest)));
         QVERIFY(CheckTextIndex().readable && QFile::exists(TextIndexFile()));
 

@@ -200,9 +200,7 @@ int DbTool::check(const QStringList& args) {
     // not change the exit status.
     const TextIndexState textIndex = CheckTextIndex();
     qsizetype indexProblems = 0;
-    // Unlike a stale one, a damaged index is something to mend: check fails until index --all replaces it.
-    const bool indexDamaged = textIndex.present && !textIndex.readable;
-    if (indexDamaged) {
+    if (textIndex.present && !textIndex.readable) {
         m_out << "text index: damaged: " << textIndex.problem << '\n';
         ++indexProblems;
     }
@@ -229,7 +227,7 @@ int DbTool::check(const QStringList& args) {
               << " missing from disk\n";
         return kFailed;
     }
-    return indexDamaged ? kFailed : kOk;
+    return kOk;
 }
 
 int DbTool::stats(const QStringList& args) {
