@@ -130,7 +130,7 @@ void BM_RelinkThousandBelowHundredThousand(benchmark::State& state) {
         restoreLibrary();
         state.ResumeTiming();
         TWordMgr store(g_setup->appdata + QStringLiteral("worddata.data"));
-        RelinkPlan plan = PlanRelinks(FindMissingDocuments(store), {g_setup->disk}, HeldLibraryPaths(store), &readText);
+        RelinkPlan plan = PlanRelinks(FindMissingDocuments(store), {g_setup->disk}, HeldFiles(store), &readText);
         ApplyRelinks(store, plan);
         relinked = int(std::count_if(plan.findings.begin(), plan.findings.end(), [](const RelinkFinding& finding) {
             return finding.kind == RelinkFinding::Kind::Relinked;

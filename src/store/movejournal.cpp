@@ -38,7 +38,12 @@ QString decodeField(const QByteArray& field) {
 QByteArray journalBytes(const QList<PlannedMove>& moves) {
     QByteArray bytes;
     for (const PlannedMove& move : moves) {
-        bytes += QByteArray::number(move.position) + '\t' + encodeField(move.from) + '\t' + encodeField(move.to) + '\n';
+        bytes += QByteArray::number(move.position) + '\t' + encodeField(move.from) + '\t' + encodeField(move.to);
+        if (move.known) {
+            bytes += '\t' + QByteArray::number(move.device) + '\t' + QByteArray::number(move.inode) + '\t' +
+                     QByteArray::number(move.size) + '\t' + QByteArray::number(move.modifiedNs);
+        }
+        bytes += '\n';
     }
     return bytes;
 }
@@ -46,6 +51,28 @@ QByteArray journalBytes(const QList<PlannedMove>& moves) {
 bool exists(const QString& path) {
     struct stat facts {};
     return ::lstat(native(path).constData(), &facts) == 0;
+}
+
+qint64 modifiedNs(const struct stat& facts) {
+    return qint64(facts.st_mtim.tv_sec) * 1'000'000'000 + facts.st_mtim.tv_nsec;
+}
+
+// The facts of the file the move is about: its source before the move, or the file a relink found.
+PlannedMove withFacts(PlannedMove move) {
+    if (move.known) {
+        return move;
+    }
+    struct stat facts {};
+    if (::lstat(native(move.from).constData(), &facts) == 0 || ::lstat(native(move.to).constData(), &facts) == 0) {
+        if (S_ISREG(facts.st_mode)) {
+            move.known = true;
+            move.device = quint64(facts.st_dev);
+            move.inode = quint64(facts.st_ino);
+            move.size = qint64(facts.st_size);
+            move.modifiedNs = modifiedNs(facts);
+        }
+    }
+    return move;
 }
 
 bool sameBytes(const QString& a, const QString& b) {
@@ -64,33 +91,91 @@ bool sameBytes(const QString& a, const QString& b) {
     return true;
 }
 
-// Whether a move from `from` to `to` took place, finishing one cut short between its last two steps (the copy
-// or link under the new name made, the old name not yet removed). Nothing that is not provably the same
-// document twice is ever deleted.
-bool arrived(const QString& from, const QString& to) {
+bool isTheFile(const PlannedMove& move, const struct stat& facts) {
+    return move.known && quint64(facts.st_dev) == move.device && quint64(facts.st_ino) == move.inode;
+}
+
+// The copy a move across file systems makes keeps the source's size and modification time.
+bool isItsCopy(const PlannedMove& move, const struct stat& facts) {
+    return move.known && !isTheFile(move, facts) && qint64(facts.st_size) == move.size &&
+           modifiedNs(facts) == move.modifiedNs;
+}
+
+// Whether a move from `from` to `to` took place, finishing (with `finish`) one cut short between its last two
+// steps (the copy or link under the new name made, the old name not yet removed). Only the file the journal
+// names is followed, and nothing that is not provably the same document twice is ever deleted.
+bool arrived(const PlannedMove& move, bool finish) {
     struct stat source {};
     struct stat target {};
-    if (::lstat(native(to).constData(), &target) != 0 || !S_ISREG(target.st_mode)) {
+    if (::lstat(native(move.to).constData(), &target) != 0 || !S_ISREG(target.st_mode)) {
         return false;
     }
-    if (::lstat(native(from).constData(), &source) != 0) {
-        return errno == ENOENT;
+    // A journal written before files were named by their facts is followed as it always was, minus deleting.
+    const bool ours = !move.known || isTheFile(move, target) || isItsCopy(move, target);
+    if (::lstat(native(move.from).constData(), &source) != 0) {
+        return errno == ENOENT && ours;
     }
-    if (!S_ISREG(source.st_mode)) {
+    if (!S_ISREG(source.st_mode) || (move.known && !isTheFile(move, source))) {
         return false;
     }
     if (source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
         if (source.st_nlink > 1) {
             // The hard link a move makes where renaming without replacing is not offered.
-            return ::unlink(native(from).constData()) == 0;
+            return !finish || ::unlink(native(move.from).constData()) == 0;
         }
         // One file under two spellings (a file system that ignores case): it has the spelling its folder lists.
-        return QDir(QFileInfo(to).absolutePath())
+        return QDir(QFileInfo(move.to).absolutePath())
             .entryList(QDir::Files | QDir::Hidden)
-            .contains(QFileInfo(to).fileName());
+            .contains(QFileInfo(move.to).fileName());
     }
     // The verified copy across file systems took the new name; the old file was about to be removed.
-    return sameBytes(from, to) && ::unlink(native(from).constData()) == 0;
+    return isItsCopy(move, target) && sameBytes(move.from, move.to) &&
+           (!finish || ::unlink(native(move.from).constData()) == 0);
+}
+
+struct Finished {
+    qint64 position = -1;
+    QString recorded;
+    QString path;
+    QList<const PlannedMove*> steps;
+};
+
+// A journal kept by a failed save may name one document twice (moved on by a later run): its moves are followed
+// in order from the path the library holds, through places it has left, to where it is now.
+std::vector<Finished> followJournal(const TWordMgr& store, const QList<PlannedMove>& moves, bool finish) {
+    QList<qint64> positions;
+    for (const PlannedMove& move : moves) {
+        if (!positions.contains(move.position)) {
+            positions.append(move.position);
+        }
+    }
+    std::vector<Finished> done;
+    for (const qint64 position : std::as_const(positions)) {
+        if (!store.IsRecordPosition(position)) {
+            continue;
+        }
+        Finished record;
+        record.position = position;
+        try {
+            record.recorded = store.StringAt(store.RecordAt(position).wdFullNamePos);
+        } catch (const VelmoraError&) {
+            continue;
+        }
+        record.path = record.recorded;
+        for (const PlannedMove& move : moves) {
+            if (move.position != position || move.from != record.path) {
+                continue;
+            }
+            if (arrived(move, finish) || (!exists(move.from) && !exists(move.to))) {
+                record.steps.append(&move);
+                record.path = move.to;
+            }
+        }
+        if (record.path != record.recorded && exists(record.path)) {
+            done.push_back(std::move(record));
+        }
+    }
+    return done;
 }
 
 } // namespace
@@ -111,16 +196,35 @@ QList<PlannedMove> ReadMoveJournal(const QString& dbFile) {
         const QList<QByteArray> fields = line.split('\t');
         bool ok = false;
         const qint64 position = fields.value(0).toLongLong(&ok);
-        if (!ok || fields.size() != 3) {
+        if (!ok || (fields.size() != 3 && fields.size() != 7)) {
             continue;
         }
-        moves.append({position, decodeField(fields.at(1)), decodeField(fields.at(2))});
+        PlannedMove move{position, decodeField(fields.at(1)), decodeField(fields.at(2))};
+        if (fields.size() == 7) {
+            bool device = false;
+            bool inode = false;
+            bool size = false;
+            bool modified = false;
+            move.device = fields.at(3).toULongLong(&device);
+            move.inode = fields.at(4).toULongLong(&inode);
+            move.size = fields.at(5).toLongLong(&size);
+            move.modifiedNs = fields.at(6).toLongLong(&modified);
+            if (!(device && inode && size && modified)) {
+                continue;
+            }
+            move.known = true;
+        }
+        moves.append(move);
     }
     return moves;
 }
 
 void WriteMoveJournal(const QString& dbFile, const QList<PlannedMove>& moves) {
-    WriteFileAtomically(MoveJournalFile(dbFile), journalBytes(ReadMoveJournal(dbFile) + moves));
+    QList<PlannedMove> all = ReadMoveJournal(dbFile);
+    for (const PlannedMove& move : moves) {
+        all.append(withFacts(move));
+    }
+    WriteFileAtomically(MoveJournalFile(dbFile), journalBytes(all));
 }
 
 void RemoveMoveJournal(const QString& dbFile) {
@@ -159,60 +263,39 @@ void TakeTextCacheAlong(const QString& from, const QString& to) {
     MoveTextCacheOver(from, to);
 }
 
+QList<PlannedMove> PendingMoves(const TWordMgr& store) {
+    QList<PlannedMove> pending;
+    const QList<PlannedMove> moves = ReadMoveJournal(store.FileName());
+    for (const Finished& record : followJournal(store, moves, false)) {
+        pending.append({record.position, record.recorded, record.path});
+    }
+    return pending;
+}
+
 int FinishMoves(TWordMgr& store) {
     const QString dbFile = store.FileName();
     if (!QFileInfo::exists(MoveJournalFile(dbFile))) {
         return 0;
     }
-    // A journal kept by a failed save may name one document twice (moved on by a later run): its moves are
-    // followed in order from the path the library holds, through places it has left, to where it is now.
     const QList<PlannedMove> moves = ReadMoveJournal(dbFile);
-    QList<qint64> positions;
     QStringList targets;
     for (const PlannedMove& move : moves) {
         targets.append(move.to);
-        if (!positions.contains(move.position)) {
-            positions.append(move.position);
-        }
     }
     RemoveMoveCopies(targets);
-    int changed = 0;
-    for (const qint64 position : std::as_const(positions)) {
-        if (!store.IsRecordPosition(position)) {
-            continue;
-        }
-        QString path;
-        try {
-            path = store.GetDocNameByPos(position);
-        } catch (const VelmoraError&) {
-            continue;
-        }
-        const QString recorded = path;
-        QList<const PlannedMove*> steps;
-        for (const PlannedMove& move : moves) {
-            if (move.position != position || move.from != path) {
-                continue;
-            }
-            if (arrived(move.from, move.to) || (!exists(move.from) && !exists(move.to))) {
-                steps.append(&move);
-                path = move.to;
-            }
-        }
-        if (path == recorded || !exists(path)) {
-            continue;
-        }
-        store.SaveMovedDocName(position, path);
+    const std::vector<Finished> done = followJournal(store, moves, true);
+    for (const Finished& record : done) {
+        store.SaveMovedDocName(record.position, record.path);
         // A record already at its new path was saved after its cache moved; a cache at the old path then belongs
         // to whatever file came there since, so only the steps made here take it along.
-        for (const PlannedMove* step : std::as_const(steps)) {
+        for (const PlannedMove* step : std::as_const(record.steps)) {
             TakeTextCacheAlong(step->from, step->to);
         }
-        ++changed;
     }
     // A failed save keeps the journal, and the next opening finishes it again.
     store.SaveRecDataFiles(false);
     RemoveMoveJournal(dbFile);
-    return changed;
+    return int(done.size());
 }
 
 } // namespace velmora

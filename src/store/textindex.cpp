@@ -67,11 +67,17 @@ TextIndexUpdate::TextIndexUpdate(const QStringList& changing) : m_db(textindex::
         }
     }
     if (!marked) {
+        // Only busy (the build or another writer held the lock): the index stays. Its row keeps the stamp of the
+        // file it was made from, and the new file, renamed into the folder, changes the folder's stamp: the search
+        // then checks each row against its file and reads this one. Rebuilding a large index costs a minute.
+        // An index that could not be opened was replaced by the opening when it was none of ours.
+        const bool opened = m_db != nullptr;
+        const bool busy = opened && (sqlite3_errcode(m_db->db) & 0xFF) == SQLITE_BUSY;
         m_change.reset();
         m_db.reset();
-        // An index that cannot be told of a change would vouch for the file's old text: it goes, and the search
-        // scans until it is built again. Removing a file works on a full disk too.
-        if (!changing.isEmpty()) {
+        // An index that cannot be told of a change for any other reason (a full disk, damage) would vouch for the
+        // file's old text: it goes, and the search scans until it is built again. Removing works on a full disk.
+        if (!changing.isEmpty() && opened && !busy) {
             removeIndexFiles();
         }
         return;
@@ -384,6 +390,13 @@ TextIndexState CheckTextIndex() {
     state.present = QFile::exists(TextIndexFile());
     std::unique_ptr<Connection> c = textindex::open(false);
     if (!c) {
+        // What open() refuses to take for an index, named for `check`.
+        struct stat facts {};
+        if (state.present && ::lstat(QFile::encodeName(TextIndexFile()).constData(), &facts) == 0) {
+            state.problem = S_ISDIR(facts.st_mode)    ? QStringLiteral("it is a folder, not a file")
+                            : !S_ISREG(facts.st_mode) ? QStringLiteral("it is not a regular file")
+                                                      : QStringLiteral("it is no index of this version of Velmora");
+        }
         return state;
     }
     {

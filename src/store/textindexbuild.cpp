@@ -22,7 +22,8 @@ using textindex::Connection;
 using textindex::fileMatches;
 using textindex::folderModified;
 using textindex::folderStampText;
-using textindex::kMarkLifetimeNs;
+using textindex::kBuildPauseMs;
+using textindex::kBuildStretchMs;
 using textindex::kRacyNs;
 using textindex::nowNs;
 using textindex::readFolded;
@@ -41,11 +42,15 @@ constexpr double kGarbageShare = 0.25;
 }
 
 std::unique_ptr<Connection> openForWriting() {
-    std::unique_ptr<Connection> c = textindex::open(true);
-    if (!c) {
-        throwCannotWrite();
+    // Opening fails while a writer holds the index (it is kept then, not replaced): the build can wait for it.
+    constexpr int kTries = 50;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (std::unique_ptr<Connection> c = textindex::open(true)) {
+            return c;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return c;
+    throwCannotWrite();
 }
 
 bool holdsManyReplacedTexts() {
@@ -124,12 +129,11 @@ struct Reading {
     bool stopped = false;
 };
 
-// The index takes what was read in transactions of half a second each, so that the cache's writers are held up
-// no longer than that. A set `stop` ends it after the batch being read, keeping what was done.
+// The index takes what was read in short transactions, each followed by a pause, so that the cache's writers
+// are held up no longer than one. A set `stop` ends it after the batch being read, keeping what was done.
 Reading readIntoIndex(const QStringList& toRead, const std::function<void(int done, int total)>& progress,
                       const std::atomic<bool>* stop) {
     constexpr qsizetype kBatch = 64;
-    constexpr qint64 kTransactionMs = 500;
     Reading reading;
     std::optional<TextIndexUpdate> update;
     QElapsedTimer held;
@@ -150,9 +154,10 @@ Reading readIntoIndex(const QStringList& toRead, const std::function<void(int do
             update->aboutToReplace(name);
             update->put(name, text.state == RowState::Text ? QStringView(text.folded) : QStringView());
         }
-        if (held.elapsed() >= kTransactionMs || from + n >= toRead.size()) {
+        if (held.elapsed() >= kBuildStretchMs || from + n >= toRead.size()) {
             update->commit();
             update.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kBuildPauseMs));
         }
         reading.done += int(n);
         if (progress) {
@@ -199,18 +204,19 @@ QStringList settle(Connection& c) {
             drop.bind(1, name).step();
             c.bump("garbage");
         }
-        // A mark whose writer was killed before its change, or whose file has just been read again, goes once no
-        // writer can still be on its way from marking to changing (that takes one lock wait at most).
-        const qint64 oldBefore = nowNs() - kMarkLifetimeNs;
+        // A mark whose file is as its row says (or which names no file and no row) goes: this holds the write lock,
+        // so no writer is between changing its file and recording it, and one still on its way to the lock changes
+        // the file's inode when it writes, which its row then no longer matches. Marks of writers killed before
+        // their change must not keep the index from being level after a build.
         QSet<QString> marked;
         QStringList unmark;
         {
-            Connection::Statement m(&c, "SELECT name, max(since) FROM pending GROUP BY name");
+            Connection::Statement m(&c, "SELECT DISTINCT name FROM pending");
             while (m.step()) {
                 const QString name = m.text(0);
                 const bool settledName =
                     rowMatches.value(name, false) || (!rowMatches.contains(name) && !presentSet.contains(name));
-                if (m.integer(1) < oldBefore && settledName) {
+                if (settledName) {
                     unmark.append(name);
                 } else {
                     marked.insert(name);
@@ -218,8 +224,8 @@ QStringList settle(Connection& c) {
             }
         }
         for (const QString& name : unmark) {
-            Connection::Statement drop(&c, "DELETE FROM pending WHERE name = ?1 AND since < ?2");
-            drop.bind(1, name).bind(2, oldBefore).step();
+            Connection::Statement drop(&c, "DELETE FROM pending WHERE name = ?1");
+            drop.bind(1, name).step();
         }
         for (auto it = rowMatches.cbegin(); it != rowMatches.cend(); ++it) {
             covered = covered && (it.value() || marked.contains(it.key()));
@@ -239,31 +245,32 @@ QStringList settle(Connection& c) {
 }
 
 // Merging all segments rewrites the whole index: worth it after a build of many files (`manyRead`), not of a
-// few. It is one statement, which a stop interrupts (rolled back, the index stays whole and unmerged, and
-// "merged" says the next build should try again).
+// few. One 'optimize' would hold the write lock for all of it (a minute at tens of thousands of documents), and a
+// cache writer must not wait that long: the segments are merged a bounded number of pages at a time, each step
+// its own transaction followed by a pause. A stop ends it between steps; "merged" says the next build goes on.
 void mergeSegments(Connection& c, bool manyRead, const std::atomic<bool>* stop) {
+    // Pages written by one step: a few milliseconds of work, far below the stretch a writer may wait.
+    constexpr int kPagesPerStep = 64;
     c.exec("INSERT INTO terms(terms, rank) VALUES('automerge', 4)");
     if (!manyRead && c.meta("merged") != QLatin1String("0")) {
         return;
     }
     c.setMeta("merged", QStringLiteral("0"));
-    std::atomic<bool> merging{true};
-    std::jthread watch;
-    if (stop != nullptr) {
-        watch = std::jthread([&merging, stop, db = c.db] {
-            while (merging.load()) {
-                if (stop->load()) {
-                    sqlite3_interrupt(db);
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    const bool merged = c.exec("INSERT INTO terms(terms) VALUES('optimize')");
-    merging = false;
-    if (watch.joinable()) {
-        watch.join();
+    bool merged = false;
+    while (!(stop != nullptr && stop->load()) && !c.failed()) {
+        // A negative amount merges segments of every level, towards one; a step that changes nothing (fewer than
+        // two rows written) finds the index merged.
+        const int before = sqlite3_total_changes(c.db);
+        const QByteArray step =
+            "INSERT INTO terms(terms, rank) VALUES('merge', " + QByteArray::number(-kPagesPerStep) + ")";
+        if (!c.exec(step.constData())) {
+            break;
+        }
+        if (sqlite3_total_changes(c.db) - before < 2) {
+            merged = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBuildPauseMs));
     }
     if (merged) {
         c.setMeta("merged", QStringLiteral("1"));

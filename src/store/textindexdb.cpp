@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <chrono>
+#include <thread>
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -176,10 +179,31 @@ void Transaction::end(bool committed) {
     }
 }
 
+namespace {
+
+// A folder may hold someone's files: it is only removed when empty, and set aside under another name otherwise.
+bool removeNonIndex(const QString& file, bool folder) {
+    if (!folder) {
+        return ::unlink(QFile::encodeName(file).constData()) == 0;
+    }
+    return QDir().rmdir(file) || QFile::rename(file, file + QStringLiteral(".not-an-index-%1").arg(nowNs()));
+}
+
+} // namespace
+
 std::unique_ptr<Connection> open(bool create) {
     const QString file = TextIndexFile();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool existed = QFile::exists(file);
+        struct stat facts {};
+        const bool existed = ::lstat(QFile::encodeName(file).constData(), &facts) == 0;
+        if (existed && !S_ISREG(facts.st_mode)) {
+            // A folder, a link or a FIFO (which SQLite would wait on for ever) is no index of ours; a build puts one
+            // in its place.
+            if (!create || !removeNonIndex(file, S_ISDIR(facts.st_mode))) {
+                return nullptr;
+            }
+            continue;
+        }
         if (!existed && !create) {
             return nullptr;
         }
@@ -194,7 +218,20 @@ std::unique_ptr<Connection> open(bool create) {
         if (!existed) {
             ::chmod(QFile::encodeName(file).constData(), 0600);
         }
-        sqlite3_busy_timeout(c->db, 5000);
+        // SQLite's own waiting sleeps up to 100 ms between tries and would miss the build's short pauses; a
+        // writer that tries every 2 ms takes the lock in the first of them.
+        sqlite3_busy_handler(
+            c->db,
+            [](void*, int tries) {
+                constexpr int kTryMs = 2;
+                constexpr int kGiveUpMs = 5000;
+                if (tries * kTryMs >= kGiveUpMs) {
+                    return 0;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(kTryMs));
+                return 1;
+            },
+            nullptr);
         fts5_api* api = fts5Of(c->db);
         static fts5_tokenizer tokenizer{tokenizerCreate, tokenizerDelete, tokenize};
         bool ok = api != nullptr && api->xCreateTokenizer(api, "velmora", nullptr, &tokenizer, nullptr) == SQLITE_OK;
@@ -211,8 +248,13 @@ std::unique_ptr<Connection> open(bool create) {
         if (ok) {
             return c;
         }
+        // Only what is no database, or another's, is replaced. Busy (another writer or the build held it all the
+        // while), or a second opening making the schema at the same moment, is no damage: the index stays.
+        const int error = sqlite3_errcode(c->db) & 0xFF;
         c.reset();
-        if (!create) {
+        const bool notOurs = error == SQLITE_NOTADB || error == SQLITE_CORRUPT || error == SQLITE_OK ||
+                             error == SQLITE_DONE || error == SQLITE_ROW;
+        if (!create || !notOurs) {
             return nullptr;
         }
         // Not a database of ours (damaged, or of another version): it is derived data, so it is made anew.

@@ -19,6 +19,10 @@ constexpr qint64 kRacyNs = 50'000'000;
 // A writer marks the files it is about to change, then waits for the write lock (five seconds at most) and
 // changes them holding it. Only a mark older than this may be taken by someone else.
 constexpr qint64 kMarkLifetimeNs = 600'000'000'000;
+// The longest the build holds the write lock at a stretch, and the pause after each stretch in which a writer
+// that waits for the lock takes it: no cache writer waits more than half a second for a build.
+constexpr qint64 kBuildStretchMs = 200;
+constexpr int kBuildPauseMs = 15;
 
 qint64 nowNs();
 QString folderStampText();

@@ -1,3 +1,4 @@
+#include "bynamelist.h"
 #include "libraryfiles.h"
 #include "officedouble.h"
 #include "scriptedprompts.h"
@@ -173,6 +174,11 @@ private Q_SLOTS:
         } else if (answer == int(Answer::No)) {
             m_prompts->folderAnswers.enqueue(DocPath(QStringLiteral("new")));
         }
+        // Without a cached text one copy is a match by name alone: taken only when ticked in the list.
+        QStringList offered;
+        if (answer == int(Answer::No) && copies.size() == 1) {
+            AnswerByNameList(this, true, &offered);
+        }
         QSignalSpy renamed(m_tabs, &DocumentTabs::articleRenamed);
         m_tabs->OpenADocByPos(pos);
         const QString path = opened.isEmpty() ? DocPath(QStringLiteral("c.docx")) : DocPath(opened);
@@ -186,6 +192,7 @@ private Q_SLOTS:
             QCOMPARE(m_tabs->activeTab()->path, path);
         }
         QCOMPARE(m_prompts->log.filter(QStringLiteral("info: ")), told.isEmpty() ? QStringList() : QStringList{told});
+        QCOMPARE(offered.size(), answer == int(Answer::No) ? int(copies.size() == 1) : 0);
     }
 
     void openFailing_leavesCountersAndReloadsTheActiveTab() {

@@ -1,3 +1,4 @@
+#include "bynamelist.h"
 #include "common/textcodec.h"
 #include "controls.h"
 #include "libraryfiles.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -361,7 +363,12 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(m_disk + QStringLiteral("base/a.doc"), m_disk + QStringLiteral("target/x/a.doc")));
         QVERIFY(QFile::remove(m_disk + QStringLiteral("base/b.docx")));
         m_prompts->folderAnswers.enqueue(m_disk + QStringLiteral("target"));
+        // Without a cached text the name alone matched: nothing changes until the user ticks it.
+        QStringList offered;
+        AnswerByNameList(this, true, &offered);
         press("ItemRelink");
+        QCOMPARE(offered,
+                 QStringList{m_disk + QStringLiteral("base/a.doc → ") + m_disk + QStringLiteral("target/x/a.doc-")});
         QCOMPARE(m_prompts->log, (QStringList{"folder: 查找丢失的文档",
                                               "info: 找回 1 个文档；0 个有多个可能的文件，未作更改；1 个没有找到。"}));
         QCOMPARE(recordPath(0), QStringLiteral("target/x/a.doc"));

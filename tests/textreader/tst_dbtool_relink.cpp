@@ -3,7 +3,9 @@
 
 #include "app/dbtool.h"
 #include "store/librarylock.h"
+#include "store/movejournal.h"
 #include "store/textcache.h"
+#include "store/wordmgr.h"
 
 #include "corpusappdata.h"
 #include "dbtoolrun.h"
@@ -16,6 +18,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -116,6 +120,128 @@ private Q_SLOTS:
         QVERIFY(HasTextCache(DocPath("new/x/a.docx")) && !HasTextCache(DocPath("old/a.docx")));
         QVERIFY(HasTextCache(DocPath("new/y/Latin notes.doc")));
         QCOMPARE(run({"check"}).out.count(QStringLiteral("missing|")), 2);
+    }
+
+    // Each row a way a record could pass to a file that is not its own; %D is the documents' folder, and the
+    // data folder lies below it.
+    void hostile_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<int>("status");
+        const QString aOld = QStringLiteral("%Dold/a.docx");
+        QTest::newRow("an empty namesake of a known text")
+            << "empty" << QStringList{"relink", "%Dnew"} << "not found|0|" + aOld + "\n"
+            << "" << 1;
+        QTest::newRow("a namesake without text, not asked")
+            << "noText" << QStringList{"relink", "%Dnew"} << "by name|0|" + aOld + "|%Dnew/a.docx\n"
+            << "" << 1;
+        QTest::newRow("a namesake without text, asked")
+            << "noText" << QStringList{"relink", "--by-name", "%Dnew"} << "relinked|0|" + aOld + "|%Dnew/a.docx\n"
+            << "" << 0;
+        QTest::newRow("relinked through a linked folder")
+            << "link" << QStringList{"relink", "%Dalink"} << "not found|35|" + aOld + "\n"
+            << "" << 1;
+        QTest::newRow("added through a linked folder") << "link" << QStringList{"add", "%Dalink/a.docx"} << ""
+                                                       << "velmoradb: already in the library: %Dalink/a.docx\n"
+                                                       << 1;
+        QTest::newRow("a folder renamed in letter case")
+            << "case" << QStringList{"relink", "%D"} << "relinked|0|%DOld/a.docx|" + aOld + "\n"
+            << "" << 0;
+        QTest::newRow("a line feed in the name")
+            << "lineFeed" << QStringList{"relink", "%Dnew"} << "not found|0|" + aOld + "\n"
+            << "velmoradb: the path holds a control character: %Dnew/a\\n.docx\n"
+            << 1;
+        QTest::newRow("a name that is not UTF-8")
+            << "latin1" << QStringList{"relink", "%Dnew"} << "not found|0|" + aOld + "\n"
+            << "velmoradb: the file name is not valid UTF-8: %Dnew/\\xe9.docx\n"
+            << 1;
+        QTest::newRow("the data folder below the folder searched")
+            << "help" << QStringList{"relink", "%D"} << "not found|0|%Dold/help.docx\n"
+            << "" << 1;
+        QTest::newRow("restored onto a file a live record holds")
+            << "restore" << QStringList{"restore", aOld} << ""
+            << "velmoradb: record 0 is not restored: record 35 holds " + aOld + "\n"
+            << 1;
+        QTest::newRow("check finds two live records on one file")
+            << "twice" << QStringList{"check"} << "record 35: holds the same file as record 0: " + aOld + "\n"
+            << "1 damaged place" << 1;
+        QTest::newRow("check names what a killed move left")
+            << "journal" << QStringList{"check"}
+            << "missing|0|" + aOld + "\npending move|0|" + aOld + "|%Dnew/a.docx\n1 records checked, no damage found\n"
+            << "the next change to the library gives 1 record the path its file moved to" << 1;
+    }
+    void hostile() {
+        QFETCH(QString, situation);
+        QFETCH(QStringList, command);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(int, status);
+        const QString lib = DocPath(QStringLiteral("lib/"));
+        QDir().mkpath(lib);
+        const auto tool = [&](QStringList args) {
+            args.replaceInStrings(QStringLiteral("%D"), DocPath(QString()));
+            return run(QStringList{"--appdata", lib} + args);
+        };
+        const auto indexed = [&](const QString& name) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), name);
+            QCOMPARE(tool({"add", DocPath(name)}).status, 0);
+            QCOMPARE(tool({"index", "--all"}).status, 0);
+        };
+        if (situation == QLatin1String("empty")) {
+            indexed(QStringLiteral("old/a.docx"));
+            move(QStringLiteral("old/a.docx"), QStringLiteral("kept/a.docx"));
+            QDir().mkpath(DocPath(QStringLiteral("new")));
+            WriteBytes(DocPath(QStringLiteral("new/a.docx")), QByteArray());
+        } else if (situation == QLatin1String("noText")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("old/a.docx"))}).status, 0);
+            move(QStringLiteral("old/a.docx"), QStringLiteral("new/a.docx"));
+        } else if (situation == QLatin1String("link")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("a/a.docx"));
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("a/a.docx"))}).status, 0);
+            indexed(QStringLiteral("old/a.docx"));
+            QVERIFY(QFile::remove(DocPath(QStringLiteral("old/a.docx"))));
+            QVERIFY(QFile::link(DocPath(QStringLiteral("a")), DocPath(QStringLiteral("alink"))));
+        } else if (situation == QLatin1String("case")) {
+            indexed(QStringLiteral("Old/a.docx"));
+            QVERIFY(QDir().rename(DocPath(QStringLiteral("Old")), DocPath(QStringLiteral("old"))));
+        } else if (situation == QLatin1String("lineFeed") || situation == QLatin1String("latin1")) {
+            indexed(QStringLiteral("old/a.docx"));
+            QDir().mkpath(DocPath(QStringLiteral("new")));
+            const QByteArray name = QFile::encodeName(DocPath(QStringLiteral("new/"))) +
+                                    (situation == QLatin1String("latin1") ? "\xe9.docx" : "a\n.docx");
+            QCOMPARE(::rename(QFile::encodeName(DocPath(QStringLiteral("old/a.docx"))).constData(), name.constData()),
+                     0);
+        } else if (situation == QLatin1String("help")) {
+            indexed(QStringLiteral("old/help.docx"));
+            QVERIFY(QFile::rename(DocPath(QStringLiteral("old/help.docx")), lib + QStringLiteral("help.docx")));
+        } else if (situation == QLatin1String("restore")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
+            for (const char* step : {"add", "remove", "add"}) {
+                QCOMPARE(tool({QString::fromLatin1(step), DocPath(QStringLiteral("old/a.docx"))}).status, 0);
+            }
+        } else if (situation == QLatin1String("journal")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
+            QCOMPARE(tool({"add", DocPath(QStringLiteral("old/a.docx"))}).status, 0);
+            WriteMoveJournal(lib + QStringLiteral("worddata.data"),
+                             {{0, DocPath(QStringLiteral("old/a.docx")), DocPath(QStringLiteral("new/a.docx"))}});
+            move(QStringLiteral("old/a.docx"), QStringLiteral("new/a.docx"));
+        } else if (situation == QLatin1String("twice")) {
+            copyOfCorpus(QStringLiteral("chinese.docx"), QStringLiteral("old/a.docx"));
+            TWordMgr library(lib + QStringLiteral("worddata.data"));
+            library.ImportAWord(DocPath(QStringLiteral("old/a.docx")), {}, {}, 0);
+            library.ImportAWord(DocPath(QStringLiteral("old/a.docx")), {}, {}, 0);
+        }
+        const Run result = tool(command);
+        QCOMPARE(result.out, QString(out).replace(QStringLiteral("%D"), DocPath(QString())));
+        if (err.isEmpty() || err.endsWith(u'\n')) {
+            QCOMPARE(result.err, QString(err).replace(QStringLiteral("%D"), DocPath(QString())));
+        } else {
+            QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        }
+        QCOMPARE(result.status, status);
     }
 
     void relink_usage_data() {

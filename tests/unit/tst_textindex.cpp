@@ -5,6 +5,7 @@
 
 #include "common/appfolder.h"
 #include "common/compressedtext.h"
+#include "common/errors.h"
 #include "filesizelimit.h"
 #include "store/textcache.h"
 #include "store/textindex.h"
@@ -16,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -24,6 +26,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -270,6 +273,25 @@ private Q_SLOTS:
         QCOMPARE(BuildTextIndex(false), 3);
         state = CheckTextIndex();
         QVERIFY(state.staleFiles.isEmpty() && state.unindexedFiles.isEmpty());
+        // No index at all in its place: named as such (a FIFO is never opened, it would block), and a build makes
+        // the index anew.
+        for (const QString& what : {QStringLiteral("folder"), QStringLiteral("fifo"), QStringLiteral("garbage")}) {
+            for (const char* tail : {"", "-wal", "-shm"}) {
+                QFile::remove(TextIndexFile() + QLatin1String(tail));
+            }
+            if (what == QLatin1String("folder")) {
+                QVERIFY(QDir().mkpath(TextIndexFile() + QStringLiteral("/inside")));
+            } else if (what == QLatin1String("fifo")) {
+                QCOMPARE(::mkfifo(QFile::encodeName(TextIndexFile()).constData(), 0600), 0);
+            } else {
+                WriteBytes(TextIndexFile(), QByteArray(4096, 'x'));
+            }
+            state = CheckTextIndex();
+            QVERIFY2(state.present && !state.readable && !state.problem.isEmpty(), qPrintable(what));
+            QCOMPARE(BuildTextIndex(false), 7);
+            state = CheckTextIndex();
+            QVERIFY2(state.readable && state.complete && state.staleFiles.isEmpty(), qPrintable(what));
+        }
     }
 
     // A full disk: the index cannot be told of the coming change, so it goes, and the cache is written all the
@@ -294,6 +316,55 @@ private Q_SLOTS:
         QVERIFY(lib.texts.at(0).startsWith(QStringLiteral("计划会议 Plan")));
         QVERIFY(!QFile::exists(TextIndexFile()));
         compareQueries(lib, 88, 30);
+    }
+
+    // A build and a cache writer together: the build reads and merges in short steps, so the writer (closing a
+    // tab) never waits more than half a second; and a writer that found the index busy for all its wait keeps it,
+    // the search still answering as the scan does.
+    void buildAndWriter_writerWaitsLittle_busyIndexKept() {
+        TempAppData appdata;
+        QRandomGenerator rng(12);
+        QDir().mkpath(TextCacheFolder());
+        // Written behind the index's back: the build has them all to read and merge.
+        for (int d = 0; d < 4000; ++d) {
+            SaveCompressedText(randomText(rng, 300), TextCachePath(QStringLiteral("/docs/%1.docx").arg(d)));
+        }
+        std::atomic<bool> building{true};
+        QString buildError;
+        std::jthread build([&building, &buildError] {
+            try {
+                BuildTextIndex(true);
+            } catch (const VelmoraError& error) {
+                buildError = error.message();
+            }
+            building = false;
+        });
+        qint64 longest = 0;
+        for (int w = 0; building; ++w) {
+            QElapsedTimer wait;
+            wait.start();
+            WriteTextCache(QStringLiteral("/docs/w%1.docx").arg(w % 5), randomText(rng, 100));
+            longest = std::max(longest, wait.elapsed());
+            QTest::qWait(5);
+        }
+        build.join();
+        QCOMPARE(buildError, QString());
+        QVERIFY2(longest < 500, qPrintable(QStringLiteral("a writer waited %1 ms").arg(longest)));
+        QVERIFY(CheckTextIndex().readable && QFile::exists(TextIndexFile()));
+
+        Library lib = writeLibrary(13, 30);
+        BuildTextIndex(false);
+        {
+            std::jthread holder([] {
+                TextIndexUpdate busy;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5500));
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            lib.texts[0] = QStringLiteral("计划会议 Plan");
+            WriteTextCache(lib.paths.at(0), lib.texts.at(0));
+        }
+        QVERIFY(QFile::exists(TextIndexFile()));
+        compareQueries(lib, 99, 30);
     }
 
     // A build stopped half-way (the window closing) keeps what it read and is finished by the next.
@@ -418,6 +489,9 @@ private Q_SLOTS:
                 lib.texts[d] = ReadTextCache(lib.paths.at(d));
             }
             compareQueries(lib, quint32(when), 12);
+            // A build settles what the killed writer left: its mark no longer makes a file stale.
+            BuildTextIndex(false);
+            QVERIFY2(CheckTextIndex().staleFiles.isEmpty(), qPrintable(QStringLiteral("%1 #%2").arg(call).arg(when)));
             if (!killed) {
                 break;
             }

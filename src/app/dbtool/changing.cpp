@@ -3,6 +3,8 @@
 #include "arguments.h"
 #include "messages.h"
 
+#include "common/errors.h"
+#include "store/heldfiles.h"
 #include "store/pathfold.h"
 #include "workbench/core/treefile.h"
 #include "workbench/core/wordfiles.h"
@@ -49,7 +51,8 @@ int DbTool::add(QStringList args) {
     TWordMgr& library = store();
     int status = kOk;
     QStringList adding;
-    QSet<QString> seen;
+    // By file, not by spelling: through a linked folder or a second hard link one document has many paths.
+    HeldFiles held(library);
     // `found` is true for a document found in a folder walk, where one already in the library is what a second
     // walk of the same folder is expected to meet.
     const auto consider = [&](const QString& given, bool found) {
@@ -80,15 +83,15 @@ int DbTool::add(QStringList args) {
             status = kFailed;
             return;
         }
-        const QString folded = FoldAsciiCase(path);
-        if (seen.contains(folded) || library.DocInBase(path)) {
+        if (held.holds(path)) {
             if (!found) {
                 m_err << "velmoradb: already in the library: " << path << '\n';
                 status = kFailed;
             }
             return;
         }
-        seen.insert(folded);
+        // Where ImportAWord will put it.
+        held.add(library.RecStream().size() + qint64(adding.size()) * TWordRec::Size, path);
         adding.append(path);
     };
     for (const QString& given : args) {
@@ -243,22 +246,47 @@ int DbTool::removeOrRestore(const QStringList& args, bool remove) {
     }
     TWordMgr& library = store();
     int status = kOk;
+    HeldFiles held(library);
+    // A deleted record comes back only to a file no live record holds: two records on one file would each
+    // carry their own tags and counters for it, and every listing would show it twice.
+    const auto restore = [&](qint64 pos, const QString& path) {
+        if (const qint64 holder = held.holder(path); holder >= 0) {
+            m_err << "velmoradb: record " << pos << " is not restored: record " << holder << " holds " << path << '\n';
+            status = kFailed;
+            return;
+        }
+        library.RestoreAItem(pos);
+        held.add(pos, path);
+    };
+    const int count = library.GetRecNumber();
     if (all) {
-        library.RestoreAllDeleted();
+        for (int k = 0; k < count; ++k) {
+            const qint64 pos = qint64(k) * TWordRec::Size;
+            if (!library.RecordAt(pos).wdDeleted) {
+                continue;
+            }
+            QString path;
+            try {
+                path = library.StringAt(library.RecordAt(pos).wdFullNamePos);
+            } catch (const VelmoraError&) {
+                // A damaged item names no file another record could hold.
+            }
+            restore(pos, path);
+        }
     } else {
         for (const QString& given : args) {
             const QString path = absolutePath(given);
             bool found = false;
-            const int count = library.GetRecNumber();
             for (int k = 0; k < count; ++k) {
                 const qint64 pos = qint64(k) * TWordRec::Size;
                 const TWordRec rec = library.RecordAt(pos);
-                if (rec.wdDeleted != remove && SameIgnoringAsciiCase(library.StringAt(rec.wdFullNamePos), path)) {
+                const QString recorded = library.StringAt(rec.wdFullNamePos);
+                if (rec.wdDeleted != remove && SameIgnoringAsciiCase(recorded, path)) {
                     found = true;
                     if (remove) {
                         library.SetRecDeleted(pos, true);
                     } else {
-                        library.RestoreAItem(pos);
+                        restore(pos, recorded);
                     }
                 }
             }

@@ -5,10 +5,13 @@
 
 #include "common/errors.h"
 #include "common/streamstring.h"
+#include "store/movejournal.h"
+#include "store/pathfold.h"
 #include "store/textcache.h"
 #include "store/textindex.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <algorithm>
 #include <atomic>
@@ -22,25 +25,41 @@ namespace velmora::dbtool {
 
 namespace {
 
-// Whether nothing is at the path (as opposed to something this process may not look at).
-bool fileIsMissing(const QString& path) {
+// What is at a document's path: nothing (as opposed to something this process may not look at), or which file.
+struct FileFacts {
+    bool missing = false;
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+FileFacts factsOf(const QString& path) {
+    FileFacts facts;
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
-        return false;
+    if (path.isEmpty()) {
+        return facts;
     }
-    return errno == ENOENT || errno == ENOTDIR;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        facts.known = true;
+        facts.device = info.st_dev;
+        facts.inode = info.st_ino;
+    } else {
+        facts.missing = errno == ENOENT || errno == ENOTDIR;
+    }
+    return facts;
 }
 
-// Which of the documents' files are missing. Looking a path up is most of what `check` costs on a large
-// library, and lookups of different files do not wait for each other, so they are spread over the cores.
-std::vector<bool> missingFiles(const std::vector<std::pair<qint64, QString>>& documents) {
-    std::vector<char> gone(documents.size(), 0);
+// Which of the documents' files are missing, and which file each reaches. Looking a path up is most of what
+// `check` costs on a large library, and lookups of different files do not wait for each other, so they are
+// spread over the cores.
+std::vector<FileFacts> filesOf(const std::vector<std::pair<qint64, QString>>& documents) {
+    std::vector<FileFacts> facts(documents.size());
     std::atomic<size_t> next{0};
     constexpr size_t kBatch = 256;
     const auto work = [&] {
         for (size_t start = next.fetch_add(kBatch); start < documents.size(); start = next.fetch_add(kBatch)) {
             for (size_t i = start; i < std::min(start + kBatch, documents.size()); ++i) {
-                gone[i] = !documents[i].second.isEmpty() && fileIsMissing(documents[i].second) ? 1 : 0;
+                facts[i] = factsOf(documents[i].second);
             }
         }
     };
@@ -52,7 +71,7 @@ std::vector<bool> missingFiles(const std::vector<std::pair<qint64, QString>>& do
         }
         work();
     }
-    return std::vector<bool>(gone.begin(), gone.end());
+    return facts;
 }
 
 QString recordsRemoved(int count) {
@@ -134,12 +153,47 @@ int DbTool::check(const QStringList& args) {
             documents.emplace_back(pos, library.StringAt(rec.wdFullNamePos));
         }
     }
-    const std::vector<bool> gone = missingFiles(documents);
+    const std::vector<FileFacts> files = filesOf(documents);
     qsizetype missing = 0;
+    // Two live records on one file (one path spelled twice, or one file reached by two paths) each keep tags and
+    // counters of their own for it: the library is wrong, whichever of them the user opens.
+    QHash<QString, qint64> byPath;
+    QHash<QPair<quint64, quint64>, qint64> byFile;
     for (size_t i = 0; i < documents.size(); ++i) {
-        if (gone[i]) {
-            m_out << "missing|" << documents[i].first << '|' << documents[i].second << '\n';
+        const auto& [pos, path] = documents[i];
+        if (files[i].missing) {
+            m_out << "missing|" << pos << '|' << path << '\n';
             ++missing;
+        }
+        qint64 first = byPath.value(FoldAsciiCase(path), -1);
+        const QPair<quint64, quint64> file(quint64(files[i].device), quint64(files[i].inode));
+        if (first < 0 && files[i].known) {
+            first = byFile.value(file, -1);
+        }
+        if (first >= 0) {
+            m_out << "record " << pos << ": holds the same file as record " << first << ": " << path << '\n';
+            ++damaged;
+            continue;
+        }
+        byPath.insert(FoldAsciiCase(path), pos);
+        if (files[i].known) {
+            byFile.insert(file, pos);
+        }
+    }
+    // A read-only opening finishes no move: what a killed one left is said, with what the next opening for
+    // writing (any changing command, or the window) will make of it.
+    if (QFile::exists(MoveJournalFile(library.FileName()))) {
+        const QList<PlannedMove> pending = PendingMoves(library);
+        for (const PlannedMove& move : pending) {
+            m_out << "pending move|" << move.position << '|' << move.from << '|' << move.to << '\n';
+        }
+        m_err << "velmoradb: an interrupted move left " << MoveJournalFile(library.FileName())
+              << "; the next change to the library ";
+        if (pending.isEmpty()) {
+            m_err << "removes it and changes no record\n";
+        } else {
+            m_err << "gives " << pending.size() << (pending.size() == 1 ? " record" : " records")
+                  << " the path its file moved to\n";
         }
     }
     // A search trusts a cache unless it found the document by it: one whose file changed since is named here.
@@ -147,7 +201,7 @@ int DbTool::check(const QStringList& args) {
     sources.loadAll();
     qsizetype stale = 0;
     for (size_t i = 0; i < documents.size(); ++i) {
-        if (!gone[i] && sources.freshness(documents[i].second) == CacheFreshness::Stale) {
+        if (!files[i].missing && sources.freshness(documents[i].second) == CacheFreshness::Stale) {
             m_out << "stale|" << documents[i].second << '\n';
             ++stale;
         }

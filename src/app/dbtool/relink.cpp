@@ -26,6 +26,7 @@ bool isTerminal(QTextStream& stream) {
 
 int DbTool::relink(QStringList args) {
     const bool dryRun = takeFlag(args, QStringLiteral("--dry-run"));
+    const bool byName = takeFlag(args, QStringLiteral("--by-name"));
     rejectOptions(args);
     if (args.isEmpty()) {
         throw UsageError(QStringLiteral("relink needs at least one FOLDER"));
@@ -80,17 +81,21 @@ int DbTool::relink(QStringList args) {
             m_err << "\rrelinking: " << now.done << " of " << now.total << " texts compared" << Qt::flush;
         }
     };
-    RelinkPlan plan = PlanRelinks(FindMissingDocuments(library), folders, HeldLibraryPaths(library), reader, progress);
+    RelinkPlan plan = PlanRelinks(FindMissingDocuments(library), folders, HeldFiles(library), reader, progress);
     if (terminal) {
         m_err << "\r\x1b[K" << Qt::flush;
     }
     if (!dryRun) {
-        ApplyRelinks(library, plan);
+        ApplyRelinks(library, plan, byName ? ByNamePositions(plan) : QSet<qint64>());
     }
     for (const RelinkFinding& finding : plan.findings) {
         switch (finding.kind) {
         case RelinkFinding::Kind::Relinked:
             m_out << "relinked|" << finding.position << '|' << finding.oldPath << '|' << finding.newPath << '\n';
+            break;
+        case RelinkFinding::Kind::ByName:
+            m_out << "by name|" << finding.position << '|' << finding.oldPath << '|' << finding.newPath << '\n';
+            status = kFailed;
             break;
         case RelinkFinding::Kind::Ambiguous:
             m_out << "ambiguous|" << finding.position << '|' << finding.oldPath << '|' << finding.candidates
@@ -102,6 +107,16 @@ int DbTool::relink(QStringList args) {
             status = kFailed;
             break;
         }
+    }
+    // Named as add names them: a file the library cannot hold is not silently "not found".
+    for (const RefusedFile& refused : plan.refusedFiles) {
+        const QString name = shown(DecodeSystemName(refused.name));
+        if (refused.reason == RefusedFile::Reason::NotUtf8) {
+            m_err << "velmoradb: the file name is not valid UTF-8: " << name << '\n';
+        } else {
+            m_err << "velmoradb: the path holds a control character: " << name << '\n';
+        }
+        status = kFailed;
     }
     for (const QString& folder : std::as_const(plan.unreadableFolders)) {
         m_err << "velmoradb: cannot read the folder " << shown(folder) << '\n';

@@ -72,10 +72,13 @@ Commands that change the library (refused while Velmora or another velmoradb has
   purge                        removes deleted records for good
   compact                      rewrites both files without unused items, after a dated
                                copy of both in databackup/
-  relink [--dry-run] FOLDER... finds the files of documents whose file is missing below
+  relink [--dry-run] [--by-name] FOLDER...
+                               finds the files of documents whose file is missing below
                                the folders, by name and cached text (renamed: by text),
                                and gives their records the new paths; prints
-                               relinked|POS|OLD|NEW, ambiguous|POS|OLD|N candidates or
+                               relinked|POS|OLD|NEW, by name|POS|OLD|NEW (a document
+                               without cached text and the one file of its name, taken
+                               only with --by-name), ambiguous|POS|OLD|N candidates or
                                not found|POS|OLD for each (--dry-run changes nothing)
 
 Exit status: 0 success, 1 error, 2 usage error.

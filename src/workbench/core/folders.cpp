@@ -4,13 +4,16 @@
 #include "common/errors.h"
 #include "common/fileinfo.h"
 #include "common/textcodec.h"
+#include "store/heldfiles.h"
 #include "store/movejournal.h"
+#include "store/pathfold.h"
 #include "store/wordmgr.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -357,6 +360,8 @@ namespace {
 
 const QString kOpenInTab = QStringLiteral("文档在标签页中打开");
 const QString kNoRecord = QStringLiteral("不是资料库里的记录");
+const QString kTargetHeld = QStringLiteral("资料库中另一个文档的记录已经指向目标文件夹里的同名文件");
+const QString kSameTarget = QStringLiteral("同时移动的另一个文档也叫这个名字");
 constexpr int kReportLines = 20;
 
 // Why a document stays where it is, decided before anything is written, so that it does not enter the journal:
@@ -398,6 +403,10 @@ MoveOutcome MoveDocuments(TWordMgr& store, const QList<qint64>& positions, const
     };
     const QString prefix = WithTrailingBackslash(folder);
     QList<PlannedMove> planned;
+    // Every target is decided before the first rename: two documents of one name must not both enter the journal
+    // for one target, or the next opening could give both records the one file that arrived.
+    HeldFiles held(store);
+    QSet<QString> targets;
     for (const qint64 position : positions) {
         if (!store.IsRecordPosition(position)) {
             fail(QString::number(position), kNoRecord);
@@ -417,6 +426,15 @@ MoveOutcome MoveDocuments(TWordMgr& store, const QList<qint64>& positions, const
             }
             continue;
         }
+        if (held.holds(target, {position})) {
+            fail(name, kTargetHeld);
+            continue;
+        }
+        if (targets.contains(FoldAsciiCase(target))) {
+            fail(name, kSameTarget);
+            continue;
+        }
+        targets.insert(FoldAsciiCase(target));
         planned.append({position, name, target});
     }
     if (planned.isEmpty()) {

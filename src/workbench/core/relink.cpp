@@ -1,5 +1,6 @@
 #include "workbench/core/relink.h"
 
+#include "common/appfolder.h"
 #include "common/compressedtext.h"
 #include "common/errors.h"
 #include "store/movejournal.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -49,6 +51,34 @@ QString systemName(const std::string& bytes) {
     return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The name as the library would store it; nullopt, with the reason, for a name `add` refuses.
+std::optional<QString> storableName(const std::string& bytes, std::vector<RefusedFile>& refused) {
+    const QByteArray raw(bytes.data(), qsizetype(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString name = utf8(raw);
+    if (utf8.hasError()) {
+        refused.push_back({raw, RefusedFile::Reason::NotUtf8});
+        return std::nullopt;
+    }
+    if (hasControlCharacter(name)) {
+        refused.push_back({raw, RefusedFile::Reason::ControlCharacter});
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<std::pair<dev_t, ino_t>> folderAt(const std::string& path) {
+    struct stat facts {};
+    if (::stat(path.c_str(), &facts) != 0) {
+        return std::nullopt;
+    }
+    return std::pair(facts.st_dev, facts.st_ino);
+}
+
 struct Candidate {
     QString path;
     QString foldedName;
@@ -59,15 +89,19 @@ struct Candidate {
 };
 
 // The Word files below the folders, each once, in name order; folders that cannot be read are noted and passed.
-std::vector<Candidate> listCandidates(const QStringList& folders, const QSet<QString>& held, QStringList& unreadable,
-                                      const std::function<void(const RelinkProgress&)>& progress,
+std::vector<Candidate> listCandidates(const QStringList& folders, const HeldFiles& held, const QSet<qint64>& missing,
+                                      RelinkPlan& plan, const std::function<void(const RelinkProgress&)>& progress,
                                       const std::atomic<bool>* cancelled) {
+    QStringList& unreadable = plan.unreadableFolders;
+    const auto dataFolder = folderAt(QFile::encodeName(AppDataFolder()).toStdString());
     std::vector<std::string> found;
     for (const QString& folder : folders) {
         // Links are not followed: a linked folder may lead back up the tree, and a linked file is not where the
         // document is.
         WordFileWalk walk;
         walk.followFileLinks = false;
+        // By identity, not spelling: the data folder may be reached through a link.
+        walk.skip = [&dataFolder](const std::string& name) { return dataFolder && folderAt(name) == dataFolder; };
         walk.unreadable = [&unreadable](const std::string& name, const std::error_code& error) {
             unreadable.append(systemName(name) + QStringLiteral(": ") +
                               QString::fromLocal8Bit(error.message().c_str()));
@@ -90,8 +124,12 @@ std::vector<Candidate> listCandidates(const QStringList& folders, const QSet<QSt
     std::vector<Candidate> candidates;
     candidates.reserve(found.size());
     for (const std::string& name : found) {
-        QString path = systemName(name);
-        if (held.contains(FoldAsciiCase(path))) {
+        std::optional<QString> stored = storableName(name, plan.refusedFiles);
+        if (!stored) {
+            continue;
+        }
+        QString path = std::move(*stored);
+        if (held.holds(path, missing)) {
             continue;
         }
         Candidate candidate;
@@ -173,32 +211,21 @@ std::vector<MissingDocument> FindMissingDocuments(const TWordMgr& store) {
     return missing;
 }
 
-QSet<QString> HeldLibraryPaths(const TWordMgr& store) {
-    QSet<QString> held;
-    const int count = store.GetRecNumber();
-    held.reserve(count);
-    for (int k = 0; k < count; ++k) {
-        const TWordRec rec = store.RecordAt(qint64(k) * TWordRec::Size);
-        if (rec.wdDeleted) {
-            continue;
-        }
-        try {
-            held.insert(FoldAsciiCase(store.StringAt(rec.wdFullNamePos)));
-        } catch (const VelmoraError&) {
-        }
-    }
-    return held;
-}
-
-RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStringList& folders,
-                       const QSet<QString>& held, const RelinkReader& reader,
-                       const std::function<void(const RelinkProgress&)>& progress, const std::atomic<bool>* cancelled) {
+RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStringList& folders, const HeldFiles& held,
+                       const RelinkReader& reader, const std::function<void(const RelinkProgress&)>& progress,
+                       const std::atomic<bool>* cancelled) {
     RelinkPlan plan;
     const auto stopped = [cancelled] { return cancelled != nullptr && cancelled->load(); };
     if (missing.empty()) {
         return plan;
     }
-    std::vector<Candidate> candidates = listCandidates(folders, held, plan.unreadableFolders, progress, cancelled);
+    // Nothing is at a missing record's path, so it holds no file: its own file under another letter case is the
+    // first one it may take.
+    QSet<qint64> missingPositions;
+    for (const MissingDocument& doc : missing) {
+        missingPositions.insert(doc.position);
+    }
+    std::vector<Candidate> candidates = listCandidates(folders, held, missingPositions, plan, progress, cancelled);
     QHash<QString, std::vector<size_t>> byName;
     for (size_t i = 0; i < candidates.size(); ++i) {
         byName[candidates[i].foldedName].push_back(i);
@@ -252,17 +279,18 @@ RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStrin
         return plan;
     }
 
-    // By name: a file whose text is the cached text; by text alone for a document renamed too; by name alone
-    // for a document whose text cannot be compared (no cache, or a file the reader cannot read).
+    // By name: a file whose text is the cached text; by text alone for a document renamed too. A record whose
+    // text is known takes no file that cannot be read (a placeholder of a cloud folder, an empty file): its
+    // real file may still come. Only a record without a text is matched by name alone, as a proposal.
     std::vector<std::vector<size_t>> sameByName(missing.size());
     std::vector<std::vector<size_t>> unverified(missing.size());
     bool textStage = false;
     for (size_t m = 0; m < missing.size(); ++m) {
         for (const size_t i : byName.value(FoldAsciiCase(fileNameOf(missing[m].path)))) {
             const Candidate& candidate = candidates[i];
-            if (recordKeys[m].isEmpty() || candidate.unreadable) {
+            if (recordKeys[m].isEmpty()) {
                 unverified[m].push_back(i);
-            } else if (candidate.key == recordKeys[m]) {
+            } else if (!candidate.unreadable && candidate.key == recordKeys[m]) {
                 sameByName[m].push_back(i);
             }
         }
@@ -289,6 +317,7 @@ RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStrin
     }
 
     std::vector<std::vector<size_t>> matches(missing.size());
+    std::vector<bool> nameOnly(missing.size(), false);
     QHash<size_t, int> wanted;
     for (size_t m = 0; m < missing.size(); ++m) {
         if (!sameByName[m].empty()) {
@@ -297,6 +326,7 @@ RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStrin
             matches[m] = byText.value(recordKeys[m]);
         } else {
             matches[m] = unverified[m];
+            nameOnly[m] = true;
         }
         if (matches[m].size() == 1) {
             ++wanted[matches[m].front()];
@@ -310,7 +340,7 @@ RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStrin
         if (matches[m].empty()) {
             finding.kind = RelinkFinding::Kind::NotFound;
         } else if (matches[m].size() == 1 && wanted.value(matches[m].front()) == 1) {
-            finding.kind = RelinkFinding::Kind::Relinked;
+            finding.kind = nameOnly[m] ? RelinkFinding::Kind::ByName : RelinkFinding::Kind::Relinked;
             finding.newPath = candidates[matches[m].front()].path;
         } else {
             // Several files, or one file that more than one record would take: neither is guessed.
@@ -324,8 +354,8 @@ RelinkPlan PlanRelinks(const std::vector<MissingDocument>& missing, const QStrin
 namespace {
 
 // Whether the record may still take the new file: it is at the old path, nothing is there, the new file is a
-// regular file and no live record names it.
-bool stillFits(TWordMgr& store, const RelinkFinding& finding, const QSet<QString>& held) {
+// regular file with a name the library may hold, and no other live record holds it.
+bool stillFits(TWordMgr& store, const RelinkFinding& finding, const HeldFiles& held) {
     if (!store.IsRecordPosition(finding.position) || store.RecordAt(finding.position).wdDeleted) {
         return false;
     }
@@ -336,8 +366,8 @@ bool stillFits(TWordMgr& store, const RelinkFinding& finding, const QSet<QString
     } catch (const VelmoraError&) {
         return false;
     }
-    return nothingAt(finding.oldPath) && isRegularFile(finding.newPath) &&
-           !held.contains(FoldAsciiCase(finding.newPath));
+    return nothingAt(finding.oldPath) && isRegularFile(finding.newPath) && !hasControlCharacter(finding.newPath) &&
+           !held.holds(finding.newPath, {finding.position});
 }
 
 void applyMoves(TWordMgr& store, const QList<PlannedMove>& moves) {
@@ -357,11 +387,12 @@ void applyMoves(TWordMgr& store, const QList<PlannedMove>& moves) {
 
 } // namespace
 
-void ApplyRelinks(TWordMgr& store, RelinkPlan& plan) {
-    QSet<QString> held = HeldLibraryPaths(store);
+void ApplyRelinks(TWordMgr& store, RelinkPlan& plan, const QSet<qint64>& takenByName) {
+    HeldFiles held(store);
     QList<PlannedMove> moves;
     for (RelinkFinding& finding : plan.findings) {
-        if (finding.kind != RelinkFinding::Kind::Relinked) {
+        const bool byName = finding.kind == RelinkFinding::Kind::ByName;
+        if (!(finding.kind == RelinkFinding::Kind::Relinked || (byName && takenByName.contains(finding.position)))) {
             continue;
         }
         if (!stillFits(store, finding, held)) {
@@ -369,10 +400,21 @@ void ApplyRelinks(TWordMgr& store, RelinkPlan& plan) {
             finding.newPath.clear();
             continue;
         }
-        held.insert(FoldAsciiCase(finding.newPath));
+        finding.kind = RelinkFinding::Kind::Relinked;
+        held.add(finding.position, finding.newPath);
         moves.append({finding.position, finding.oldPath, finding.newPath});
     }
     applyMoves(store, moves);
+}
+
+QSet<qint64> ByNamePositions(const RelinkPlan& plan) {
+    QSet<qint64> positions;
+    for (const RelinkFinding& finding : plan.findings) {
+        if (finding.kind == RelinkFinding::Kind::ByName) {
+            positions.insert(finding.position);
+        }
+    }
+    return positions;
 }
 
 bool RelinkToFile(TWordMgr& store, qint64 position, const QString& file) {
@@ -385,7 +427,7 @@ bool RelinkToFile(TWordMgr& store, qint64 position, const QString& file) {
     } catch (const VelmoraError&) {
         return false;
     }
-    if (!stillFits(store, finding, HeldLibraryPaths(store))) {
+    if (!stillFits(store, finding, HeldFiles(store))) {
         return false;
     }
     applyMoves(store, {{position, finding.oldPath, finding.newPath}});

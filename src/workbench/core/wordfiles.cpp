@@ -23,6 +23,9 @@ std::optional<std::vector<std::string>> WordFilesBelow(const std::string& folder
     while (!pending.empty()) {
         const fs::path current = std::move(pending.back());
         pending.pop_back();
+        if (how.skip && how.skip(current.native())) {
+            continue;
+        }
         std::error_code error;
         std::vector<fs::path> folders;
         fs::directory_iterator entries(current, error);

@@ -18,6 +18,8 @@ struct WordFileWalk {
     bool followFileLinks = true;
     // Each folder that cannot be read, in the order a listing shows them; the walk goes on with the rest.
     std::function<void(const std::string& folder, const std::error_code& error)> unreadable;
+    // A folder for which this is true is not entered (the data folder, when relink searches above it).
+    std::function<bool(const std::string& folder)> skip;
     // After each folder, with the number of documents found so far: false stops the walk.
     std::function<bool(size_t found)> goOn;
 };

@@ -5,12 +5,18 @@
 #include "textreader/documenttext.h"
 #include "workbench/controls.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -38,11 +44,57 @@ QString nearestFolder(const QString& path) {
     return folder.absoluteFilePath();
 }
 
+// The matches by name alone, each unticked: a common name is no proof, so nothing is taken that the user did not
+// tick. The positions ticked; none when cancelled.
+QSet<qint64> askWhichByName(QWidget* parent, const RelinkPlan& plan) {
+    QDialog dialog(parent);
+    Named(&dialog, QStringLiteral("relinkByNameDialog"));
+    dialog.setWindowTitle(kTitle);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(
+        QStringLiteral("下列文档没有可以比较的正文，只找到了同名的文件。请勾选确实是该文档的文件："), &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* list = Named(new QListWidget(&dialog), QStringLiteral("relinkByNameList"));
+    Describe(list, QStringLiteral("只按文件名找到的文件"), QStringLiteral("勾选的文档改用找到的文件"));
+    label->setBuddy(list);
+    for (const RelinkFinding& finding : plan.findings) {
+        if (finding.kind != RelinkFinding::Kind::ByName) {
+            continue;
+        }
+        auto* item = new QListWidgetItem(QStringLiteral("%1 → %2").arg(finding.oldPath, finding.newPath), list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, finding.position);
+    }
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    Describe(Named(buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole),
+                   QStringLiteral("btRelinkByNameOK")),
+             QStringLiteral("确定"));
+    Describe(Named(buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole),
+                   QStringLiteral("btRelinkByNameCancel")),
+             QStringLiteral("取消"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    QSet<qint64> ticked;
+    if (dialog.exec() != QDialog::Accepted) {
+        return ticked;
+    }
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->checkState() == Qt::Checked) {
+            ticked.insert(list->item(i)->data(Qt::UserRole).toLongLong());
+        }
+    }
+    return ticked;
+}
+
 } // namespace
 
 RelinkPlan RunRelinkSearch(QWidget* parent, TWordMgr& store, const std::vector<MissingDocument>& missing,
                            const QStringList& folders) {
-    const QSet<QString> held = HeldLibraryPaths(store);
+    const HeldFiles held(store);
     QProgressDialog progress(parent);
     Named(&progress, QStringLiteral("relinkProgress"));
     progress.setWindowTitle(kTitle);
@@ -103,18 +155,22 @@ RelinkPlan RunRelinkSearch(QWidget* parent, TWordMgr& store, const std::vector<M
     if (plan.cancelled) {
         return plan;
     }
-    ApplyRelinks(store, plan);
+    ApplyRelinks(store, plan, ByNamePositions(plan).isEmpty() ? QSet<qint64>() : askWhichByName(parent, plan));
     return plan;
 }
 
 QString RelinkSummaryText(const RelinkPlan& plan) {
     int relinked = 0;
+    int byName = 0;
     int ambiguous = 0;
     int notFound = 0;
     for (const RelinkFinding& finding : plan.findings) {
         switch (finding.kind) {
         case RelinkFinding::Kind::Relinked:
             ++relinked;
+            break;
+        case RelinkFinding::Kind::ByName:
+            ++byName;
             break;
         case RelinkFinding::Kind::Ambiguous:
             ++ambiguous;
@@ -128,6 +184,22 @@ QString RelinkSummaryText(const RelinkPlan& plan) {
                        .arg(relinked)
                        .arg(ambiguous)
                        .arg(notFound);
+    if (byName > 0) {
+        text += QStringLiteral("\n%1 个只找到同名文件的文档没有勾选，未作更改。").arg(byName);
+    }
+    if (!plan.refusedFiles.empty()) {
+        text += QStringLiteral("\n\n文件名含有控制字符或不是有效 UTF-8 的文件不能使用：");
+        for (size_t i = 0; i < plan.refusedFiles.size() && i < size_t(kListedFolders); ++i) {
+            QString name = QString::fromUtf8(plan.refusedFiles[i].name);
+            std::replace_if(
+                name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; },
+                QChar(QChar::ReplacementCharacter));
+            text += u'\n' + name;
+        }
+        if (plan.refusedFiles.size() > size_t(kListedFolders)) {
+            text += QStringLiteral("\n……");
+        }
+    }
     if (!plan.unreadableFolders.isEmpty()) {
         text += QStringLiteral("\n\n无法读取的文件夹：");
         for (qsizetype i = 0; i < plan.unreadableFolders.size() && i < kListedFolders; ++i) {
@@ -170,6 +242,10 @@ QString OfferToLocate(QWidget* parent, TWordMgr& store, qint64 position, const Q
     const RelinkFinding& finding = plan.findings.front();
     if (finding.kind == RelinkFinding::Kind::Relinked) {
         return finding.newPath;
+    }
+    if (finding.kind == RelinkFinding::Kind::ByName) {
+        // The user did not tick it in the list just shown.
+        return path;
     }
     ShowInfo(finding.kind == RelinkFinding::Kind::Ambiguous
                  ? QStringLiteral("找到 %1 个可能的文件，无法确定是哪一个，文档未作更改。").arg(finding.candidates)
