@@ -258,11 +258,13 @@ void mergeSegments(Connection& c, bool manyRead, const std::atomic<bool>* stop) 
     c.setMeta("merged", QStringLiteral("0"));
     bool merged = false;
     while (!(stop != nullptr && stop->load()) && !c.failed()) {
-        // A negative amount merges segments of every level, towards one; a step that changes nothing (fewer than
-        // two rows written) finds the index merged.
+        // Each step merges the levels that hold enough segments, as automerge would; a step that changes nothing
+        // (fewer than two rows written) finds the index merged. Not the negative amount, which merges every
+        // level: with cache writers taking the lock in the pauses between its steps, it left FTS5's structure
+        // record corrupt (SQLITE_CORRUPT_VTAB on the next opening) with Debian 12's SQLite.
         const int before = sqlite3_total_changes(c.db);
         const QByteArray step =
-            "INSERT INTO terms(terms, rank) VALUES('merge', " + QByteArray::number(-kPagesPerStep) + ")";
+            "INSERT INTO terms(terms, rank) VALUES('merge', " + QByteArray::number(kPagesPerStep) + ")";
         if (!c.exec(step.constData())) {
             break;
         }
