@@ -17,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -30,19 +29,6 @@ constexpr int kUnlitStar = 14;
 constexpr int kLitStar = 15;
 constexpr int kMaxScore = 5;
 const QString kSaveNewDocumentFirst = QStringLiteral("新建文档需要先保存才能继续。确定吗？");
-
-// The password edit masks with "*" whatever the style's own mask character is.
-class StarMaskStyle final : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter) {
-            return u'*';
-        }
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 } // namespace
 
@@ -86,9 +72,7 @@ TagsPanel::TagsPanel(Workbench& bench, QWidget* toolbar, QWidget* area) : QObjec
     }
     strip->addWidget(label(QStringLiteral("lblPSW"), QStringLiteral("密码：")));
     psEdit = Named(new QLineEdit(tagPanel), QStringLiteral("psEdit"));
-    psEdit->setEchoMode(QLineEdit::Password);
-    psEdit->setStyle(new StarMaskStyle);
-    psEdit->style()->setParent(psEdit);
+    MaskWithStars(psEdit);
     psEdit->setFixedWidth(90);
     Describe(psEdit, QStringLiteral("密码"));
     strip->addWidget(psEdit);
